@@ -1,0 +1,283 @@
+// The effect's parameter operations: setters, capture reporting, whole-block
+// operations, setups, undo and the notification windows.
+#include <gtest/gtest.h>
+
+#include "EffectTestSupport.h"
+
+using Strings = std::vector<std::string>;
+
+class AudioTransformTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        effect.Attach(&automation);
+        effect.SetChangeNotifier(&notifier);
+        automation.log.clear();
+        automation.setParams.clear();
+    }
+    ParamBlock Live() {
+        ParamBlock b;
+        effect.GetAllParams(b.v);
+        return b;
+    }
+
+    CRecordingAutomation automation;
+    CFakeNotifier notifier;
+    CTestDelay effect;
+};
+
+TEST_F(AudioTransformTest, SettersClampAndPassTheStoredValueOn) {
+    int32_t v = 0;
+    EXPECT_EQ(effect.SetDelayL(0, 0), S_OK);
+    effect.GetDelayL(&v);
+    EXPECT_EQ(v, 1);
+    ASSERT_EQ(automation.setParams.size(), 1u);
+    EXPECT_EQ(automation.setParams[0].index, 0u);
+    EXPECT_EQ(automation.setParams[0].value, 0.0f);
+
+    EXPECT_EQ(effect.SetDelayL(50000, 0), S_OK);
+    effect.GetDelayL(&v);
+    EXPECT_EQ(v, 40000);
+    EXPECT_EQ(automation.setParams.back().value, 39999.0f * 2.5000625e-05f);
+    EXPECT_EQ(automation.setParams.back().value, 1.0f);
+
+    effect.SetOutput(-1000, 0);
+    effect.GetOutput(&v);
+    EXPECT_EQ(v, -361);
+    effect.SetListen(7, 0);
+    effect.GetListen(&v);
+    EXPECT_EQ(v, 1);
+}
+
+TEST_F(AudioTransformTest, SettingTheSameValueKeepsDirtyButStillReports) {
+    ParamBlock scratch;
+    effect.RefreshFromAutomation(&scratch);   // clears the dirty flag
+    effect.SetFeedbkL(40, 1);                 // unchanged
+    EXPECT_EQ(effect.RefreshFromAutomation(&scratch), 0);
+    ASSERT_EQ(automation.setParams.size(), 1u);
+    EXPECT_EQ(automation.Captures("changed"), Strings({"changed 2"}));
+    effect.SetFeedbkL(41, 0);
+    EXPECT_NE(effect.RefreshFromAutomation(&scratch), 0);
+}
+
+TEST_F(AudioTransformTest, LinkedDragsStayCapturedTogether) {
+    effect.SetDelayL(3000, 1);
+    effect.SetDelayR(3000, 1);
+    effect.SetDelayL(3100, 1);
+    EXPECT_EQ(automation.Captures(),
+              Strings({"begin 0", "changed 0", "begin 5", "changed 5", "changed 0"}));
+}
+
+TEST_F(AudioTransformTest, UnlinkedDragEndsThePreviousCapture) {
+    effect.SetLink(0, 0);
+    automation.log.clear();
+    effect.SetDelayL(3000, 1);
+    effect.SetDelayL(3100, 1);
+    effect.SetDelayR(3000, 1);
+    EXPECT_EQ(automation.Captures(),
+              Strings({"begin 0", "changed 0", "changed 0", "end 0", "begin 5", "changed 5"}));
+    effect.EndParamCapture();
+    EXPECT_EQ(automation.Captures("end"), Strings({"end 0", "end 5"}));
+}
+
+TEST_F(AudioTransformTest, NinthLinkedParameterRestartsTheCaptureList) {
+    for (int i = 0; i < 8; ++i) effect.SetParamValue(i, 1, 1);
+    EXPECT_EQ(automation.Captures("begin").size(), 8u);
+    EXPECT_TRUE(automation.Captures("end").empty());
+    automation.log.clear();
+    effect.SetParamValue(8, 1, 1);
+    EXPECT_EQ(automation.Captures(), Strings({"end 0", "end 1", "end 2", "end 3", "end 4", "end 5", "end 6",
+                                              "end 7", "begin 8", "changed 8"}));
+    // The list now holds the ninth alone and grows again.
+    automation.log.clear();
+    effect.SetParamValue(9, 1, 1);
+    EXPECT_EQ(automation.Captures(), Strings({"begin 9", "changed 9"}));
+}
+
+TEST_F(AudioTransformTest, SetAllParamsCapturesThenClosesUnlessHeld) {
+    effect.SetAllParams(kDefaultBlock.v);
+    // Linked: 0..7 open together, 8 closes them and opens a new list (8..15),
+    // 16 does it again (16..20), and the final end closes those five.
+    EXPECT_EQ(automation.Captures("begin").size(), 21u);
+    EXPECT_EQ(automation.Captures("end").size(), 21u);
+    EXPECT_EQ(automation.Captures("end")[8], "end 8");
+    EXPECT_EQ(automation.Captures("changed").size(), 21u);
+    EXPECT_EQ(automation.setParams.size(), 21u);
+
+    automation.log.clear();
+    effect.SetCaptureHold(1);
+    effect.SetAllParams(kDefaultBlock.v);
+    EXPECT_EQ(automation.Captures("end").size(), 16u);   // 16..20 stay open
+    effect.SetCaptureHold(0);
+    effect.EndParamCapture();
+    EXPECT_EQ(automation.Captures("end").size(), 21u);
+}
+
+TEST_F(AudioTransformTest, SetAllParamsClampsEveryValue) {
+    ParamBlock wild;
+    for (int i = 0; i < kParamCount; ++i) wild[i] = (i % 2) ? INT32_MAX : INT32_MIN;
+    effect.SetAllParams(wild.v);
+    const ParamBlock live = Live();
+    for (int i = 0; i < kParamCount; ++i) {
+        EXPECT_EQ(live[i], (i % 2) ? kParamTable[i].maximum : kParamTable[i].minimum) << i;
+    }
+}
+
+TEST_F(AudioTransformTest, RefreshReadsTheAutomationValuesInForce) {
+    ParamBlock block;
+    effect.RefreshFromAutomation(&block);
+    automation.inForce[kParamDelayL] = 1.5f;
+    automation.inForce[kParamDiffTime] = -0.2f;
+    automation.inForce[kParamOutput] = 0.0f;
+    EXPECT_NE(effect.RefreshFromAutomation(&block), 0);
+    EXPECT_EQ(block[kParamDelayL], 40000);
+    EXPECT_EQ(block[kParamDiffTime], 1);
+    EXPECT_EQ(block[kParamOutput], -361);
+    EXPECT_EQ(effect.IsUpToDate(), 0);   // the editor is told
+    effect.SetRefreshPending(0);
+    EXPECT_EQ(effect.RefreshFromAutomation(&block), 0);
+    EXPECT_EQ(effect.IsUpToDate(), 1);
+    automation.changed = true;           // a host SetParam since
+    EXPECT_EQ(effect.IsUpToDate(), 0);
+}
+
+TEST_F(AudioTransformTest, SelectSetupSwapsLiveAndAlternate) {
+    effect.CopySetup(0, 1);
+    effect.SetMixL(77, 0);
+    const ParamBlock setupA = Live();
+    EXPECT_EQ(effect.SelectSetup(1), S_OK);
+    EXPECT_EQ(effect.GetSetup(), 1);
+    EXPECT_EQ(Live()[kParamMixL], 30);
+    effect.SetFeedbkR(90, 0);
+    const ParamBlock setupB = Live();
+    effect.SelectSetup(1);   // already active: nothing happens
+    EXPECT_EQ(Live()[kParamFeedbkR], 90);
+    effect.SelectSetup(0);
+    EXPECT_EQ(0, memcmp(Live().v, setupA.v, sizeof(setupA.v)));
+    effect.SelectSetup(1);
+    EXPECT_EQ(0, memcmp(Live().v, setupB.v, sizeof(setupB.v)));
+    EXPECT_EQ(effect.SelectSetup(2), E_INVALIDARG);
+    EXPECT_EQ(effect.GetSetup(), 1);
+}
+
+TEST_F(AudioTransformTest, NewEffectsAlternateSetupIsTheDefault) {
+    effect.SetMixL(5, 0);
+    effect.SelectSetup(1);
+    EXPECT_EQ(0, memcmp(Live().v, kDefaultBlock.v, sizeof(kDefaultBlock.v)));
+}
+
+TEST_F(AudioTransformTest, CopySetupBothWays) {
+    effect.SetMixR(66, 0);
+    effect.CopySetup(0, 1);
+    effect.SetMixR(11, 0);
+    automation.setParams.clear();
+    effect.CopySetup(1, 0);
+    EXPECT_EQ(Live()[kParamMixR], 66);
+    EXPECT_EQ(automation.setParams.size(), 21u);   // applied through the setters
+    effect.CopySetup(1, 1);                        // any other pair: nothing
+    effect.CopySetup(5, 0);
+    EXPECT_EQ(Live()[kParamMixR], 66);
+}
+
+TEST_F(AudioTransformTest, UndoTogglesAndSharesOneSnapshotPerDrag) {
+    effect.SetLink(0, 0);
+    effect.SaveUndoState(kParamMixL);
+    effect.SetMixL(40, 1);
+    effect.SaveUndoState(kParamMixL);   // same drag: no new snapshot
+    effect.SetMixL(50, 1);
+    effect.Undo();
+    EXPECT_EQ(Live()[kParamMixL], 30);
+    effect.Undo();                      // undo of the undo
+    EXPECT_EQ(Live()[kParamMixL], 50);
+    effect.Undo();
+    effect.Undo();
+    EXPECT_EQ(Live()[kParamMixL], 50);
+}
+
+TEST_F(AudioTransformTest, SaveUndoStateSnapshotRules) {
+    effect.SetLink(0, 0);
+    effect.SaveUndoState(kParamMixL);   // new index: snapshot (MixL 30)
+    effect.SetMixL(40, 1);              // capture of MixL is open
+    effect.SaveUndoState(kParamMixL);   // same index, capture open: none
+    effect.SetMixL(45, 1);
+    effect.SaveUndoState(-2);           // -2 always snapshots (MixL 45)
+    effect.SetMixL(60, 1);
+    effect.Undo();
+    EXPECT_EQ(Live()[kParamMixL], 45);
+
+    effect.EndParamCapture();           // no capture open now
+    effect.SaveUndoState(-1);           // nothing captured: snapshot
+    effect.SetMixL(70, 0);
+    effect.Undo();
+    EXPECT_EQ(Live()[kParamMixL], 45);
+}
+
+TEST_F(AudioTransformTest, NotifyWindowsHoldTwoEntries) {
+    HWND a = FakeWindow(0x10), b = FakeWindow(0x20), c = FakeWindow(0x30);
+    notifier.alive = {a, b, c};
+    EXPECT_EQ(effect.SetNotifyWindow(a, 32700), S_OK);
+    EXPECT_EQ(effect.SetNotifyWindow(a, 32701), S_OK);   // same window, same place
+    EXPECT_EQ(effect.SetNotifyWindow(b, 5), S_OK);
+    EXPECT_EQ(effect.SetNotifyWindow(c, 7), E_OUTOFMEMORY);
+    EXPECT_EQ(effect.SetNotifyWindow(c, 0), S_OK);       // unregistering a stranger
+
+    effect.PostChangeCode(kChangeStateReloaded);
+    ASSERT_EQ(notifier.posts.size(), 2u);
+    for (const auto& p : notifier.posts) {
+        const WPARAM id = p.window == a ? 32701u : 5u;
+        EXPECT_EQ(p.wParam, static_cast<WPARAM>((100u << 16) | id));
+    }
+
+    // A destroyed window is dropped at the next post, freeing its place.
+    notifier.alive = {b, c};
+    notifier.posts.clear();
+    effect.PostChangeCode(kChangeOutputFormat);
+    ASSERT_EQ(notifier.posts.size(), 1u);
+    EXPECT_EQ(notifier.posts[0].wParam, static_cast<WPARAM>((1u << 16) | 5u));
+    EXPECT_EQ(effect.SetNotifyWindow(c, 9), S_OK);
+    EXPECT_EQ(effect.SetNotifyWindow(b, 0), S_OK);       // unregister b
+    notifier.posts.clear();
+    effect.PostChangeCode(kChangeInputFormat);
+    ASSERT_EQ(notifier.posts.size(), 1u);
+    EXPECT_EQ(notifier.posts[0].window, c);
+}
+
+TEST_F(AudioTransformTest, ReloadAppliesTheAutomationStateAndPostsCode100) {
+    HWND w = FakeWindow(0x40);
+    notifier.alive = {w};
+    effect.SetNotifyWindow(w, 32700);
+    automation.inForce[kParamMixR] = 0.77f;
+    EXPECT_EQ(effect.ReloadFromAutomation(), S_OK);
+    EXPECT_EQ(Live()[kParamMixR], 77);
+    ASSERT_EQ(notifier.posts.size(), 1u);
+    EXPECT_EQ(notifier.posts[0].wParam, static_cast<WPARAM>((100u << 16) | 32700u));
+}
+
+TEST_F(AudioTransformTest, GetFormatNeedsAKeptFormat) {
+    WAVEFORMATEX f{};
+    EXPECT_EQ(effect.GetFormat(&f, 0), VFW_E_NOT_CONNECTED);
+    const WAVEFORMATEX in = MakeFloatFormat(1, 44100), out = MakeFloatFormat(2, 44100);
+    ASSERT_EQ(effect.PrepareStreaming(&in, &out), S_OK);
+    EXPECT_EQ(effect.GetFormat(&f, 0), S_OK);
+    EXPECT_EQ(f.nChannels, 1);
+    EXPECT_EQ(effect.GetFormat(&f, 1), S_OK);
+    EXPECT_EQ(f.nChannels, 2);
+    EXPECT_EQ(effect.GetFormat(&f, 2), VFW_E_NOT_CONNECTED);
+    effect.ReleaseStreaming();
+}
+
+TEST_F(AudioTransformTest, TransportFlagsAndFormatCheck) {
+    EXPECT_EQ(effect.IsHostStopped(), 1);
+    effect.OnTransportStart();
+    EXPECT_EQ(effect.IsHostStopped(), 0);
+    effect.OnFilterStop();
+    EXPECT_EQ(effect.IsHostStopped(), 1);
+    WAVEFORMATEX f = MakeFloatFormat(2, 48000, 64);
+    EXPECT_EQ(effect.QviCheckFormat(&f), S_OK);
+    f = MakeFloatFormat(1, 48000, 32);
+    EXPECT_EQ(effect.QviCheckFormat(&f), VFW_E_TYPE_NOT_ACCEPTED);
+    effect.QviSetOutputChannels(&f);
+    EXPECT_EQ(f.nChannels, 2);
+    f.wFormatTag = WAVE_FORMAT_PCM;
+    EXPECT_EQ(effect.QviCheckFormat(&f), VFW_E_TYPE_NOT_ACCEPTED);
+    EXPECT_EQ(effect.GetStateSize(), 172);
+}

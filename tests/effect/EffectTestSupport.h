@@ -1,0 +1,118 @@
+// Test doubles for the effect core: an automation object that records the
+// calls it receives, a window notifier with fake windows, and a concrete
+// effect that supplies IUnknown.
+#pragma once
+#include <string>
+#include <vector>
+
+#include "effect/Delay.h"
+#include "effect/ParamTable.h"
+
+class CRecordingAutomation : public IAutomationLink {
+public:
+    CRecordingAutomation() {
+        for (int i = 0; i < kParamCount; ++i) inForce[i] = ParamToNormalised(i, kDefaultBlock[i]);
+    }
+    HRESULT STDMETHODCALLTYPE SetParam(DWORD index, MP_DATA value) override {
+        setParams.push_back({index, value});
+        if (index < kParamCount) inForce[index] = value;
+        changed = true;
+        return S_OK;
+    }
+    MP_DATA ValueInForce(DWORD index) const override { return inForce[index]; }
+    HRESULT TestAndClearChanged() override {
+        ++changedQueries;
+        log.push_back("test");
+        if (!changed) return S_FALSE;
+        changed = false;
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE ParamsBeginCapture(DWORD* indices, DWORD count) override {
+        Record("begin", indices, count);
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE ParamsChanged(DWORD* indices, DWORD count, MP_DATA*) override {
+        Record("changed", indices, count);
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE ParamsEndCapture(DWORD* indices, DWORD count) override {
+        Record("end", indices, count);
+        return S_OK;
+    }
+
+    // Capture calls only, e.g. "begin 0", "changed 0", "end 0".
+    std::vector<std::string> Captures(const char* kind = nullptr) const {
+        std::vector<std::string> out;
+        for (const std::string& s : log) {
+            if (s == "test") continue;
+            if (!kind || s.rfind(kind, 0) == 0) out.push_back(s);
+        }
+        return out;
+    }
+
+    struct Call {
+        DWORD index;
+        float value;
+    };
+    std::vector<Call> setParams;
+    std::vector<std::string> log;
+    float inForce[kParamCount];
+    bool changed = false;
+    int changedQueries = 0;
+
+private:
+    void Record(const char* kind, DWORD* indices, DWORD count) {
+        std::string s = kind;
+        for (DWORD k = 0; k < count; ++k) s += " " + std::to_string(indices[k]);
+        log.push_back(s);
+    }
+};
+
+class CFakeNotifier : public IChangeNotifier {
+public:
+    bool WindowExists(HWND window) override {
+        for (HWND w : alive)
+            if (w == window) return true;
+        return false;
+    }
+    void PostCommand(HWND window, WPARAM wParam) override { posts.push_back({window, wParam}); }
+
+    std::vector<HWND> alive;
+    struct Post {
+        HWND window;
+        WPARAM wParam;
+    };
+    std::vector<Post> posts;
+};
+
+inline HWND FakeWindow(uintptr_t n) { return reinterpret_cast<HWND>(n); }
+
+// The effect as the filter object holds it: IUnknown supplied here.
+class CTestDelay : public CDelay {
+public:
+    explicit CTestDelay(CQviSynthContext* owner = nullptr) : CDelay(owner) {}
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID, void** ppv) override {
+        if (ppv) *ppv = nullptr;
+        return E_NOINTERFACE;
+    }
+    ULONG STDMETHODCALLTYPE AddRef() override { return 1; }
+    ULONG STDMETHODCALLTYPE Release() override { return 1; }
+
+    // Constructed as the filter object constructs it.
+    void Attach(IAutomationLink* automation) {
+        AttachAutomation(automation);
+        QviReset();
+        SetAllParams(kDefaultBlock.v);
+    }
+};
+
+inline WAVEFORMATEX MakeFloatFormat(int channels, uint32_t rate, int bits = 32) {
+    WAVEFORMATEX f{};
+    f.wFormatTag = WAVE_FORMAT_IEEE_FLOAT;
+    f.nChannels = static_cast<WORD>(channels);
+    f.nSamplesPerSec = rate;
+    f.wBitsPerSample = static_cast<WORD>(bits);
+    f.nBlockAlign = static_cast<WORD>(bits / 8 * channels);
+    f.nAvgBytesPerSec = rate * f.nBlockAlign;
+    return f;
+}
