@@ -1,0 +1,111 @@
+// CMediaParams: the automation face of the effect (Windows only).
+//
+// What it does. Serves the 21 parameters to hosts through the four public
+// media-parameters interfaces: IMediaParamInfo (the parameter table, texts and
+// the one time format, REFERENCE_TIME), IMediaParams (values and curve
+// segments), IMediaParamsSetUICallback (the host hands over its callback) and
+// IMediaParamsUICallback (the effect reports the user's drags, which are
+// applied here and passed on to the host's callback). The same object is the
+// effect's IAutomationLink: the effect reads each parameter's value in force
+// once per buffer, asks whether anything changed, and sends its captures.
+// All parameter work is CEnvelopeSet's (automation/EnvelopeSet.h, portable);
+// the envelopes are CParamEnvelope (automation/ParamEnvelope.h).
+//
+// Identity. The object lives inside the filter: QueryInterface goes to the
+// controlling unknown (the filter), which hands out these interfaces from its
+// own QueryInterface. AddRef and Release count this object alone, so a host
+// holding one of its interfaces keeps it alive after the filter lets go.
+//
+// Threads and locks. Host calls arrive on any of the host's threads,
+// UpdateValues on the streaming thread under the filter's receive lock, the
+// capture calls on the editor's thread under the effect's parameter lock.
+// Each envelope locks its own segment list. m_callbackLock guards only the
+// host callback pointer; it is never held while calling out, so it nests
+// inside every other lock and never outside one.
+#pragma once
+#include <new>
+
+#include "automation/EnvelopeSet.h"
+#include "automation/MediaParamsUI.h"
+#include "common/CritSec.h"
+#include "common/WinTypes.h"
+#include "effect/AutomationLink.h"
+
+class CMediaParams : public IMediaParams,
+                     public IMediaParamInfo,
+                     public IMediaParamsSetUICallback,
+                     public IMediaParamsUICallback,
+                     public IAutomationLink {
+public:
+    // IUnknown, shared by the four interfaces.
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** ppv) override;
+    ULONG STDMETHODCALLTYPE AddRef() override;
+    ULONG STDMETHODCALLTYPE Release() override;
+
+    // IMediaParams. SetParam is also the effect's (IAutomationLink).
+    HRESULT STDMETHODCALLTYPE AddEnvelope(DWORD dwParamIndex, DWORD cSegments,
+                                          MP_ENVELOPE_SEGMENT* pEnvelope) override;
+    HRESULT STDMETHODCALLTYPE FlushEnvelope(DWORD dwParamIndex, REFERENCE_TIME refTimeStart,
+                                            REFERENCE_TIME refTimeEnd) override;
+    HRESULT STDMETHODCALLTYPE GetParam(DWORD dwParamIndex, MP_DATA* pValue) override;
+    HRESULT STDMETHODCALLTYPE SetParam(DWORD dwParamIndex, MP_DATA value) override;
+    HRESULT STDMETHODCALLTYPE SetTimeFormat(GUID guidTimeFormat, MP_TIMEDATA mpTimeData) override;
+
+    // IMediaParamInfo.
+    HRESULT STDMETHODCALLTYPE GetParamCount(DWORD* pdwParams) override;
+    HRESULT STDMETHODCALLTYPE GetParamInfo(DWORD dwParamIndex, MP_PARAMINFO* pInfo) override;
+    HRESULT STDMETHODCALLTYPE GetParamText(DWORD dwParamIndex, WCHAR** ppwchText) override;
+    HRESULT STDMETHODCALLTYPE GetNumTimeFormats(DWORD* pdwNumTimeFormats) override;
+    HRESULT STDMETHODCALLTYPE GetSupportedTimeFormat(DWORD dwFormatIndex, GUID* pguidTimeFormat) override;
+    HRESULT STDMETHODCALLTYPE GetCurrentTimeFormat(GUID* pguidTimeFormat, MP_TIMEDATA* pTimeData) override;
+
+    // IMediaParamsSetUICallback.
+    HRESULT STDMETHODCALLTYPE SetUICallback(IMediaParamsUICallback* pICallback) override;
+
+    // IMediaParamsUICallback, also the effect's (IAutomationLink). Each one is
+    // applied here first; only when that succeeds does it reach the host's
+    // callback, with the same arguments.
+    HRESULT STDMETHODCALLTYPE ParamsBeginCapture(DWORD* pdwParamIndices, DWORD cParams) override;
+    HRESULT STDMETHODCALLTYPE ParamsChanged(DWORD* pdwParamIndices, DWORD cParams, MP_DATA* pValues) override;
+    HRESULT STDMETHODCALLTYPE ParamsEndCapture(DWORD* pdwParamIndices, DWORD cParams) override;
+
+    // IAutomationLink: the value in force, normalised. Streaming thread, no lock.
+    MP_DATA ValueInForce(DWORD dwParamIndex) const override;
+
+    // Own operations. S_OK and clear when the changed flag was set, else S_FALSE.
+    virtual HRESULT TestAndClearChanged() override;
+    virtual HRESULT MarkChanged();
+    virtual ~CMediaParams();
+
+    // From the filter's pins whenever a media type is set (E_INVALIDARG for a
+    // rate of 0 or less, which is not stored).
+    HRESULT SetSampleRate(LONG sampleRate) { return m_envelopes.SetSampleRate(sampleRate); }
+    // Streaming thread, before each buffer, with the position of its first
+    // frame: evaluates all 21 envelopes. Never allocates.
+    HRESULT UpdateValues(LONGLONG position) { return m_envelopes.UpdateValues(position); }
+
+    CEnvelopeSet& Envelopes() { return m_envelopes; }
+
+    // Creation, by the filter's constructor. The object starts with one
+    // reference, owned by the caller.
+    static HRESULT Create(IUnknown* pControllingUnknown, CMediaParams** ppObject);
+
+private:
+    explicit CMediaParams(IUnknown* pControllingUnknown);
+    CMediaParams(const CMediaParams&) = delete;
+    CMediaParams& operator=(const CMediaParams&) = delete;
+
+    // The host's callback with a reference of the caller's own, or null.
+    IMediaParamsUICallback* HostCallback();
+
+    IUnknown* m_controllingUnknown;            // the filter; not counted
+    IMediaParamsUICallback* m_hostCallback;    // counted; guarded by m_callbackLock
+    CCritSec m_callbackLock;
+    LONG volatile m_refCount;
+    CEnvelopeSet m_envelopes;
+};
+
+// The creation entry the filter calls: a new object's IMediaParams pointer
+// (one reference) for the given controlling unknown. E_POINTER when either
+// pointer is null, E_OUTOFMEMORY when the object cannot be allocated.
+HRESULT CreateMediaParams(IMediaParams** ppMediaParams, IUnknown* pControllingUnknown);
