@@ -68,6 +68,7 @@ protected:
     ~IWbxHostPins() = default;
 };
 
+// The host's MIDI port object. The plug-in only holds it and hands it back.
 struct IWbxHostPort : IUnknown {
 protected:
     ~IWbxHostPort() = default;
@@ -85,6 +86,7 @@ struct WbxEvent {
 #pragma pack(pop)
 static_assert(sizeof(WbxEvent) == 20, "the standard's event is 20 bytes");
 
+// Sequenced events for one port, fetched one by one into the caller's record.
 struct IWbxEventList : IUnknown {
     virtual HRESULT STDMETHODCALLTYPE GetCount(int32_t* count) = 0;
     virtual HRESULT STDMETHODCALLTYPE GetEvent(int32_t index, WbxEvent* event) = 0;
@@ -93,10 +95,12 @@ protected:
     ~IWbxEventList() = default;
 };
 
+// Live MIDI: short messages, each with the musical time it arrived at.
+// (Not called GetMessage: windows.h makes that name a macro.)
 struct IWbxMidiBuffer : IUnknown {
     virtual HRESULT STDMETHODCALLTYPE GetCount(int32_t* count) = 0;
-    virtual HRESULT STDMETHODCALLTYPE GetMessage(int32_t index, WBX_MUSICAL_TIME* time, uint8_t* status,
-                                                 uint8_t* data1, uint8_t* data2) = 0;
+    virtual HRESULT STDMETHODCALLTYPE GetMidiMessage(int32_t index, WBX_MUSICAL_TIME* time, uint8_t* status,
+                                                     uint8_t* data1, uint8_t* data2) = 0;
 
 protected:
     ~IWbxMidiBuffer() = default;
