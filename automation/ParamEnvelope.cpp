@@ -49,7 +49,11 @@ REFERENCE_TIME SaturatingTrunc(double value) {
 REFERENCE_TIME SnapToSampleGrid(REFERENCE_TIME t, double k) {
     if (t == kOpenStart || t == kOpenEnd) return t;
     if (!(k > 0.0) || !std::isfinite(k)) return t;
-    const REFERENCE_TIME samples = SaturatingTrunc(static_cast<double>(t) * k);
+    const double scaled = static_cast<double>(t) * k;
+    // Beyond 2^63 samples (only at rates far above any audio rate) there is
+    // no grid to snap to: the time stays as given.
+    if (!(std::fabs(scaled) < kTwoTo63)) return t;
+    const REFERENCE_TIME samples = static_cast<REFERENCE_TIME>(scaled);  // toward zero
     return SaturatingTrunc(static_cast<double>(samples) * (1 / k) + 0.5);
 }
 

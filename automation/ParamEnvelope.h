@@ -32,7 +32,8 @@ constexpr REFERENCE_TIME kOpenEnd = INT64_MAX;
 
 // Moves a time onto the sample grid: samples = trunc(t * k), then
 // t = trunc(samples * (1 / k) + 0.5), with k in samples per 100 ns. The two
-// open bounds stay as they are; any result beyond the 64-bit range saturates.
+// open bounds stay as they are, and so does a time whose sample count would
+// not fit 64 bits; a result beyond the 64-bit range saturates.
 REFERENCE_TIME SnapToSampleGrid(REFERENCE_TIME t, double k);
 
 // Converts a double to a REFERENCE_TIME, truncating toward zero and saturating
