@@ -13,6 +13,11 @@ public:
     // Stores a normalised value as the parameter's static value; raises the
     // changed flag.
     virtual HRESULT STDMETHODCALLTYPE SetParam(DWORD dwParamIndex, MP_DATA value) = 0;
+    // The value in force as IMediaParams::GetParam reports it (the saved
+    // state is written from it).
+    virtual HRESULT STDMETHODCALLTYPE GetParam(DWORD dwParamIndex, MP_DATA* pValue) {
+        return E_NOTIMPL;
+    }
     // The value in force (normalised). Streaming thread, no lock taken.
     virtual MP_DATA ValueInForce(DWORD dwParamIndex) const = 0;
     // S_OK and clears the changed flag when it was set, else S_FALSE.
