@@ -1,78 +1,113 @@
 #include "effect/DelayEngine.h"
 
+#include <cstring>
 #include <new>
 
+#include "effect/EngineKernel.h"
 #include "effect/OutputGains.h"
+
+namespace {
+// Positions are 32-bit: a line may hold at most this many samples, which
+// allows rates up to 536870911 Hz.
+constexpr uint64_t kMaxLineSize = 0x7FFFFFFFull;
+}
 
 HRESULT CDelayEngine::Prepare(uint32_t sampleRate) {
     Release();
+    m_highCutState = ToneFilterState{};
+    m_lowCutState = ToneFilterState{};
     if (sampleRate == 0) return E_INVALIDARG;
     // Four seconds per line: the longest delay time fills a line exactly.
-    const uint64_t size = 4ull * sampleRate;
-    if (size > 0x7FFFFFFFull) return E_OUTOFMEMORY;
-    m_lineL = new (std::nothrow) double[size]();
-    m_lineR = new (std::nothrow) double[size]();
-    if (!m_lineL || !m_lineR) {
-        Release();
-        return E_OUTOFMEMORY;
+    const uint64_t lineSize = 4ull * sampleRate;
+    if (lineSize > kMaxLineSize) return E_OUTOFMEMORY;
+    const int32_t sizes[kBufferCount] = {static_cast<int32_t>(lineSize), static_cast<int32_t>(lineSize),
+                                         kDiffusionSize[0], kDiffusionSize[1],
+                                         kDiffusionSize[2], kDiffusionSize[3]};
+    for (int b = 0; b < kBufferCount; ++b) {
+        m_buffer[b] = new (std::nothrow) double[static_cast<size_t>(sizes[b])];
+        if (!m_buffer[b]) {
+            Release();
+            return E_OUTOFMEMORY;
+        }
+        std::memset(m_buffer[b], 0, sizeof(double) * static_cast<size_t>(sizes[b]));
+        m_size[b] = sizes[b];
+        m_pos[b] = 0;
     }
     m_sampleRate = sampleRate;
-    m_lineSize = static_cast<int32_t>(size);
-    m_posL = m_posR = 0;
     return S_OK;
 }
 
 void CDelayEngine::Release() {
-    delete[] m_lineL;
-    delete[] m_lineR;
-    m_lineL = m_lineR = nullptr;
-    m_lineSize = 0;
+    for (int b = 0; b < kBufferCount; ++b) {
+        delete[] m_buffer[b];
+        m_buffer[b] = nullptr;
+        m_size[b] = 0;
+        m_pos[b] = 0;
+    }
+    m_sampleRate = 0;
 }
 
 void CDelayEngine::BeginBlock(const ParamBlock& params, uint32_t sampleRate, const double gains[4]) {
-    // 40000 * rate overflows 32 bits above 53687 Hz: form it in 64 bits.
-    m_lenL = static_cast<int32_t>(static_cast<int64_t>(params[kParamDelayL]) * sampleRate / 10000);
-    m_lenR = static_cast<int32_t>(static_cast<int64_t>(params[kParamDelayR]) * sampleRate / 10000);
-    if (m_lenL < 1) m_lenL = 1;
-    if (m_lenR < 1) m_lenR = 1;
-    m_fbL = params[kParamFeedbkL] * 0.01;
-    m_fbR = params[kParamFeedbkR] * 0.01;
-    m_xfL = params[kParamXfeedL] * 0.01;
-    m_xfR = params[kParamXfeedR] * 0.01;
+    m_network = ComputeNetwork(params, sampleRate, m_size[kLineLeft] > 0 ? m_size[kLineLeft] : 1);
+
+    m_diffusionOn = params[kParamDiffAmnt] != 0;
+    if (m_diffusionOn) m_diffusion = ComputeDiffusion(params[kParamDiffTime], params[kParamDiffAmnt]);
+
+    // Coefficients are recomputed every buffer for each filter that runs; a
+    // filter that is off keeps its state and needs none.
+    m_highCutOn = params[kParamHighFreq] != 301;
+    if (m_highCutOn && sampleRate != 0) {
+        m_highCutoff = LimitCutoff(HighCutFrequency(params[kParamHighFreq]), sampleRate);
+        m_highCut = ComputeToneCoefficients(m_highCutoff, params[kParamHighQ] * 0.01, sampleRate);
+    }
+    m_lowCutOn = params[kParamLowFreq] != 0;
+    if (m_lowCutOn && sampleRate != 0) {
+        m_lowCutoff = LimitCutoff(LowCutFrequency(params[kParamLowFreq]), sampleRate);
+        m_lowCut = ComputeToneCoefficients(m_lowCutoff, params[kParamLowQ] * 0.01, sampleRate);
+    }
+
+    // Listen: wet only, for this loop; the stored gains stay as they are.
     const bool listen = params[kParamListen] == 1;
-    m_dryL = listen ? 0.0 : gains[kGainLeftDry];
-    m_dryR = listen ? 0.0 : gains[kGainRightDry];
-    m_wetL = gains[kGainLeftWet];
-    m_wetR = gains[kGainRightWet];
+    m_dry[0] = listen ? 0.0 : gains[kGainLeftDry];
+    m_dry[1] = listen ? 0.0 : gains[kGainRightDry];
+    m_wet[0] = gains[kGainLeftWet];
+    m_wet[1] = gains[kGainRightWet];
 }
 
-template <typename T>
-void CDelayEngine::RunFrames(const T* in, int channels, T* out, int32_t n, FrameMeter& meter) {
-    for (int32_t f = 0; f < n; ++f) {
-        double sL, sR;
-        if (channels == 1) {
-            const double s = static_cast<double>(in[0] + static_cast<T>(1e-30f));
-            sL = sR = s;
-            in += 1;
-        } else if (channels == 2) {
-            sL = static_cast<double>(in[0] + static_cast<T>(1e-30f));
-            sR = static_cast<double>(in[1] + static_cast<T>(1e-30f));
-            in += 2;
-        } else {
-            sL = sR = static_cast<double>(1e-30f);
-        }
-        const double outL = sL * m_dryL;
-        const double outR = sR * m_dryR;
-        out[0] = static_cast<T>(outL);
-        out[1] = static_cast<T>(outR);
-        out += 2;
+template <class Pair, class Meter, class T, int kChannels>
+void CDelayEngine::Dispatch(const T* in, T* out, int32_t n, FrameMeter& meter) {
+    const int stages = (m_diffusionOn ? 4 : 0) | (m_highCutOn ? 2 : 0) | (m_lowCutOn ? 1 : 0);
+    switch (stages) {
+    case 0: RunKernel<Pair, Meter, T, kChannels, false, false, false>(in, out, n, meter); break;
+    case 1: RunKernel<Pair, Meter, T, kChannels, false, false, true>(in, out, n, meter); break;
+    case 2: RunKernel<Pair, Meter, T, kChannels, false, true, false>(in, out, n, meter); break;
+    case 3: RunKernel<Pair, Meter, T, kChannels, false, true, true>(in, out, n, meter); break;
+    case 4: RunKernel<Pair, Meter, T, kChannels, true, false, false>(in, out, n, meter); break;
+    case 5: RunKernel<Pair, Meter, T, kChannels, true, false, true>(in, out, n, meter); break;
+    case 6: RunKernel<Pair, Meter, T, kChannels, true, true, false>(in, out, n, meter); break;
+    default: RunKernel<Pair, Meter, T, kChannels, true, true, true>(in, out, n, meter); break;
     }
 }
 
+template <class T>
+void CDelayEngine::RunAny(const T* in, int channels, T* out, int32_t n, FrameMeter& meter) {
+    if (n <= 0 || !IsPrepared()) return;
+#ifdef ZV_HAVE_SSE2
+    if (m_kernel == EKernel::kLanes) {
+        if (channels == 2) return Dispatch<CSsePair, CSseMeter, T, 2>(in, out, n, meter);
+        if (channels == 1) return Dispatch<CSsePair, CSseMeter, T, 1>(in, out, n, meter);
+        return Dispatch<CSsePair, CSseMeter, T, 0>(in, out, n, meter);
+    }
+#endif
+    if (channels == 2) return Dispatch<CScalarPair, CScalarMeter, T, 2>(in, out, n, meter);
+    if (channels == 1) return Dispatch<CScalarPair, CScalarMeter, T, 1>(in, out, n, meter);
+    return Dispatch<CScalarPair, CScalarMeter, T, 0>(in, out, n, meter);
+}
+
 void CDelayEngine::Run(const float* in, int channels, float* out, int32_t n, FrameMeter& meter) {
-    RunFrames(in, channels, out, n, meter);
+    RunAny(in, channels, out, n, meter);
 }
 
 void CDelayEngine::Run(const double* in, int channels, double* out, int32_t n, FrameMeter& meter) {
-    RunFrames(in, channels, out, n, meter);
+    RunAny(in, channels, out, n, meter);
 }

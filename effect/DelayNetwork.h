@@ -1,0 +1,43 @@
+// The stereo delay network: two lines, each with its own feedback, coupled by
+// two cross-feed paths, mixed with the dry input. Per frame, with dL and dR
+// read at the lines' positions:
+//     left line[pL]  = (dL * fbL + iL) + dR * xfR
+//     right line[pR] = (dR * fbR + iR) + dL * xfL
+//     both positions move down by one, wrapping to their length - 1
+//     outL = dL * wetL + sL * dryL;  outR = sR * dryR + dR * wetR
+// iL, iR: the frame after diffusion and filters; sL, sR: the frame as read.
+// A sample written now is read back exactly one length later.
+#pragma once
+#include <cstdint>
+
+#include "effect/ParamTable.h"
+
+struct NetworkConstants {
+    int32_t lengthLeft;
+    int32_t lengthRight;
+    double fbL, fbR;   // feedback factors
+    double xfL, xfR;   // XfeedL: left line into the right one; XfeedR: right into left
+};
+
+// Delay length in samples: trunc(delay * rate / 10000) with the product in
+// 64 bits (40000 * rate does not fit 32 bits above 53687 Hz). Below
+// 10000 Hz the shortest delays come out as 0, which would leave the position
+// outside the line; such a length becomes 1 (an echo one sample later). The
+// result never exceeds lineSize, so the position always stays in the line.
+inline int32_t DelayLength(int32_t delay, uint32_t sampleRate, int32_t lineSize) {
+    int64_t n = static_cast<int64_t>(delay) * static_cast<int64_t>(sampleRate) / 10000;
+    if (n < 1) n = 1;
+    if (n > lineSize) n = lineSize;
+    return static_cast<int32_t>(n);
+}
+
+inline NetworkConstants ComputeNetwork(const ParamBlock& p, uint32_t sampleRate, int32_t lineSize) {
+    NetworkConstants c;
+    c.lengthLeft = DelayLength(p[kParamDelayL], sampleRate, lineSize);
+    c.lengthRight = DelayLength(p[kParamDelayR], sampleRate, lineSize);
+    c.fbL = p[kParamFeedbkL] * 0.01;
+    c.fbR = p[kParamFeedbkR] * 0.01;
+    c.xfL = p[kParamXfeedL] * 0.01;
+    c.xfR = p[kParamXfeedR] * 0.01;
+    return c;
+}

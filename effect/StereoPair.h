@@ -1,0 +1,140 @@
+// Two doubles, left and right, that the engine treats as one value.
+//
+// The signal path does the same operations on both channels, so the engine
+// keeps each stereo quantity in one pair and runs the pair through each
+// operation once. Two implementations with one interface:
+//   CSsePair    - the two lanes of an SSE2 register (every x86-64 processor);
+//   CScalarPair - two plain doubles, for other processors and as a check.
+// Each operation is the same IEEE double operation per lane (one add, one
+// multiply, ...), never fused or reordered, so both give the same bits as
+// the plain per-channel arithmetic. Inline only; no state.
+#pragma once
+#include <cstdint>
+
+#if defined(__SSE2__) || defined(_M_X64)
+#define ZV_HAVE_SSE2 1
+#include <emmintrin.h>
+#endif
+
+// Two doubles in two members. Lane 0 is left, lane 1 is right.
+struct CScalarPair {
+    double l, r;
+
+    static CScalarPair Both(double v) { return {v, v}; }
+    static CScalarPair Of(double left, double right) { return {left, right}; }
+    // Left from *left, right from *right (two separate buffers).
+    static CScalarPair Gather(const double* left, const double* right) { return {*left, *right}; }
+    void Scatter(double* left, double* right) const {
+        *left = l;
+        *right = r;
+    }
+    static CScalarPair Load(const double* p) { return {p[0], p[1]}; }
+    void Store(double* p) const {
+        p[0] = l;
+        p[1] = r;
+    }
+
+    friend CScalarPair operator+(CScalarPair a, CScalarPair b) { return {a.l + b.l, a.r + b.r}; }
+    friend CScalarPair operator-(CScalarPair a, CScalarPair b) { return {a.l - b.l, a.r - b.r}; }
+    friend CScalarPair operator*(CScalarPair a, CScalarPair b) { return {a.l * b.l, a.r * b.r}; }
+    // Lanes exchanged: (right, left).
+    CScalarPair Swapped() const { return {r, l}; }
+
+    // Reading one input frame: each channel plus the anti-denormal offset,
+    // added in the sample's own precision, then widened.
+    static CScalarPair ReadFrame(const float* in, float offset) {
+        return {static_cast<double>(in[0] + offset), static_cast<double>(in[1] + offset)};
+    }
+    static CScalarPair ReadFrame(const double* in, double offset) { return {in[0] + offset, in[1] + offset}; }
+    static CScalarPair ReadMono(const float* in, float offset) { return Both(static_cast<double>(in[0] + offset)); }
+    static CScalarPair ReadMono(const double* in, double offset) { return Both(in[0] + offset); }
+    void WriteFrame(float* out) const {
+        out[0] = static_cast<float>(l);
+        out[1] = static_cast<float>(r);
+    }
+    void WriteFrame(double* out) const {
+        out[0] = l;
+        out[1] = r;
+    }
+};
+
+// Running meter state over one buffer: the largest |x| per lane (a NaN never
+// becomes the maximum) and whether any sample was above 1.0, below -1.0 or
+// NaN.
+struct CScalarMeter {
+    double maxL = 0.0, maxR = 0.0;
+    bool clipL = false, clipR = false;
+
+    void Add(CScalarPair x) {
+        const double al = x.l < 0.0 ? -x.l : x.l;
+        const double ar = x.r < 0.0 ? -x.r : x.r;
+        if (al > maxL) maxL = al;
+        if (ar > maxR) maxR = ar;
+        if (x.l > 1.0 || !(x.l >= -1.0)) clipL = true;
+        if (x.r > 1.0 || !(x.r >= -1.0)) clipR = true;
+    }
+    double MaxLeft() const { return maxL; }
+    double MaxRight() const { return maxR; }
+    bool ClipLeft() const { return clipL; }
+    bool ClipRight() const { return clipR; }
+};
+
+#ifdef ZV_HAVE_SSE2
+// Two doubles in one SSE2 register: lane 0 left, lane 1 right.
+struct CSsePair {
+    __m128d v;
+
+    static CSsePair Both(double x) { return {_mm_set1_pd(x)}; }
+    static CSsePair Of(double left, double right) { return {_mm_set_pd(right, left)}; }
+    static CSsePair Gather(const double* left, const double* right) {
+        return {_mm_loadh_pd(_mm_load_sd(left), right)};
+    }
+    void Scatter(double* left, double* right) const {
+        _mm_storel_pd(left, v);
+        _mm_storeh_pd(right, v);
+    }
+    static CSsePair Load(const double* p) { return {_mm_loadu_pd(p)}; }
+    void Store(double* p) const { _mm_storeu_pd(p, v); }
+
+    friend CSsePair operator+(CSsePair a, CSsePair b) { return {_mm_add_pd(a.v, b.v)}; }
+    friend CSsePair operator-(CSsePair a, CSsePair b) { return {_mm_sub_pd(a.v, b.v)}; }
+    friend CSsePair operator*(CSsePair a, CSsePair b) { return {_mm_mul_pd(a.v, b.v)}; }
+    CSsePair Swapped() const { return {_mm_shuffle_pd(v, v, 1)}; }
+
+    static CSsePair ReadFrame(const float* in, float offset) {
+        // Two floats, offset added in single precision, then widened.
+        const __m128 s = _mm_castpd_ps(_mm_load_sd(reinterpret_cast<const double*>(in)));
+        return {_mm_cvtps_pd(_mm_add_ps(s, _mm_set1_ps(offset)))};
+    }
+    static CSsePair ReadFrame(const double* in, double offset) {
+        return {_mm_add_pd(_mm_loadu_pd(in), _mm_set1_pd(offset))};
+    }
+    static CSsePair ReadMono(const float* in, float offset) {
+        return Both(static_cast<double>(in[0] + offset));
+    }
+    static CSsePair ReadMono(const double* in, double offset) { return Both(in[0] + offset); }
+    void WriteFrame(float* out) const {
+        // Narrowing rounds to nearest, as a scalar conversion does.
+        _mm_store_sd(reinterpret_cast<double*>(out), _mm_castps_pd(_mm_cvtpd_ps(v)));
+    }
+    void WriteFrame(double* out) const { _mm_storeu_pd(out, v); }
+};
+
+struct CSseMeter {
+    __m128d max = _mm_setzero_pd();
+    __m128d clip = _mm_setzero_pd();   // all ones in a lane once it clipped
+
+    void Add(CSsePair x) {
+        const __m128d magnitude = _mm_andnot_pd(_mm_set1_pd(-0.0), x.v);
+        // maxpd(a, b) is (a > b ? a : b): a NaN leaves the maximum as it was.
+        max = _mm_max_pd(magnitude, max);
+        const __m128d above = _mm_cmpgt_pd(x.v, _mm_set1_pd(1.0));
+        const __m128d notAtLeast = _mm_cmpnge_pd(x.v, _mm_set1_pd(-1.0));   // true for NaN too
+        clip = _mm_or_pd(clip, _mm_or_pd(above, notAtLeast));
+    }
+    double MaxLeft() const { return _mm_cvtsd_f64(max); }
+    double MaxRight() const { return _mm_cvtsd_f64(_mm_unpackhi_pd(max, max)); }
+    bool ClipLeft() const { return (_mm_movemask_pd(clip) & 1) != 0; }
+    bool ClipRight() const { return (_mm_movemask_pd(clip) & 2) != 0; }
+};
+#endif
