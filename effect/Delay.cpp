@@ -2,11 +2,8 @@
 
 #include "effect/TempoSync.h"
 #include "host/HostServices.h"
+#include "host/StateBody.h"
 #include "host/QviSynthContext.h"
-
-namespace {
-constexpr int32_t kStateBodySize = 172;
-}
 
 CDelay::CDelay(CQviSynthContext* owner) : CQvi(owner) {}
 
@@ -84,11 +81,20 @@ HRESULT CDelay::OnFilterStop() {
     return S_OK;
 }
 
-int32_t CDelay::GetStateSize() { return kStateBodySize; }
+int32_t CDelay::GetStateSize() { return static_cast<int32_t>(kStateBodySize); }
 
-HRESULT CDelay::LoadState(IStream*) { return E_NOTIMPL; }
+HRESULT CDelay::LoadState(IStream* stream) {
+    CAutoLock lock(this);
+    const HRESULT hr = LoadStateBody(m_automation, stream);
+    // Whatever arrived is in force now, even from a body that broke off.
+    RefreshParameters();
+    return hr;
+}
 
-HRESULT CDelay::SaveState(IStream*) { return E_NOTIMPL; }
+HRESULT CDelay::SaveState(IStream* stream) {
+    CAutoLock lock(this);
+    return SaveStateBody(m_automation, stream);
+}
 
 HRESULT CDelay::OnTransportStart() {
     m_started = 1;

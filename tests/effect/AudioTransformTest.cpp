@@ -2,6 +2,7 @@
 // operations, setups, undo and the notification windows.
 #include <gtest/gtest.h>
 
+#include "../host/MemoryStream.h"
 #include "EffectTestSupport.h"
 
 using Strings = std::vector<std::string>;
@@ -280,4 +281,23 @@ TEST_F(AudioTransformTest, TransportFlagsAndFormatCheck) {
     f.wFormatTag = WAVE_FORMAT_PCM;
     EXPECT_EQ(effect.QviCheckFormat(&f), VFW_E_TYPE_NOT_ACCEPTED);
     EXPECT_EQ(effect.GetStateSize(), 172);
+}
+
+TEST_F(AudioTransformTest, SavedStateRestoresEveryParameterIntoAFreshEffect) {
+    effect.SetDelayL(1234, 0);
+    effect.SetOutput(-100, 0);
+    effect.SetListen(1, 0);
+    CMemoryStream stream;
+    ASSERT_EQ(effect.SaveState(&stream), S_OK);
+    EXPECT_EQ(stream.data.size(), 172u);
+
+    CRecordingAutomation otherAutomation;
+    CTestDelay other;
+    other.Attach(&otherAutomation);
+    ASSERT_EQ(other.LoadState(&stream), S_OK);
+    // The load refreshed the working parameters straight away.
+    EXPECT_EQ(other.LiveParams()[kParamDelayL], 1234);
+    EXPECT_EQ(other.LiveParams()[kParamOutput], -100);
+    EXPECT_EQ(other.LiveParams()[kParamListen], 1);
+    EXPECT_EQ(0, memcmp(other.LiveParams().v, Live().v, sizeof(ParamBlock)));
 }

@@ -19,6 +19,11 @@ public:
         changed = true;
         return S_OK;
     }
+    HRESULT STDMETHODCALLTYPE GetParam(DWORD index, MP_DATA* value) override {
+        if (index >= kParamCount) return E_INVALIDARG;
+        *value = inForce[index];
+        return S_OK;
+    }
     MP_DATA ValueInForce(DWORD index) const override { return inForce[index]; }
     HRESULT TestAndClearChanged() override {
         ++changedQueries;
