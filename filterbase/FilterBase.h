@@ -1,0 +1,48 @@
+// The filter base: the DirectShow machinery under this module's filters and
+// pins, written once so that a filter only says what is its own.
+//
+// What it does. CBaseFilter answers IBaseFilter/IMediaFilter/IPersist/
+// IAMovieSetup: state, clock and stream time, pin enumeration, graph
+// membership. CBaseInputPin and CBaseOutputPin answer IPin and IMemInputPin:
+// connection with media-type and allocator negotiation, the state checks of
+// every streaming call, delivery, flushing, segments, end of stream.
+// CEnumPins and CEnumMediaTypes enumerate; CPosPassThru forwards seeking
+// upstream. A filter derives from these and overrides hooks (GetPinCount,
+// GetPin, CheckMediaType, SetMediaType, GetMediaType, CompleteConnect,
+// DecideBufferSize, OnReceive, OnBeginFlush, ...); each hook says where it is
+// called from and which lock is held.
+//
+// Threads. The graph's thread(s) connect pins and change state; an upstream
+// filter's streaming thread calls Receive, EndOfStream and NewSegment; a
+// seeking thread (the source's or the graph's) calls BeginFlush and EndFlush.
+//
+// Locks. One filter lock, given by the derived filter: state changes, pin
+// connection, allocator bookkeeping, and Receive for a whole buffer, including
+// the delivery of its results downstream. It is taken first: other locks of
+// the filter (its effect's parameters, a pin list) and the locks of
+// downstream filters are only ever taken while it is held, never before it.
+// Each pin also has a leaf lock around its peer pointer alone.
+//   Because Receive keeps the filter lock while a downstream pin may block
+// (a renderer holds a sample while paused), whatever must proceed during such
+// a wait takes no filter lock: BeginFlush (it passes the flush downstream,
+// which releases the wait, through OnBeginFlush), GetState, EnumPins and
+// FindPin (GetPinCount/GetPin), ConnectedTo, QueryPinInfo, QueryDirection and
+// the position pass-through. A state change, however, does take the filter
+// lock: a filter that delivers while holding it must not be paused or stopped
+// while its downstream pin is blocked (see the filter's own notes).
+//
+// Limits. Push model only (IMemInputPin); no IQualityControl; IMediaPosition's
+// IDispatch part is not provided; the allocator is the system's.
+//
+// Files: Unknown (COM plumbing and object count), MediaType, FilterSetup,
+// BaseFilter, BasePin, BaseInputPin, BaseOutputPin, Enumerators, PosPassThru.
+#pragma once
+#include "filterbase/BaseFilter.h"
+#include "filterbase/BaseInputPin.h"
+#include "filterbase/BaseOutputPin.h"
+#include "filterbase/BasePin.h"
+#include "filterbase/Enumerators.h"
+#include "filterbase/FilterSetup.h"
+#include "filterbase/MediaType.h"
+#include "filterbase/PosPassThru.h"
+#include "filterbase/Unknown.h"
