@@ -4,7 +4,9 @@
 // per-buffer pass; and the effect driven by real envelopes.
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <cmath>
+#include <thread>
 #include <vector>
 
 #include "EffectHarness.h"
@@ -194,6 +196,33 @@ TEST(EnvelopeSet, NonFiniteHostValuesStayOutOfTheSignalPath) {
     EXPECT_EQ(NormalisedToParam(kParamDelayL, set.ValueInForce(kParamDelayL)), 40000);
     set.SetParam(kParamOutput, -INFINITY);
     EXPECT_EQ(NormalisedToParam(kParamOutput, set.ValueInForce(kParamOutput)), -361);
+}
+
+TEST(EnvelopeSet, HostCallsAndStreamingOnTwoThreadsKeepTheListSorted) {
+    // A host thread adds and flushes while the streaming thread evaluates and
+    // the editor's reads run without a lock; the envelope's lock keeps the
+    // list whole. Afterwards the list must still be sorted and values finite.
+    CEnvelopeSet set;
+    std::atomic<bool> done{false};
+    std::thread streaming([&] {
+        int64_t position = 0;
+        while (!done.load()) {
+            set.UpdateValues(position);
+            (void)set.ValueInForce(kParamMixL);
+            position = (position + 441) % 441000;
+        }
+    });
+    for (int round = 0; round < 2000; ++round) {
+        const REFERENCE_TIME base = (round % 100) * 100000;
+        const MP_ENVELOPE_SEGMENT s[2] = {Seg(base, base + 50000, 0.0f, 1.0f), Seg(base + 50000, base + 100000, 1.0f, 0.0f)};
+        set.AddEnvelope(kParamMixL, 2, s);
+        if (round % 7 == 0) set.FlushEnvelope(kParamMixL, base, base + 300000);
+    }
+    done.store(true);
+    streaming.join();
+    CParamEnvelope& e = set.Envelope(kParamMixL);
+    for (size_t i = 1; i < e.SegmentCount(); ++i) EXPECT_LE(e.Segment(i - 1).rtStart, e.Segment(i).rtStart);
+    EXPECT_TRUE(std::isfinite(set.ValueInForce(kParamMixL)));
 }
 
 // ---- The effect on real envelopes ---------------------------------------------
