@@ -1,0 +1,65 @@
+// Helpers shared by the filter-base tests: COM set-up with the object count
+// checked at the end of every test, references, pins, WAV files, graphs.
+#pragma once
+#include "filterbase/FilterBase.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "common/Guid.h"
+
+// Wine's own filters (the headers do not name every class).
+ZV_DEFINE_GUID(kClsidWaveParser, 0xd51bd5a1, 0x7548, 0x11cf, 0xa5, 0x20, 0x00, 0x80, 0xc7, 0x7e, 0xf5, 0x8a);
+ZV_DEFINE_GUID(kClsidNullRenderer, 0xc1f400a4, 0x3f08, 0x11d3, 0x9f, 0x0b, 0x00, 0x60, 0x08, 0x03, 0x9e, 0x37);
+
+// Every test runs in the multithreaded apartment and must leave no object of
+// this module alive.
+class FilterBaseTest : public ::testing::Test {
+protected:
+    void SetUp() override;
+    void TearDown() override;
+
+private:
+    LONG m_objectsBefore = 0;
+};
+
+// The reference count an object has, without changing it.
+ULONG RefCount(IUnknown* unknown);
+template <class T>
+ULONG RefCount(T* itf) {
+    return RefCount(static_cast<IUnknown*>(itf));
+}
+
+// The identity IUnknown of an object (released again: compare only).
+IUnknown* Identity(IUnknown* unknown);
+
+// The first pin of a filter with that direction (counted), or null.
+IPin* FirstPin(IBaseFilter* filter, PIN_DIRECTION direction);
+
+// Writes a WAV file (format chunk of 16 bytes for PCM, 18 for float).
+bool WriteWav(const std::wstring& path, const WAVEFORMATEX& format, const std::vector<BYTE>& data);
+// A path in the temporary folder.
+std::wstring TempPath(const wchar_t* name);
+// 16-bit stereo frames whose values are all distinct over the first 32768
+// frames: left = 2 * frame, right = -2 * frame - 1 (wrapping).
+std::vector<BYTE> Pcm16Pattern(DWORD frames);
+
+// File Source (Async.) -> WAVE Parser -> transform -> renderer, all connected
+// with ConnectDirect. Holds counted pointers; Release() gives them back.
+struct WavGraph {
+    IFilterGraph2* graph = nullptr;
+    IMediaControl* control = nullptr;
+    IMediaEvent* events = nullptr;
+    IMediaSeeking* seeking = nullptr;
+    IMediaFilter* mediaFilter = nullptr;
+    IBaseFilter* reader = nullptr;
+    IBaseFilter* parser = nullptr;
+
+    // transform may be null (parser straight into the renderer).
+    HRESULT Build(const std::wstring& wavPath, IBaseFilter* transform, IBaseFilter* renderer);
+    // Waits for EC_COMPLETE (the graph must be running).
+    bool WaitComplete(DWORD ms);
+    void Release();
+};
