@@ -23,6 +23,9 @@ struct QviEvent {
 };
 #pragma pack(pop)
 static_assert(sizeof(QviEvent) == 48, "QviEvent is 48 bytes");
+static_assert(offsetof(QviEvent, port) == 4 && offsetof(QviEvent, channel) == 5 && offsetof(QviEvent, data1) == 10 &&
+                  offsetof(QviEvent, data3) == 12 && offsetof(QviEvent, zero) == 32,
+              "QviEvent layout");
 static_assert(offsetof(QviEvent, type) == 6 && offsetof(QviEvent, duration) == 13 &&
                   offsetof(QviEvent, portNumber) == 20 && offsetof(QviEvent, frameTime) == 24 &&
                   offsetof(QviEvent, source) == 40,

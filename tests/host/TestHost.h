@@ -1,158 +1,129 @@
-// A small host of the instrument standard for tests: the services a host
-// hands to the frame in Connect (time map with a settable tempo map, time
-// converter, pin notifier, port), a sequenced event list and a live MIDI
-// buffer.
+// A small host of the instrument standard for tests: the services handed to
+// the frame in Connect (time map with a settable tempo map, time converter,
+// pin notifier, port), a sequenced event list and a live MIDI buffer.
 //
-// Every object here lives on the test's stack or in a fixture and is never
-// deleted through Release: it starts with one reference (the test's own) and
-// a test ends by checking that the count is back to 1.
+// The objects live on the test's stack and are never deleted through
+// Release: they start with one reference (the test's own), and a test ends
+// by checking that the count is back to 1.
 //
-// Time: 960 ticks per beat. With the default 120.00 beats per minute one beat
-// is 500 ms, so 960 ticks are 500 ms and, at 48000 Hz, 24000 frames.
+// Time: 960 ticks per beat. At the default 120.00 BPM a beat is 500 ms, so
+// 960 ticks are 24000 frames at 48 kHz (25 frames per tick).
 #pragma once
 #include <cstdint>
-#include <string>
 #include <vector>
 
 #include "host/HostServices.h"
+#include "host/WbxInterfaces.h"
 
-// Reference counting shared by the test objects.
-class CTestRefCount {
+// IUnknown for a test object with one interface.
+template <class Interface, const IID* Iid>
+class CTestUnknown : public Interface {
 public:
-    ULONG Add() { return ++m_count; }
-    ULONG Drop() { return --m_count; }
-    ULONG Count() const { return m_count; }
+    ULONG RefCount() const { return m_refs; }
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** object) override {
+        if (!object) return E_POINTER;
+        *object = (riid == kIidIUnknown || riid == *Iid) ? static_cast<Interface*>(this) : nullptr;
+        if (!*object) return E_NOINTERFACE;
+        AddRef();
+        return S_OK;
+    }
+    ULONG STDMETHODCALLTYPE AddRef() override { return ++m_refs; }
+    ULONG STDMETHODCALLTYPE Release() override { return --m_refs; }
 
 private:
-    ULONG m_count = 1;
+    ULONG m_refs = 1;
 };
 
 struct TempoEntry {
-    WBX_MUSICAL_TIME ticks;  // where the tempo takes effect
+    WBX_MUSICAL_TIME ticks;  // where the tempo takes effect (the first at 0)
     int32_t tempo;           // hundredths of a beat per minute
 };
 
-class CTestHost : public IWbxHostTimeMap,
-                  public IWbxHostTimeConverter,
-                  public IWbxHostPins,
-                  public IWbxHostPort {
+class CTestHost : public IWbxHostTimeMap, public IWbxHostTimeConverter, public IWbxHostPins, public IWbxHostPort {
 public:
     static constexpr int32_t kTicksPerBeat = 960;
 
-    CTestHost();
-    virtual ~CTestHost() = default;
+    // Which services QueryInterface answers; failure injection; call counts.
+    bool offerTimeMap = true, offerConverter = true, offerPins = true, offerPort = true;
+    bool failConversions = false;
+    uint32_t sampleRate = 48000;  // the converter's
+    int convertCalls = 0, musicalToMsCalls = 0, msToMusicalCalls = 0, tempoQueries = 0;
 
-    // Which services QueryInterface answers (the time map is the required
-    // one; without it Connect fails).
-    bool offerTimeMap = true;
-    bool offerConverter = true;
-    bool offerPins = true;
-    bool offerPort = true;
-    // Failure injection.
-    bool failConversions = false;  // ConvertTime, MusicalToMs and MsToMusical fail
-    // The converter's sample rate.
-    uint32_t sampleRate = 48000;
-
-    // Tempo: one constant tempo, or a map of entries sorted by time (the
-    // first at tick 0).
-    void SetTempo(int32_t tempo);
-    void SetTempoMap(const std::vector<TempoEntry>& entries);
-
-    // Call counts and the last pin notification.
-    int musicalToMsCalls = 0;
-    int msToMusicalCalls = 0;
-    int convertCalls = 0;
-    int tempoQueries = 0;
-    std::vector<int32_t> pinPhases;
-
-    ULONG RefCount() const { return m_refs.Count(); }
+    void SetTempo(int32_t tempo) { m_tempoMap = {{0, tempo}}; }
+    void SetTempoMap(const std::vector<TempoEntry>& entries) { m_tempoMap = entries; }
+    ULONG RefCount() const { return m_refs; }
     IUnknown* Unknown() { return static_cast<IWbxHostTimeMap*>(this); }
 
-    // IUnknown
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** object) override;
-    ULONG STDMETHODCALLTYPE AddRef() override { return m_refs.Add(); }
-    ULONG STDMETHODCALLTYPE Release() override { return m_refs.Drop(); }
-
-    // IWbxHostTimeMap
+    ULONG STDMETHODCALLTYPE AddRef() override { return ++m_refs; }
+    ULONG STDMETHODCALLTYPE Release() override { return --m_refs; }
     HRESULT STDMETHODCALLTYPE MusicalToMs(WBX_MUSICAL_TIME ticks, int32_t* ms) override;
     HRESULT STDMETHODCALLTYPE MsToMusical(int32_t ms, WBX_MUSICAL_TIME* ticks) override;
     int32_t STDMETHODCALLTYPE GetTempoKey(WBX_MUSICAL_TIME ticks) override;
     HRESULT STDMETHODCALLTYPE GetTempo(int32_t key, int32_t* entryTime, int32_t* tempo) override;
-
-    // IWbxHostTimeConverter
     HRESULT STDMETHODCALLTYPE ConvertTime(WbxTimeRecord* time, int32_t targetFormat) override;
+    HRESULT STDMETHODCALLTYPE OnPinsChanged(int32_t, IUnknown*, int32_t) override { return S_OK; }
 
-    // IWbxHostPins
-    HRESULT STDMETHODCALLTYPE OnPinsChanged(int32_t phase, IUnknown* filter, int32_t outputCount) override;
-
-    // Exact conversions behind the interfaces (double precision).
+private:
     double TicksToSeconds(double ticks) const;
     double SecondsToTicks(double seconds) const;
 
-private:
-    CTestRefCount m_refs;
-    std::vector<TempoEntry> m_tempoMap;
+    ULONG m_refs = 1;
+    std::vector<TempoEntry> m_tempoMap = {{0, 12000}};
 };
 
-// A port object other than the host's own, for SetHostPort.
-class CTestPort : public IWbxHostPort {
-public:
-    ULONG RefCount() const { return m_refs.Count(); }
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** object) override;
-    ULONG STDMETHODCALLTYPE AddRef() override { return m_refs.Add(); }
-    ULONG STDMETHODCALLTYPE Release() override { return m_refs.Drop(); }
+class CTestPort : public CTestUnknown<IWbxHostPort, &IID_IWbxHostPort> {};
 
-private:
-    CTestRefCount m_refs;
-};
-
-// Sequenced events for one OnEvents call.
-class CTestEventList : public IWbxEventList {
+// Fails like a host whose buffer is shorter than the count it reports.
+template <class Interface, const IID* Iid, class Item>
+class CTestList : public CTestUnknown<Interface, Iid> {
 public:
-    std::vector<WbxEvent> events;
-    int32_t reportedCount = -1;  // -1: the number of events; otherwise what GetCount claims
+    std::vector<Item> items;
+    int32_t reportedCount = -1;  // -1: the number of items
     HRESULT countResult = S_OK;
 
-    // A note (type 0) at a musical time: key, velocity, duration in ticks
-    // (-1 held, 0 off).
-    void AddNote(WBX_MUSICAL_TIME time, uint8_t key, uint8_t velocity, int32_t duration, uint8_t channel = 0);
-    void AddEvent(WBX_MUSICAL_TIME time, int32_t type, uint8_t port, uint8_t channel, uint8_t data1 = 0,
-                  uint8_t data2 = 0);
-
-    ULONG RefCount() const { return m_refs.Count(); }
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** object) override;
-    ULONG STDMETHODCALLTYPE AddRef() override { return m_refs.Add(); }
-    ULONG STDMETHODCALLTYPE Release() override { return m_refs.Drop(); }
-    HRESULT STDMETHODCALLTYPE GetCount(int32_t* count) override;
-    HRESULT STDMETHODCALLTYPE GetEvent(int32_t index, WbxEvent* event) override;
-
-private:
-    CTestRefCount m_refs;
-};
-
-// Live MIDI messages for one OnInput call.
-class CTestMidiBuffer : public IWbxMidiBuffer {
-public:
-    struct Message {
-        WBX_MUSICAL_TIME time;
-        uint8_t status, data1, data2;
-    };
-    std::vector<Message> messages;
-    int32_t reportedCount = -1;  // as in CTestEventList
-    HRESULT countResult = S_OK;
-
-    void Add(WBX_MUSICAL_TIME time, uint8_t status, uint8_t data1, uint8_t data2) {
-        messages.push_back({time, status, data1, data2});
+    HRESULT STDMETHODCALLTYPE GetCount(int32_t* count) override {
+        *count = reportedCount >= 0 ? reportedCount : static_cast<int32_t>(items.size());
+        return countResult;
     }
 
-    ULONG RefCount() const { return m_refs.Count(); }
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** object) override;
-    ULONG STDMETHODCALLTYPE AddRef() override { return m_refs.Add(); }
-    ULONG STDMETHODCALLTYPE Release() override { return m_refs.Drop(); }
-    HRESULT STDMETHODCALLTYPE GetCount(int32_t* count) override;
-    HRESULT STDMETHODCALLTYPE GetMidiMessage(int32_t index, WBX_MUSICAL_TIME* time, uint8_t* status,
-                                             uint8_t* data1, uint8_t* data2) override;
+protected:
+    const Item* At(int32_t index) const {
+        return index >= 0 && static_cast<size_t>(index) < items.size() ? &items[index] : nullptr;
+    }
+};
 
-private:
-    CTestRefCount m_refs;
+class CTestEventList : public CTestList<IWbxEventList, &IID_IWbxEventList, WbxEvent> {
+public:
+    // An event of the standard: type, channel, the two data bytes and, for a
+    // note, its duration in ticks (-1 held, 0 off).
+    void Add(WBX_MUSICAL_TIME time, int32_t type, uint8_t channel, uint8_t data1, uint8_t data2,
+             int32_t duration = 0);
+    HRESULT STDMETHODCALLTYPE GetEvent(int32_t index, WbxEvent* event) override {
+        if (!At(index)) return E_INVALIDARG;
+        *event = *At(index);
+        return S_OK;
+    }
+};
+
+struct TestMidiMessage {
+    WBX_MUSICAL_TIME time;
+    uint8_t status, data1, data2;
+};
+
+class CTestMidiBuffer : public CTestList<IWbxMidiBuffer, &IID_IWbxMidiBuffer, TestMidiMessage> {
+public:
+    void Add(WBX_MUSICAL_TIME time, uint8_t status, uint8_t data1, uint8_t data2) {
+        items.push_back({time, status, data1, data2});
+    }
+    HRESULT STDMETHODCALLTYPE GetMidiMessage(int32_t index, WBX_MUSICAL_TIME* time, uint8_t* status, uint8_t* data1,
+                                             uint8_t* data2) override {
+        const TestMidiMessage* m = At(index);
+        if (!m) return E_INVALIDARG;
+        *time = m->time;
+        *status = m->status;
+        *data1 = m->data1;
+        *data2 = m->data2;
+        return S_OK;
+    }
 };

@@ -1,56 +1,88 @@
-// The frame as the filter object will hold it, reduced for tests: CSoftSynth
-// first, then a recording processing object, with IUnknown and trivial
-// output management. Lives on the test's stack; Release never deletes.
+// The frame as the filter object holds it, reduced for tests: CSoftSynth
+// first, then a processing object (CFakeQvi) that answers the hooks with
+// results a test chooses and records what it is handed. IUnknown and the
+// output management are trivial; Release never deletes.
 #pragma once
+#include <string>
+#include <vector>
+
+#include "host/Qvi.h"
 #include "host/SoftSynth.h"
-#include "host/WbxInterfaces.h"
-#include "tests/host/FakeQvi.h"
 #include "tests/host/TestHost.h"
 
-class CTestPlugIn : public CSoftSynth, public CFakeQvi {
+class CFakeQvi : public CQvi {
 public:
-    explicit CTestPlugIn(HRESULT* phr = nullptr) : CSoftSynth(this, phr), CFakeQvi(this) {}
+    explicit CFakeQvi(CQviSynthContext* owner) : CQvi(owner) { SetInputFormat(&format); }
 
-    ULONG RefCount() const { return m_refs.Count(); }
+    WAVEFORMATEX format = {WAVE_FORMAT_IEEE_FLOAT, 2, 48000, 48000 * 8, 8, 32, 0};
+    HRESULT onEventResult = S_OK, onNoteOnResult = S_OK, keepNoteResult = S_FALSE;
+    std::vector<QviEvent> seenEvents, notesOn;  // OnEvent, OnNoteOn
+    std::vector<std::string> calls;             // transport hooks and KeepNote, in order
 
-    // IUnknown for the three frame interfaces.
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** object) override {
-        if (!object) return E_POINTER;
-        if (riid == kIidIUnknown || riid == IID_IWbxSoftSynth || riid == IID_IWbxSoftSynth2) {
-            *object = static_cast<IWbxSoftSynth2*>(this);
-        } else if (riid == IID_IWbxNotify) {
-            *object = static_cast<IWbxNotify*>(this);
-        } else if (riid == IID_IWbxInputPort) {
-            *object = static_cast<IWbxInputPort*>(this);
-        } else {
-            *object = nullptr;
-            return E_NOINTERFACE;
-        }
-        AddRef();
+    HRESULT OnEvent(QviEvent* event) override {
+        seenEvents.push_back(*event);
+        return onEventResult;
+    }
+    HRESULT OnNoteOn(QviEvent* event) override {
+        notesOn.push_back(*event);
+        return onNoteOnResult;
+    }
+    HRESULT KeepNote(QviEvent*, int32_t flag) override {
+        calls.push_back(flag ? "KeepNote(1)" : "KeepNote(0)");
+        return keepNoteResult;
+    }
+    HRESULT OnTransportStart() override { return Log("OnTransportStart"); }
+    HRESULT OnTransportStop() override { return Log("OnTransportStop"); }
+    HRESULT QviReset() override { return S_OK; }
+    HRESULT QviCheckFormat(const WAVEFORMATEX*) override { return S_OK; }
+    HRESULT QviSetOutputChannels(WAVEFORMATEX*) override { return S_OK; }
+    HRESULT QviPollTempo(int64_t, int32_t*, void*, int32_t, int64_t, void*) override { return S_OK; }
+    HRESULT OnFilterStart() override { return S_OK; }
+    HRESULT OnFilterStop() override { return S_OK; }
+    int32_t GetStateSize() override { return 0; }
+    HRESULT LoadState(IStream*) override { return S_OK; }
+    HRESULT SaveState(IStream*) override { return S_OK; }
+
+private:
+    HRESULT Log(const char* call) {
+        calls.push_back(call);
         return S_OK;
     }
-    ULONG STDMETHODCALLTYPE AddRef() override { return m_refs.Add(); }
-    ULONG STDMETHODCALLTYPE Release() override { return m_refs.Drop(); }
+};
 
-    // Output management (the filter's part): one fixed output.
-    HRESULT AddOutput(const char*, int32_t* id) override {
-        if (id) *id = 1;
-        return S_OK;
-    }
+// Output management as the filter object would supply it: one fixed output.
+template <class Base>
+class CTestOutputs : public Base {
+public:
+    using Base::Base;
+    HRESULT AddOutput(const char*, int32_t* id) override { return *id = 1, S_OK; }
     HRESULT RemoveOutput(int32_t) override { return S_OK; }
     HRESULT RemoveAllOutputs() override { return S_OK; }
     CFilterOutputPin* FindOutput(int32_t) override { return nullptr; }
     int32_t GetOutputCount() override { return 1; }
     int32_t GetOutputId(int32_t index) override { return index == 0 ? 1 : -1; }
+};
+
+class CTestPlugIn : public CTestOutputs<CSoftSynth>, public CFakeQvi {
+public:
+    explicit CTestPlugIn(HRESULT* phr = nullptr) : CTestOutputs<CSoftSynth>(this, phr), CFakeQvi(this) {}
+
+    ULONG RefCount() const { return m_refs; }
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID, void** object) override {
+        *object = nullptr;
+        return E_NOINTERFACE;  // the filter's answers are not under test here
+    }
+    ULONG STDMETHODCALLTYPE AddRef() override { return ++m_refs; }
+    ULONG STDMETHODCALLTYPE Release() override { return --m_refs; }
 
     // One block as the filter runs it: events, (processing), advance, sweep.
     HRESULT RunBlock(int32_t frames) {
-        HRESULT hr = RenderEvents(frames);
+        const HRESULT hr = RenderEvents(frames);
         AdvancePosition(frames);
         SweepActive(0);
         return hr;
     }
 
 private:
-    CTestRefCount m_refs;
+    ULONG m_refs = 1;
 };
