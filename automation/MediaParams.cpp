@@ -33,7 +33,23 @@ HRESULT CMediaParams::QueryInterface(REFIID riid, void** ppv) {
     if (!ppv) return E_POINTER;
     // The filter is the object's identity: it decides what is offered,
     // including these four interfaces.
-    return m_controllingUnknown->QueryInterface(riid, ppv);
+    if (IUnknown* filter = m_controllingUnknown.load()) return filter->QueryInterface(riid, ppv);
+
+    // Detached: the filter is gone and a host still holds us.
+    if (riid == IID_IUnknown || riid == IID_IMediaParams) {
+        *ppv = static_cast<IMediaParams*>(this);
+    } else if (riid == IID_IMediaParamInfo) {
+        *ppv = static_cast<IMediaParamInfo*>(this);
+    } else if (riid == IID_IMediaParamsSetUICallback) {
+        *ppv = static_cast<IMediaParamsSetUICallback*>(this);
+    } else if (riid == IID_IMediaParamsUICallback) {
+        *ppv = static_cast<IMediaParamsUICallback*>(this);
+    } else {
+        *ppv = nullptr;
+        return E_NOINTERFACE;
+    }
+    AddRef();
+    return S_OK;
 }
 
 ULONG CMediaParams::AddRef() { return static_cast<ULONG>(InterlockedIncrement(&m_refCount)); }

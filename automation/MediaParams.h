@@ -14,7 +14,10 @@
 // Identity. The object lives inside the filter: QueryInterface goes to the
 // controlling unknown (the filter), which hands out these interfaces from its
 // own QueryInterface. AddRef and Release count this object alone, so a host
-// holding one of its interfaces keeps it alive after the filter lets go.
+// holding one of its interfaces keeps it alive after the filter lets go. The
+// filter must then call DetachControllingUnknown before it goes away; from
+// then on the object answers QueryInterface for its own interfaces only,
+// instead of calling into a filter that no longer exists.
 //
 // Threads and locks. Host calls arrive on any of the host's threads,
 // UpdateValues on the streaming thread under the filter's receive lock, the
@@ -23,6 +26,7 @@
 // host callback pointer; it is never held while calling out, so it nests
 // inside every other lock and never outside one.
 #pragma once
+#include <atomic>
 #include <new>
 
 #include "automation/EnvelopeSet.h"
@@ -86,6 +90,9 @@ public:
 
     CEnvelopeSet& Envelopes() { return m_envelopes; }
 
+    // The filter's destructor, before its own Release of this object.
+    void DetachControllingUnknown() { m_controllingUnknown.store(nullptr); }
+
     // Creation, by the filter's constructor. The object starts with one
     // reference, owned by the caller.
     static HRESULT Create(IUnknown* pControllingUnknown, CMediaParams** ppObject);
@@ -98,7 +105,7 @@ private:
     // The host's callback with a reference of the caller's own, or null.
     IMediaParamsUICallback* HostCallback();
 
-    IUnknown* m_controllingUnknown;            // the filter; not counted
+    std::atomic<IUnknown*> m_controllingUnknown;  // the filter; not counted; null once detached
     IMediaParamsUICallback* m_hostCallback;    // counted; guarded by m_callbackLock
     CCritSec m_callbackLock;
     LONG volatile m_refCount;

@@ -186,6 +186,35 @@ TEST_F(MediaParamsTest, QueryInterfaceGoesToTheFilterFromEveryInterface) {
     EXPECT_EQ(filter.queries, before);   // refused here, not passed on
 }
 
+TEST(MediaParamsCreation, OutlivingTheFilterAnswersForItselfOnceDetached) {
+    CFakeFilter filter;
+    CMediaParams* object = nullptr;
+    ASSERT_EQ(CMediaParams::Create(&filter, &object), S_OK);
+    filter.params = object;
+    IMediaParams* held = nullptr;   // a host's reference
+    ASSERT_EQ(filter.QueryInterface(IID_IMediaParams, reinterpret_cast<void**>(&held)), S_OK);
+    // The filter goes away: detach, then its own reference.
+    object->DetachControllingUnknown();
+    filter.params = nullptr;
+    EXPECT_EQ(object->Release(), 1u);
+    const int before = filter.queries;
+    IMediaParamInfo* info = nullptr;
+    ASSERT_EQ(held->QueryInterface(IID_IMediaParamInfo, reinterpret_cast<void**>(&info)), S_OK);
+    DWORD n = 0;
+    EXPECT_EQ(info->GetParamCount(&n), S_OK);
+    EXPECT_EQ(n, 21u);
+    IUnknown* identity = nullptr;
+    ASSERT_EQ(info->QueryInterface(IID_IUnknown, reinterpret_cast<void**>(&identity)), S_OK);
+    EXPECT_EQ(identity, static_cast<IUnknown*>(held));
+    void* none = reinterpret_cast<void*>(1);
+    EXPECT_EQ(held->QueryInterface(kUnknownIid, &none), E_NOINTERFACE);
+    EXPECT_EQ(none, nullptr);
+    EXPECT_EQ(filter.queries, before);   // nothing reached the departed filter
+    EXPECT_EQ(identity->Release(), 2u);
+    EXPECT_EQ(info->Release(), 1u);
+    EXPECT_EQ(held->Release(), 0u);
+}
+
 // ---- The parameter table -----------------------------------------------------------
 
 TEST_F(MediaParamsTest, ServesTwentyOneParametersFromTheTable) {
