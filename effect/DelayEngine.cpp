@@ -34,6 +34,7 @@ HRESULT CDelayEngine::Prepare(uint32_t sampleRate) {
         m_pos[b] = 0;
     }
     m_sampleRate = sampleRate;
+    m_constantsValid = false;   // the lengths depend on the line size
     return S_OK;
 }
 
@@ -45,33 +46,47 @@ void CDelayEngine::Release() {
         m_pos[b] = 0;
     }
     m_sampleRate = 0;
+    m_constantsValid = false;
 }
 
 void CDelayEngine::BeginBlock(const ParamBlock& params, uint32_t sampleRate, const double gains[4]) {
-    m_network = ComputeNetwork(params, sampleRate, m_size[kLineLeft] > 0 ? m_size[kLineLeft] : 1);
-
-    m_diffusionOn = params[kParamDiffAmnt] != 0;
-    if (m_diffusionOn) m_diffusion = ComputeDiffusion(params[kParamDiffTime], params[kParamDiffAmnt]);
-
-    // Coefficients are recomputed every buffer for each filter that runs; a
-    // filter that is off keeps its state and needs none.
-    m_highCutOn = params[kParamHighFreq] != 301;
-    if (m_highCutOn && sampleRate != 0) {
-        m_highCutoff = LimitCutoff(HighCutFrequency(params[kParamHighFreq]), sampleRate);
-        m_highCut = ComputeToneCoefficients(m_highCutoff, params[kParamHighQ] * 0.01, sampleRate);
-    }
-    m_lowCutOn = params[kParamLowFreq] != 0;
-    if (m_lowCutOn && sampleRate != 0) {
-        m_lowCutoff = LimitCutoff(LowCutFrequency(params[kParamLowFreq]), sampleRate);
-        m_lowCut = ComputeToneCoefficients(m_lowCutoff, params[kParamLowQ] * 0.01, sampleRate);
-    }
-
     // Listen: wet only, for this loop; the stored gains stay as they are.
     const bool listen = params[kParamListen] == 1;
     m_dry[0] = listen ? 0.0 : gains[kGainLeftDry];
     m_dry[1] = listen ? 0.0 : gains[kGainRightDry];
     m_wet[0] = gains[kGainLeftWet];
     m_wet[1] = gains[kGainRightWet];
+
+    // Everything below is a function of the block and the rate alone (libm
+    // included: the same arguments give the same bits). Computing it again
+    // for an unchanged block would give the same constants, so it is done
+    // only when the block or the rate differs from the last buffer's; at
+    // 64-frame buffers the eight pow/sin/cos/tan calls would otherwise cost
+    // more than a third of the frames' own work.
+    if (m_constantsValid && sampleRate == m_constantsRate &&
+        std::memcmp(params.v, m_constantsBlock.v, sizeof(params.v)) == 0) {
+        return;
+    }
+    m_constantsValid = true;
+    m_constantsRate = sampleRate;
+    m_constantsBlock = params;
+
+    m_network = ComputeNetwork(params, sampleRate, m_size[kLineLeft] > 0 ? m_size[kLineLeft] : 1);
+
+    m_diffusionOn = params[kParamDiffAmnt] != 0;
+    if (m_diffusionOn) m_diffusion = ComputeDiffusion(params[kParamDiffTime], params[kParamDiffAmnt]);
+
+    // A filter that is off keeps its state and needs no coefficients.
+    m_highCutOn = params[kParamHighFreq] != 301 && sampleRate != 0;
+    if (m_highCutOn) {
+        m_highCutoff = LimitCutoff(HighCutFrequency(params[kParamHighFreq]), sampleRate);
+        m_highCut = ComputeToneCoefficients(m_highCutoff, params[kParamHighQ] * 0.01, sampleRate);
+    }
+    m_lowCutOn = params[kParamLowFreq] != 0 && sampleRate != 0;
+    if (m_lowCutOn) {
+        m_lowCutoff = LimitCutoff(LowCutFrequency(params[kParamLowFreq]), sampleRate);
+        m_lowCut = ComputeToneCoefficients(m_lowCutoff, params[kParamLowQ] * 0.01, sampleRate);
+    }
 }
 
 template <class Pair, class Meter, class T, int kChannels>

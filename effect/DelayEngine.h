@@ -66,9 +66,10 @@ public:
 
     // Per-buffer constants from the live parameters and the input rate:
     // delay lengths and factors, diffusion lengths and coefficients, filter
-    // cutoffs and coefficients (recomputed every buffer for the filters that
-    // are on), and the dry and wet gains to use (dry 0.0 when Listen is on).
-    // gains: left dry, left wet, right dry, right wet.
+    // cutoffs and coefficients (for the filters that are on), and the dry and
+    // wet gains to use (dry 0.0 when Listen is on). gains: left dry, left
+    // wet, right dry, right wet. Constants that depend only on the block and
+    // the rate are kept while neither changes (the same values result).
     void BeginBlock(const ParamBlock& params, uint32_t sampleRate, const double gains[4]);
 
     // Processes n frames. channels: the input's channel count (1 and 2 read
@@ -116,7 +117,10 @@ private:
     ToneFilterState m_lowCutState{};
     EKernel m_kernel = EKernel::kLanes;
 
-    // Per-buffer constants.
+    // Per-buffer constants, and the block and rate they were computed from.
+    bool m_constantsValid = false;
+    uint32_t m_constantsRate = 0;
+    ParamBlock m_constantsBlock{};
     NetworkConstants m_network{1, 1, 0.0, 0.0, 0.0, 0.0};
     DiffusionConstants m_diffusion{};
     bool m_diffusionOn = false;
