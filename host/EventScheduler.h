@@ -15,8 +15,9 @@
 //
 // No COM and no locking here: CSoftSynth holds the owner's lock around every
 // call. Memory is bounded: the queue, the active list and the port map have
-// fixed maximum sizes, and their storage, once grown, is reused, so steady
-// streaming does not allocate.
+// fixed maximum sizes. The queue and RenderEvents' scratch keep their
+// capacity, so a block allocates at most when the active list needs a new
+// chunk.
 #pragma once
 #include <cstddef>
 #include <cstdint>
