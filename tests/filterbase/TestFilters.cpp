@@ -58,6 +58,7 @@ CTestSourcePin::CTestSourcePin(CTestSource* filter, CCritSec* lock)
 
 HRESULT CTestSourcePin::CheckMediaType(const AM_MEDIA_TYPE* mt) {
     if (!mt) return E_POINTER;
+    if (acceptAnyAudio && IsSupportedAudio(mt)) return S_OK;
     return MediaTypesEqual(*mt, m_owner->Offered()) ? S_OK : VFW_E_TYPE_NOT_ACCEPTED;
 }
 
@@ -71,7 +72,7 @@ HRESULT CTestSourcePin::DecideBufferSize(IMemAllocator* allocator, ALLOCATOR_PRO
     ++decideCalls;
     lastRequest = *request;
     ALLOCATOR_PROPERTIES wanted = *request;
-    wanted.cBuffers = std::max<long>(wanted.cBuffers, 2);
+    wanted.cBuffers = std::max<long>(wanted.cBuffers, 3);
     wanted.cbBuffer = std::max<long>(wanted.cbBuffer, m_owner->BufferSize());
     ALLOCATOR_PROPERTIES actual = {};
     HRESULT hr = allocator->SetProperties(&wanted, &actual);
@@ -219,6 +220,12 @@ HRESULT CSinkInputPin::CheckMediaType(const AM_MEDIA_TYPE* mt) {
     if (!mt) return E_POINTER;
     if (m_owner->m_required) return MediaTypesEqual(*mt, *m_owner->m_required) ? S_OK : VFW_E_TYPE_NOT_ACCEPTED;
     return IsSupportedAudio(mt) ? S_OK : VFW_E_TYPE_NOT_ACCEPTED;
+}
+
+HRESULT CSinkInputPin::GetMediaType(int position, AM_MEDIA_TYPE* mt) {
+    if (position < 0) return E_INVALIDARG;
+    if (position > 0 || !m_owner->m_required) return VFW_S_NO_MORE_ITEMS;
+    return CopyMediaType(mt, m_owner->m_required);
 }
 
 HRESULT STDMETHODCALLTYPE CSinkInputPin::Receive(IMediaSample* sample) {

@@ -49,6 +49,7 @@ public:
 
     ALLOCATOR_PROPERTIES lastRequest = {};  // what DecideBufferSize was given
     int decideCalls = 0;
+    bool acceptAnyAudio = false;  // else only the offered type
 
 private:
     CTestSource* m_owner;
@@ -156,6 +157,8 @@ class CSinkInputPin : public CBaseInputPin {
 public:
     CSinkInputPin(CTestSink* filter, CCritSec* lock);
     HRESULT CheckMediaType(const AM_MEDIA_TYPE* mt) override;
+    // Offers the required type, if any.
+    HRESULT GetMediaType(int position, AM_MEDIA_TYPE* mt) override;
     // Blocks (when asked to) before taking the filter lock, as a renderer must.
     HRESULT STDMETHODCALLTYPE Receive(IMediaSample* sample) override;
     HRESULT OnEndOfStream() override;

@@ -1,5 +1,6 @@
 #include "TestSupport.h"
 
+#include <cstdio>
 #include <cstring>
 
 void FilterBaseTest::SetUp() {
@@ -165,4 +166,44 @@ void WavGraph::Release() {
     }
     if (graph) graph->Release();
     graph = nullptr;
+}
+
+CWorker::~CWorker() {
+    if (!m_thread) return;
+    if (WaitForSingleObject(m_thread, 10000) != WAIT_OBJECT_0) {
+        std::printf("a worker thread is stuck; ending the test program\n");
+        std::fflush(stdout);
+        TerminateProcess(GetCurrentProcess(), 3);
+    }
+    CloseHandle(m_thread);
+}
+
+void CWorker::Start(std::function<void()> work) {
+    if (m_thread) {
+        Wait(INFINITE);
+        CloseHandle(m_thread);
+    }
+    m_work = std::move(work);
+    m_thread = CreateThread(nullptr, 0, &CWorker::Main, this, 0, nullptr);
+}
+
+bool CWorker::Wait(DWORD ms) { return m_thread && WaitForSingleObject(m_thread, ms) == WAIT_OBJECT_0; }
+
+DWORD WINAPI CWorker::Main(void* self) {
+    CoInitializeEx(nullptr, COINIT_MULTITHREADED);
+    static_cast<CWorker*>(self)->m_work();
+    CoUninitialize();
+    return 0;
+}
+
+void RunGuarded(DWORD ms, const char* what, std::function<void()> work) {
+    auto* worker = new CWorker();
+    worker->Start(std::move(work));
+    if (!worker->Wait(ms)) {
+        ADD_FAILURE() << what << " did not return within " << ms << " ms (deadlock)";
+        std::printf("[  FAILED  ] %s is stuck; ending the test program\n", what);
+        std::fflush(stdout);
+        TerminateProcess(GetCurrentProcess(), 2);
+    }
+    delete worker;
 }

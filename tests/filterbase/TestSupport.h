@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -63,3 +64,28 @@ struct WavGraph {
     bool WaitComplete(DWORD ms);
     void Release();
 };
+
+// A thread (in the multithreaded apartment) for work that may block, such as
+// a streaming thread held in a downstream Receive. Keep test assertions on
+// the main thread: the work stores results.
+class CWorker {
+public:
+    CWorker() = default;
+    ~CWorker();
+    CWorker(const CWorker&) = delete;
+    CWorker& operator=(const CWorker&) = delete;
+
+    void Start(std::function<void()> work);
+    // True when the work has finished within ms.
+    bool Wait(DWORD ms);
+
+private:
+    static DWORD WINAPI Main(void* self);
+    std::function<void()> m_work;
+    HANDLE m_thread = nullptr;
+};
+
+// Runs work on a worker and waits for it. If it does not finish within ms a
+// lock is stuck: the failure is reported and the test program ends at once,
+// since nothing after it could run.
+void RunGuarded(DWORD ms, const char* what, std::function<void()> work);
