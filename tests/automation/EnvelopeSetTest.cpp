@@ -1,6 +1,6 @@
 // CEnvelopeSet: argument checks, values and the changed flag, envelopes for
 // one or all parameters, time conversion, the capture calls, two threads, and
-// the effect streaming on real envelopes.
+// the effect's editor drags on real envelopes.
 #include <gtest/gtest.h>
 
 #include <atomic>
@@ -160,27 +160,6 @@ TEST(EnvelopeSet, HostThreadAndStreamingThreadKeepTheListSorted) {
     streaming.join();
     CParamEnvelope& e = set.Envelope(kParamMixL);
     for (size_t i = 1; i < e.SegmentCount(); ++i) EXPECT_LE(e.Segment(i - 1).rtStart, e.Segment(i).rtStart);
-}
-
-TEST(EnvelopeSet, EffectFollowsTheMixEnvelopeAtTheRightBuffer) {
-    // 441-frame buffers start at t = 100000 * b. The jump holds MixL at 0 (dry
-    // only) through buffer 10, which starts exactly at its end, and gives 1.0
-    // (wet only, and the 500 ms line has nothing yet) from buffer 11.
-    CEnvelopeSet set;
-    CSetLink link(set);
-    CStreamRun run(&link);
-    const MP_ENVELOPE_SEGMENT mix = Seg(0, 1000000, 0.0f, 1.0f, MP_CURVE_JUMP);
-    ASSERT_EQ(set.AddEnvelope(kParamMixL, 1, &mix), S_OK);
-    const auto out = run.Run(13, 441, 0.5f, [&](int64_t position) { set.UpdateValues(position); });
-    ASSERT_EQ(out.size(), 13u);
-    for (int b = 0; b < 13; ++b) {
-        if (b <= 10) {
-            EXPECT_EQ(out[b][2 * 440], 0.5f) << b;   // input + 1e-30, gain cos(0) = 1
-        } else {
-            EXPECT_LT(std::fabs(out[b][2 * 440]), 1e-6f) << b;
-        }
-    }
-    EXPECT_EQ(out[10][1], out[11][1]);   // the right channel (MixR 30 %) stays
 }
 
 TEST(EnvelopeSet, EditorDragWinsOverTheEnvelopeUntilReleased) {
