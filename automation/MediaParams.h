@@ -15,7 +15,7 @@
 // controlling unknown (the filter), which hands out these interfaces from its
 // own QueryInterface. AddRef and Release count this object alone, so a host
 // holding one of its interfaces keeps it alive after the filter lets go. The
-// filter must then call DetachControllingUnknown before it goes away; from
+// filter therefore lets go with ReleaseFromOwner (detach, then release); from
 // then on the object answers QueryInterface for its own interfaces only,
 // instead of calling into a filter that no longer exists.
 //
@@ -92,6 +92,11 @@ public:
 
     // The filter's destructor, before its own Release of this object.
     void DetachControllingUnknown() { m_controllingUnknown.store(nullptr); }
+    // Both at once: what the filter's destructor calls instead of Release.
+    ULONG ReleaseFromOwner() {
+        DetachControllingUnknown();
+        return Release();
+    }
 
     // Creation, by the filter's constructor. The object starts with one
     // reference, owned by the caller.

@@ -81,8 +81,7 @@ protected:
     void TearDown() override {
         EXPECT_EQ(info->Release(), 2u);
         EXPECT_EQ(params->Release(), 1u);
-        object->DetachControllingUnknown();
-        EXPECT_EQ(object->Release(), 0u);   // lets go of the host's callback too
+        EXPECT_EQ(object->ReleaseFromOwner(), 0u);   // lets go of the host's callback too
         EXPECT_EQ(filter.refs, 1u);
         EXPECT_EQ(host.refs, 1u);
         CoUninitialize();
