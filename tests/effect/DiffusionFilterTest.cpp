@@ -59,22 +59,6 @@ TEST(Diffusion, FirstEchoSampleIsTheProductOfBothStagesGains) {
     EXPECT_EQ(static_cast<float>(firstL), out[2 * 800 + 1]);   // stages 2 and 4 share g1, g2
 }
 
-TEST(Diffusion, SecondStageEchoesArriveAfterTheirLengths) {
-    // Left chain at DiffTime 1: stage 1 length 5, stage 3 length 8. The
-    // impulse response of two allpass stages in series has its next nonzero
-    // taps at 5 (stage 1's echo) and 8 (stage 3's echo of the first tap).
-    CEffectRig rig(8000);
-    rig.Apply(DiffusedBlock(1));
-    ASSERT_EQ(S_OK, rig.Prepare());
-    std::vector<float> in(2 * 820, 0.0f);
-    in[0] = 1.0f;
-    const std::vector<float> out = rig.Run(in);
-    for (int k = 1; k < 5; ++k) EXPECT_LT(std::fabs(out[2 * (800 + k)]), 1e-20) << k;
-    EXPECT_GT(std::fabs(out[2 * 805]), 0.01);
-    for (int k = 6; k < 8; ++k) EXPECT_LT(std::fabs(out[2 * (800 + k)]), 1e-20) << k;
-    EXPECT_GT(std::fabs(out[2 * 808]), 0.01);
-}
-
 TEST(Diffusion, TwoAllpassStagesKeepTheEnergyOfAnImpulse) {
     // An allpass passes all energy: the squares of the impulse response add
     // up to 1 (to within the decayed tail).
@@ -144,23 +128,6 @@ TEST(ToneFilter, CoefficientsAtAQuarterOfTheRate) {
         EXPECT_NEAR(c1[i], c.c1, 1e-8);
         EXPECT_NEAR(0.0, c.c2, 1e-8);
     }
-}
-
-TEST(ToneFilter, QIsHundredthsOfTheParameter) {
-    // The engine hands LowQ * 0.01 to the coefficients; LowQ 30 and 130 at a
-    // quarter of the rate give c1 = -0.25 and 1.6 / 3.6.
-    CEffectRig rig(80000);
-    ParamBlock b = IsolatedBlock();
-    b[kParamLowFreq] = 301;   // 20000 Hz, a quarter of 80000
-    b[kParamLowQ] = 30;
-    rig.Apply(b);
-    ASSERT_EQ(S_OK, rig.Prepare());
-    rig.Silence(1);
-    EXPECT_NEAR(-0.25, rig.fx.Engine().LowCut().c1, 1e-8);
-    b[kParamLowQ] = 130;
-    rig.Apply(b);
-    rig.Silence(1);
-    EXPECT_NEAR(1.6 / 3.6, rig.fx.Engine().LowCut().c1, 1e-8);
 }
 
 // --- on/off and DC ------------------------------------------------------------------
@@ -259,20 +226,16 @@ TEST(ToneFilter, OffLeavesTheFilterStateAsItWas) {
 
 // --- the Nyquist limit -------------------------------------------------------------
 
-TEST(ToneFilter, CutoffsAtOrAboveHalfTheRateAreLimited) {
+TEST(ToneFilter, OnlyCutoffsAtOrAboveHalfTheRateAreLimited) {
     EXPECT_EQ(15999, LimitCutoff(20000, 32000));
     EXPECT_EQ(15999, LimitCutoff(16000, 32000));   // exactly Nyquist
-    EXPECT_EQ(15999, LimitCutoff(15999, 32000));
-    EXPECT_EQ(11025, LimitCutoff(20000, 22051));   // odd rate: 11025 is just below 11025.5
     EXPECT_EQ(19999, LimitCutoff(20000, 40000));
-}
-
-TEST(ToneFilter, CutoffsBelowHalfTheRateAreUntouched) {
+    EXPECT_EQ(11025, LimitCutoff(20000, 22051));   // odd rate: 11025 is just below 11025.5
+    // Already below half the rate: untouched.
     EXPECT_EQ(20000, LimitCutoff(20000, 44100));
-    EXPECT_EQ(20000, LimitCutoff(20000, 48000));
     EXPECT_EQ(20000, LimitCutoff(20000, 40001));
+    EXPECT_EQ(15999, LimitCutoff(15999, 32000));
     EXPECT_EQ(20, LimitCutoff(20, 8000));
-    EXPECT_EQ(3999, LimitCutoff(3999, 8000));
 }
 
 TEST(ToneFilter, LimitedFiltersStayStableAt32k) {

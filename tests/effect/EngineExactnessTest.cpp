@@ -130,42 +130,6 @@ TEST(EngineExactness, ScalarPairsMatchThePlainDefinition) {
     }
 }
 
-TEST(EngineExactness, EveryStageCombinationMatches) {
-    // All eight on/off combinations explicitly, long enough for the
-    // diffusion stages and the lines to wrap several times.
-    for (int stages = 0; stages < 8; ++stages) {
-        for (CDelayEngine::EKernel kernel : {CDelayEngine::EKernel::kLanes, CDelayEngine::EKernel::kScalar}) {
-            SCOPED_TRACE("stages " + std::to_string(stages));
-            CRandom r(77 + stages);
-            ParamBlock p = RandomBlock(r);
-            p[kParamDelayL] = 37;
-            p[kParamDelayR] = 53;
-            p[kParamFeedbkL] = p[kParamFeedbkR] = 45;
-            p[kParamXfeedL] = p[kParamXfeedR] = 20;
-            p[kParamDiffAmnt] = (stages & 4) ? 80 : 0;
-            p[kParamHighFreq] = (stages & 2) ? 250 : 301;
-            p[kParamLowFreq] = (stages & 1) ? 60 : 0;
-            CDelayEngine engine;
-            engine.SetKernel(kernel);
-            ASSERT_EQ(S_OK, engine.Prepare(48000));
-            CReferenceEngine reference(48000);
-            double gains[4];
-            CReferenceEngine::Gains(p, gains);
-            int32_t clip[2] = {0, 0}, refClip[2] = {0, 0};
-            for (int buffer = 0; buffer < 20; ++buffer) {
-                const std::vector<float> in = RandomInput<float>(r, 2, 512);
-                std::vector<float> out(1024), expected(1024);
-                engine.BeginBlock(p, 48000, gains);
-                FrameMeter meter{&clip[0], &clip[1], 0.0, 0.0};
-                engine.Run(in.data(), 2, out.data(), 512, meter);
-                double maxima[2];
-                reference.Process(p, gains, in.data(), 2, expected.data(), 512, refClip, maxima);
-                ASSERT_TRUE(SameBits(expected, out)) << "buffer " << buffer;
-            }
-        }
-    }
-}
-
 TEST(EngineExactness, ProcessingEntryMatchesThePlainDefinition) {
     // The whole entry: setters, refresh, gains, the engine and the meters.
     for (int bits : {32, 64}) {
@@ -208,36 +172,44 @@ TEST(EngineExactness, ProcessingEntryMatchesThePlainDefinition) {
 
 TEST(EngineExactness, SilenceAfterAnImpulseStaysClearOfDenormals) {
     // The 1e-30 offset keeps every recursive state away from the subnormal
-    // range: after a minute of silence behind an impulse, with every stage
-    // on, no stored value is subnormal.
-    CDelayEngine engine;
-    ASSERT_EQ(S_OK, engine.Prepare(8000));
-    ParamBlock p = kDefaultBlock;
-    p[kParamDelayL] = 100;
-    p[kParamDelayR] = 130;
-    p[kParamDiffAmnt] = 100;
-    p[kParamHighFreq] = 200;
-    p[kParamLowFreq] = 100;
-    double gains[4];
-    CReferenceEngine::Gains(p, gains);
-    int32_t clip[2] = {0, 0};
-    std::vector<float> in(2 * 4000, 0.0f), out(2 * 4000);
-    in[0] = in[1] = 1.0f;
-    for (int k = 0; k < 120; ++k) {
-        engine.BeginBlock(p, 8000, gains);
-        FrameMeter meter{&clip[0], &clip[1], 0.0, 0.0};
-        engine.Run(in.data(), 2, out.data(), 4000, meter);
-        in[0] = in[1] = 0.0f;
-    }
+    // range. With the low-cut on it is removed before the lines, whose
+    // recirculating tail then rests on the low-cut's last-bit residue (about
+    // 1e-44, still normal). Checked every few seconds over a minute of
+    // silence behind an impulse, for each set of stages.
     auto normalOrZero = [](double v) { return v == 0.0 || std::fpclassify(v) == FP_NORMAL; };
-    for (int b = 0; b < CDelayEngine::kBufferCount; ++b) {
-        for (int32_t i = 0; i < engine.BufferSize(b); ++i) ASSERT_TRUE(normalOrZero(engine.Buffer(b)[i])) << b;
-    }
-    const ToneFilterState* states[2] = {&engine.HighCutState(), &engine.LowCutState()};
-    for (const ToneFilterState* s : states) {
-        for (int c = 0; c < 2; ++c) {
-            EXPECT_TRUE(normalOrZero(s->x1[c]) && normalOrZero(s->x2[c]) && normalOrZero(s->y1[c]) &&
-                        normalOrZero(s->y2a[c]) && normalOrZero(s->y2b[c]));
+    for (int stages = 0; stages < 8; ++stages) {
+        SCOPED_TRACE("stages " + std::to_string(stages));
+        CDelayEngine engine;
+        ASSERT_EQ(S_OK, engine.Prepare(8000));
+        ParamBlock p = kDefaultBlock;
+        p[kParamDelayL] = 100;
+        p[kParamDelayR] = 130;
+        p[kParamDiffAmnt] = (stages & 4) ? 100 : 0;
+        p[kParamHighFreq] = (stages & 2) ? 200 : 301;
+        p[kParamLowFreq] = (stages & 1) ? 100 : 0;
+        double gains[4];
+        CReferenceEngine::Gains(p, gains);
+        int32_t clip[2] = {0, 0};
+        std::vector<float> in(2 * 4000, 0.0f), out(2 * 4000);
+        in[0] = in[1] = 1.0f;
+        for (int k = 0; k < 120; ++k) {
+            engine.BeginBlock(p, 8000, gains);
+            FrameMeter meter{&clip[0], &clip[1], 0.0, 0.0};
+            engine.Run(in.data(), 2, out.data(), 4000, meter);
+            in[0] = in[1] = 0.0f;
+            if (k % 10 != 9) continue;
+            for (int b = 0; b < CDelayEngine::kBufferCount; ++b) {
+                for (int32_t i = 0; i < engine.BufferSize(b); ++i) {
+                    ASSERT_TRUE(normalOrZero(engine.Buffer(b)[i])) << "buffer " << b << " at " << k;
+                }
+            }
+            const ToneFilterState* states[2] = {&engine.HighCutState(), &engine.LowCutState()};
+            for (const ToneFilterState* s : states) {
+                for (int c = 0; c < 2; ++c) {
+                    ASSERT_TRUE(normalOrZero(s->x1[c]) && normalOrZero(s->x2[c]) && normalOrZero(s->y1[c]) &&
+                                normalOrZero(s->y2a[c]) && normalOrZero(s->y2b[c]));
+                }
+            }
         }
     }
 }

@@ -96,18 +96,6 @@ TEST(EngineFaults, TinyRatesKeepEveryPositionInsideItsBuffer) {
     }
 }
 
-TEST(EngineFaults, RateChangedAfterPrepareCannotLengthenBeyondTheLine) {
-    // The format's rate is read every buffer; a larger one than the lines
-    // were made for is held to the line size.
-    CDelayEngine engine;
-    ASSERT_EQ(S_OK, engine.Prepare(8000));
-    ParamBlock b = kDefaultBlock;
-    b[kParamDelayL] = 40000;
-    double gains[4] = {1, 0, 1, 0};
-    engine.BeginBlock(b, 96000, gains);
-    EXPECT_EQ(32000, engine.LengthLeft());
-}
-
 // --- set-up failures -------------------------------------------------------------------
 
 TEST(EngineFaults, RateZeroIsRefused) {
@@ -162,27 +150,6 @@ TEST(EngineFaults, FailedPrepareReachesTheCallerAndAnotherPrepareRecovers) {
     n = m = 1;
     EXPECT_EQ(S_OK, rig.fx.ProcessFloat(1, in, &n, out, &m));
     EXPECT_EQ(1, n);
-}
-
-TEST(EngineFaults, PrepareClearsLinesPositionsAndFilterStates) {
-    CEffectRig rig(8000);
-    ParamBlock b = kDefaultBlock;
-    b[kParamDiffAmnt] = 60;
-    b[kParamHighFreq] = 200;
-    b[kParamLowFreq] = 50;
-    rig.Apply(b);
-    ASSERT_EQ(S_OK, rig.Prepare());
-    std::vector<float> in(2 * 777, 0.3f);
-    rig.Run(in);
-    ASSERT_EQ(S_OK, rig.Prepare());
-    const CDelayEngine& engine = rig.fx.Engine();
-    for (int buffer = 0; buffer < CDelayEngine::kBufferCount; ++buffer) {
-        EXPECT_EQ(0, engine.Position(buffer));
-        for (int32_t i = 0; i < engine.BufferSize(buffer); ++i) ASSERT_EQ(0.0, engine.Buffer(buffer)[i]);
-    }
-    const ToneFilterState zero{};
-    EXPECT_EQ(0, std::memcmp(&zero, &engine.HighCutState(), sizeof zero));
-    EXPECT_EQ(0, std::memcmp(&zero, &engine.LowCutState(), sizeof zero));
 }
 
 }  // namespace

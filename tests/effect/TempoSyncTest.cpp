@@ -39,10 +39,6 @@ TEST(DelayFromTempo, HandWorkedValues) {
     EXPECT_EQ(417, DelayFromTempo(1200, 3));
 }
 
-TEST(DelayFromTempo, TempoZeroSaturatesInsteadOfOverflowing) {
-    EXPECT_EQ(INT32_MAX, DelayFromTempo(0, 12));
-}
-
 TEST(TempoFromHost, TruncatesInSinglePrecision) {
     EXPECT_EQ(1200, TempoFromHost(12000));
     EXPECT_EQ(1234, TempoFromHost(12345));
@@ -163,16 +159,6 @@ TEST_F(TempoPoll, TempoIsTruncatedNotRounded) {
     EXPECT_EQ(1216, Get(kParamDelayL));
 }
 
-TEST_F(TempoPoll, DelaysUseTheTempoBeforeItsClamp) {
-    // 4.00 BPM: Tempo is clamped to 50 (5.0 BPM), but the delays come from 40
-    // (4.0 BPM): a quarter beat is 3.75 s.
-    timeMap.tempo = 400;
-    Poll();
-    EXPECT_EQ(50, Get(kParamTempo));
-    EXPECT_EQ(37500, Get(kParamDelayL));
-    EXPECT_EQ(40000, Get(kParamDelayR));   // 75000 clamped
-}
-
 TEST_F(TempoPoll, RepeatedTempoIsIgnoredEvenAfterAManualChange) {
     Poll();
     fx.SetDelayL(777, 1);
@@ -227,15 +213,6 @@ TEST_F(TempoPoll, NoTimeMapNoTempoOrAFailedQueryDoNothing) {
     EXPECT_EQ(0, fx.LastHostTempo());
     EXPECT_EQ(5000, Get(kParamDelayL));
     EXPECT_EQ(1, fx.IsUpToDate());
-}
-
-TEST_F(TempoPoll, ResetForgetsTheLastHostTempo) {
-    Poll();
-    fx.SetDelayL(777, 0);
-    fx.QviReset();
-    fx.OnTransportStart();
-    Poll();
-    EXPECT_EQ(1250, Get(kParamDelayL));
 }
 
 TEST_F(TempoPoll, HasTempoSourceFollowsTheTimeMap) {

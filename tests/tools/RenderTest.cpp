@@ -18,29 +18,6 @@ namespace {
 
 // --- names, values and the Data string ----------------------------------------------
 
-TEST(RenderOptions, ParameterNamesIgnoreCase) {
-    EXPECT_EQ(kParamDelayL, FindParamByName("DelayL"));
-    EXPECT_EQ(kParamDelayL, FindParamByName("delayl"));
-    EXPECT_EQ(kParamListen, FindParamByName("LISTEN"));
-    EXPECT_EQ(-1, FindParamByName("Delay"));
-    EXPECT_EQ(-1, FindParamByName(""));
-}
-
-TEST(RenderOptions, ValuesMustBeWholeNumbersInRange) {
-    int32_t v = 0;
-    EXPECT_EQ("", ParseParamValue(kParamDelayL, "2500", v));
-    EXPECT_EQ(2500, v);
-    EXPECT_EQ("", ParseParamValue(kParamOutput, "-361", v));
-    EXPECT_EQ(-361, v);
-    EXPECT_NE("", ParseParamValue(kParamDelayL, "0", v));
-    EXPECT_NE("", ParseParamValue(kParamDelayL, "40001", v));
-    EXPECT_NE("", ParseParamValue(kParamDelayL, "25.5", v));
-    EXPECT_NE("", ParseParamValue(kParamDelayL, "", v));
-    EXPECT_NE("", ParseParamValue(kParamDelayL, "x1", v));
-    EXPECT_NE("", ParseParamValue(kParamDelayL, "99999999999", v));
-    EXPECT_EQ(-361, v);   // a refused value leaves the target alone
-}
-
 TEST(RenderOptions, DataStringInThePresetLayout) {
     EXPECT_EQ("5000,12,40,10,30, 5000,12,40,10,30, 40,0,0,100,301,100,0, 1,1200,1,0", FormatDataString(kDefaultBlock));
     ParamBlock b{};
@@ -81,20 +58,6 @@ TEST(RenderOptions, ArgumentsInOrder) {
     EXPECT_EQ(kParamMixL, o.settings.front().index);
     EXPECT_EQ(50, o.settings.front().value);
     EXPECT_EQ(70, o.settings.back().value);   // the last one wins
-}
-
-TEST(RenderOptions, UsageMistakes) {
-    RenderOptions o;
-    EXPECT_NE("", Parse({"in.wav"}, o));
-    EXPECT_NE("", Parse({"a", "b", "c"}, o));
-    EXPECT_NE("", Parse({"a", "b", "--block", "0"}, o));
-    EXPECT_NE("", Parse({"a", "b", "--block"}, o));
-    EXPECT_NE("", Parse({"a", "b", "--set", "DelayL"}, o));
-    EXPECT_NE("", Parse({"a", "b", "--set", "Nope=3"}, o));
-    EXPECT_NE("", Parse({"a", "b", "--loud"}, o));
-    RenderOptions help;
-    EXPECT_EQ("", Parse({"--help"}, help));
-    EXPECT_TRUE(help.help);
 }
 
 // --- the program on generated files -------------------------------------------------
@@ -240,23 +203,6 @@ TEST_F(RenderRun, LoudOutputRaisesTheClipIndicators) {
     Write("in.wav", SF_FORMAT_WAV | SF_FORMAT_PCM_16, 2, 8000, in);
     ASSERT_EQ(0, Run("'" + Path("in.wav") + "' '" + Path("out.wav") + "' --set MixL=0 --set Output=60"));
     EXPECT_NE(std::string::npos, stdoutText.find("clip L 3 R 0")) << stdoutText;
-}
-
-TEST_F(RenderRun, ThreeChannelFilesRunAsSilence) {
-    Write("in.wav", SF_FORMAT_WAV | SF_FORMAT_FLOAT, 3, 8000, std::vector<float>(3 * 64, 0.9f));
-    ASSERT_EQ(0, Run("'" + Path("in.wav") + "' '" + Path("out.wav") + "' --set MixL=0 --set MixR=0"));
-    SF_INFO info;
-    const std::vector<float> out = Read<float>("out.wav", info);
-    ASSERT_EQ(2u * 64u, out.size());
-    for (float v : out) ASSERT_EQ(1e-30f, v);
-}
-
-TEST_F(RenderRun, BypassCopies) {
-    std::vector<float> in = {0.25f, -0.5f, 0.125f, 1.5f};
-    Write("in.wav", SF_FORMAT_WAV | SF_FORMAT_FLOAT, 2, 8000, in);
-    ASSERT_EQ(0, Run("'" + Path("in.wav") + "' '" + Path("out.wav") + "' --bypass"));
-    SF_INFO info;
-    EXPECT_EQ(in, Read<float>("out.wav", info));
 }
 
 TEST_F(RenderRun, FailuresWriteNothing) {
