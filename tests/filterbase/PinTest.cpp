@@ -505,6 +505,17 @@ TEST_F(PinTest, WineGraphRunsWhileItsRendererHoldsOurSample) {
     EXPECT_EQ(S_OK, stopResult);
     EXPECT_EQ(VFW_E_WRONG_STATE, transport->Receive(sample));
 
+    // Paused to stopped while the renderer holds a sample: the graph stops the
+    // renderer first, which refuses the held sample and lets it go.
+    ASSERT_TRUE(SUCCEEDED(control->Pause()));
+    streaming.Start([&] { streamResult = transport->Receive(sample); });
+    EXPECT_EQ(S_OK, control->GetState(5000, &state));
+    EXPECT_FALSE(streaming.Wait(100));
+    RunGuarded(10000, "IMediaControl::Stop from paused", [&] { stopResult = control->Stop(); });
+    EXPECT_EQ(S_OK, stopResult);
+    ASSERT_TRUE(streaming.Wait(5000));
+    EXPECT_TRUE(SUCCEEDED(streamResult));
+
     sample->Release();
     transport->Release();
     rendererIn->Release();

@@ -28,8 +28,23 @@ bool IsSupportedAudio(const AM_MEDIA_TYPE* mt) {
         return false;
     const auto* wfx = reinterpret_cast<const WAVEFORMATEX*>(mt->pbFormat);
     if (wfx->nChannels < 1 || wfx->nChannels > 2) return false;
-    return (wfx->wFormatTag == WAVE_FORMAT_PCM && wfx->wBitsPerSample == 16) ||
-           (wfx->wFormatTag == WAVE_FORMAT_IEEE_FLOAT && wfx->wBitsPerSample == 32);
+    WORD tag = wfx->wFormatTag;
+    if (tag == WAVE_FORMAT_EXTENSIBLE) {
+        if (mt->cbFormat < sizeof(WAVEFORMATEXTENSIBLE)) return false;
+        const auto* ext = reinterpret_cast<const WAVEFORMATEXTENSIBLE*>(mt->pbFormat);
+        if (IsEqualGUID(ext->SubFormat, MEDIASUBTYPE_PCM))
+            tag = WAVE_FORMAT_PCM;
+        else if (IsEqualGUID(ext->SubFormat, MEDIASUBTYPE_IEEE_FLOAT))
+            tag = WAVE_FORMAT_IEEE_FLOAT;
+        else
+            return false;
+    }
+    return (tag == WAVE_FORMAT_PCM && wfx->wBitsPerSample == 16) ||
+           (tag == WAVE_FORMAT_IEEE_FLOAT && wfx->wBitsPerSample == 32);
+}
+
+bool IsFloatAudio(const AM_MEDIA_TYPE* mt) {
+    return IsSupportedAudio(mt) && reinterpret_cast<const WAVEFORMATEX*>(mt->pbFormat)->wBitsPerSample == 32;
 }
 
 namespace {
@@ -113,11 +128,10 @@ HRESULT CTransformInputPin::OnReceive(IMediaSample* in) {
         out->Release();
         return E_FAIL;
     }
-    const auto* wfx = reinterpret_cast<const WAVEFORMATEX*>(CurrentMediaType().pbFormat);
     const double gain = m_owner->m_gain;
     if (gain == 1.0) {
         std::memcpy(target, source, static_cast<size_t>(length));
-    } else if (wfx->wFormatTag == WAVE_FORMAT_PCM) {
+    } else if (!IsFloatAudio(&CurrentMediaType())) {
         const auto* from = reinterpret_cast<const short*>(source);
         auto* to = reinterpret_cast<short*>(target);
         for (long i = 0; i < length / 2; ++i) {

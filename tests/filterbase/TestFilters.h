@@ -34,8 +34,12 @@ private:
     AM_MEDIA_TYPE m_mt;
 };
 
-// Accepts MEDIATYPE_Audio with a WAVEFORMATEX block: 16-bit PCM or 32-bit float.
+// MEDIATYPE_Audio with a WAVEFORMATEX block, mono or stereo, 16-bit PCM or
+// 32-bit float, plain or as WAVE_FORMAT_EXTENSIBLE (as Wine's WAVE Parser
+// offers float files).
 bool IsSupportedAudio(const AM_MEDIA_TYPE* mt);
+// A supported type carrying float samples.
+bool IsFloatAudio(const AM_MEDIA_TYPE* mt);
 
 // ---------------------------------------------------------------------------
 class CTestSource;

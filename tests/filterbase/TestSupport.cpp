@@ -150,10 +150,26 @@ HRESULT WavGraph::Build(const std::wstring& wavPath, IBaseFilter* transform, IBa
     return mediaFilter->SetSyncSource(nullptr);
 }
 
-bool WavGraph::WaitComplete(DWORD ms) {
+HRESULT WavGraph::Run() {
     LONG code = 0;
-    HRESULT hr = events->WaitForCompletion(static_cast<LONG>(ms), &code);
-    return hr == S_OK && code == EC_COMPLETE;
+    LONG_PTR param1 = 0, param2 = 0;
+    while (events->GetEvent(&code, &param1, &param2, 0) == S_OK) events->FreeEventParams(code, param1, param2);
+    return control->Run();
+}
+
+bool WavGraph::WaitComplete(DWORD ms) {
+    // Events rather than WaitForCompletion: the graph's completion signal
+    // stays set from an earlier run.
+    const DWORD end = GetTickCount() + ms;
+    for (;;) {
+        const DWORD now = GetTickCount();
+        if (static_cast<LONG>(end - now) <= 0) return false;
+        LONG code = 0;
+        LONG_PTR param1 = 0, param2 = 0;
+        if (events->GetEvent(&code, &param1, &param2, static_cast<LONG>(end - now)) != S_OK) return false;
+        events->FreeEventParams(code, param1, param2);
+        if (code == EC_COMPLETE) return true;
+    }
 }
 
 void WavGraph::Release() {

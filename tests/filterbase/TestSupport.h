@@ -60,7 +60,9 @@ struct WavGraph {
 
     // transform may be null (parser straight into the renderer).
     HRESULT Build(const std::wstring& wavPath, IBaseFilter* transform, IBaseFilter* renderer);
-    // Waits for EC_COMPLETE (the graph must be running).
+    // Drops queued events, then runs the graph.
+    HRESULT Run();
+    // Waits for an EC_COMPLETE queued since Run.
     bool WaitComplete(DWORD ms);
     void Release();
 };
