@@ -89,6 +89,9 @@ public:
     CCritSec* FilterLock() const { return m_lock; }
 
 protected:
+    // The filter lock. Taken first: any other lock (the derived filter's own,
+    // a pin's peer lock, a downstream filter's) is taken only while holding
+    // it or without it, never before it.
     CCritSec* const m_lock;
     volatile LONG m_state = State_Stopped;  // a FILTER_STATE
     IReferenceClock* m_clock = nullptr;     // counted

@@ -111,6 +111,11 @@ HRESULT CBaseOutputPin::Inactive() {
     return m_allocator->Decommit();
 }
 
+void CBaseOutputPin::DetachFromFilter() {
+    CBasePin::DetachFromFilter();
+    if (m_passThru) m_passThru->ForgetInputPin();
+}
+
 HRESULT CBaseOutputPin::DecideAllocator(IMemInputPin* pin, IMemAllocator** allocator) {
     if (!pin || !allocator) return E_POINTER;
     *allocator = nullptr;

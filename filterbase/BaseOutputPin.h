@@ -27,6 +27,8 @@ public:
     // Commit and decommit the allocator (VFW_E_NO_ALLOCATOR without one).
     HRESULT Active() override;
     HRESULT Inactive() override;
+    // Also stops the position pass-through from reaching the filter's input pin.
+    void DetachFromFilter() override;
 
     // Hooks.
     // Filter lock held, during Connect: set the buffer properties on the

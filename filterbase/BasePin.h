@@ -90,8 +90,9 @@ public:
     double SegmentRate() const { return m_segmentRate; }
     void IncrementTypeVersion();
     // Cuts the pin off a filter that is being destroyed; every call that would
-    // need the filter or its lock then returns E_UNEXPECTED.
-    void DetachFromFilter();
+    // need the filter or its lock then returns E_UNEXPECTED. Called by the
+    // filter's destructor for a pin with a count of its own.
+    virtual void DetachFromFilter();
     bool IsDetached() const { return m_filter == nullptr; }
 
 protected:

@@ -28,11 +28,19 @@
 // which releases the wait, through OnBeginFlush), GetState, EnumPins and
 // FindPin (GetPinCount/GetPin), ConnectedTo, QueryPinInfo, QueryDirection and
 // the position pass-through. A state change, however, does take the filter
-// lock: a filter that delivers while holding it must not be paused or stopped
-// while its downstream pin is blocked (see the filter's own notes).
+// lock (see Limits).
 //
 // Limits. Push model only (IMemInputPin); no IQualityControl; IMediaPosition's
 // IDispatch part is not provided; the allocator is the system's.
+//   A filter that delivers under the filter lock cannot change state while
+// its delivery waits downstream. From paused, the graph runs or stops the
+// renderer before this filter, which releases the wait, so Paused -> Running
+// and Paused -> Stopped are safe. Leaving Running, a graph (Wine's does) first
+// pauses the renderer, which then holds the next sample; if that sample comes
+// from this filter's Receive, this filter's Pause waits for its own lock for
+// good. The cure is in the filter: deliver after releasing the lock (and make
+// EndFlush wait for a delivery still in progress). Once the stream has ended,
+// every transition is safe.
 //
 // Files: Unknown (COM plumbing and object count), MediaType, FilterSetup,
 // BaseFilter, BasePin, BaseInputPin, BaseOutputPin, Enumerators, PosPassThru.

@@ -13,8 +13,9 @@ HRESULT STDMETHODCALLTYPE CPosPassThru::NonDelegatingQueryInterface(REFIID riid,
 
 HRESULT CPosPassThru::GetUpstream(REFIID riid, void** itf) {
     *itf = nullptr;
+    IPin* input = m_inputPin;
     IPin* upstream = nullptr;
-    if (!m_inputPin || m_inputPin->ConnectedTo(&upstream) != S_OK || !upstream) return E_NOTIMPL;
+    if (!input || input->ConnectedTo(&upstream) != S_OK || !upstream) return E_NOTIMPL;
     HRESULT hr = upstream->QueryInterface(riid, itf);
     upstream->Release();
     if (FAILED(hr) || !*itf) {

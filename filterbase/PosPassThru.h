@@ -16,6 +16,10 @@ public:
     CPosPassThru(IUnknown* outer, IPin* inputPin);
     ~CPosPassThru() override;
 
+    // From now on every call answers E_NOTIMPL: the input pin is going away
+    // (its filter is being destroyed while this object's owner lives on).
+    void ForgetInputPin() { m_inputPin = nullptr; }
+
     ZV_DECLARE_IUNKNOWN
     // IMediaSeeking, IMediaPosition.
     HRESULT STDMETHODCALLTYPE NonDelegatingQueryInterface(REFIID riid, void** ppv) override;
@@ -66,5 +70,5 @@ private:
     // The upstream pin's interface with a reference, or E_NOTIMPL.
     HRESULT GetUpstream(REFIID riid, void** itf);
 
-    IPin* const m_inputPin;
+    IPin* volatile m_inputPin;
 };

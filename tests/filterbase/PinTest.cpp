@@ -529,30 +529,49 @@ TEST_F(PinTest, WineGraphRunsWhileItsRendererHoldsOurSample) {
 namespace {
 
 // A pin with a count of its own, which a host may keep after the filter goes.
+// Its position pass-through forwards through the filter's input pin.
 class CLoosePin : public CBaseOutputPin {
 public:
-    CLoosePin(CBaseFilter* filter, CCritSec* lock) : CBaseOutputPin(filter, lock, L"Loose") {}
+    CLoosePin(CBaseFilter* filter, CCritSec* lock, IPin* input)
+        : CBaseOutputPin(filter, lock, L"Loose"), m_input(input) {}
     ULONG STDMETHODCALLTYPE NonDelegatingAddRef() override { return CUnknown::NonDelegatingAddRef(); }
     ULONG STDMETHODCALLTYPE NonDelegatingRelease() override { return CUnknown::NonDelegatingRelease(); }
+    HRESULT STDMETHODCALLTYPE NonDelegatingQueryInterface(REFIID riid, void** ppv) override {
+        if (IsEqualIID(riid, IID_IMediaSeeking)) return GetPassThruInterface(riid, ppv, m_input);
+        return CBaseOutputPin::NonDelegatingQueryInterface(riid, ppv);
+    }
     HRESULT CheckMediaType(const AM_MEDIA_TYPE*) override { return S_OK; }
     HRESULT DecideBufferSize(IMemAllocator*, ALLOCATOR_PROPERTIES*) override { return E_NOTIMPL; }
+
+private:
+    IPin* m_input;
+};
+
+class CPlainInputPin : public CBaseInputPin {
+public:
+    CPlainInputPin(CBaseFilter* filter, CCritSec* lock) : CBaseInputPin(filter, lock, L"In") {}
+    HRESULT CheckMediaType(const AM_MEDIA_TYPE*) override { return S_OK; }
 };
 
 class CLooseFilter : public CBaseFilter {
 public:
-    CLooseFilter() : CBaseFilter(kClsidTestSource, &m_filterLock) {
-        m_pin = new CLoosePin(this, &m_filterLock);
+    CLooseFilter() : CBaseFilter(kClsidTestSource, &m_filterLock), m_input(this, &m_filterLock) {
+        m_pin = new CLoosePin(this, &m_filterLock, &m_input);
         m_pin->NonDelegatingAddRef();
     }
     ~CLooseFilter() override {
         m_pin->DetachFromFilter();
         m_pin->NonDelegatingRelease();
     }
-    int GetPinCount() override { return 1; }
-    CBasePin* GetPin(int index) override { return index == 0 ? m_pin : nullptr; }
+    int GetPinCount() override { return 2; }
+    CBasePin* GetPin(int index) override {
+        if (index == 0) return &m_input;
+        return index == 1 ? m_pin : nullptr;
+    }
 
 private:
     CCritSec m_filterLock;
+    CPlainInputPin m_input;
     CLoosePin* m_pin;
 };
 
@@ -565,6 +584,11 @@ TEST_F(PinTest, PinOutlivingItsFilterAnswersWithAnError) {
     IPin* pin = nullptr;
     ASSERT_EQ(S_OK, base->FindPin(L"Loose", &pin));
     EXPECT_EQ(1u, RefCount(base)) << "this pin counts for itself";
+    IMediaSeeking* seeking = nullptr;
+    ASSERT_EQ(S_OK, pin->QueryInterface(IID_IMediaSeeking, reinterpret_cast<void**>(&seeking)));
+    LONGLONG duration = 0;
+    EXPECT_EQ(E_NOTIMPL, seeking->GetDuration(&duration)) << "nothing upstream";
+    EXPECT_EQ(1u, RefCount(base));
     EXPECT_EQ(0u, base->Release());
 
     PIN_INFO info = {};
@@ -579,5 +603,8 @@ TEST_F(PinTest, PinOutlivingItsFilterAnswersWithAnError) {
     EXPECT_EQ(E_UNEXPECTED, pin->NewSegment(0, 1, 1.0));
     IPin* peer = nullptr;
     EXPECT_EQ(VFW_E_NOT_CONNECTED, pin->ConnectedTo(&peer));
+    // The pass-through no longer reaches for the filter's (gone) input pin.
+    EXPECT_EQ(E_NOTIMPL, seeking->GetDuration(&duration));
+    seeking->Release();
     EXPECT_EQ(0u, pin->Release());
 }
