@@ -491,3 +491,65 @@ TEST_F(FilterTest, SetupRegistersWithTheFilterMapper) {
     setup->Release();
     EXPECT_EQ(0u, filter->Release());
 }
+
+namespace {
+
+// Counts its references; stands for a media type's pUnk.
+struct CountedUnknown : IUnknown {
+    LONG count = 1;
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID, void** ppv) override {
+        *ppv = nullptr;
+        return E_NOINTERFACE;
+    }
+    ULONG STDMETHODCALLTYPE AddRef() override { return ++count; }
+    ULONG STDMETHODCALLTYPE Release() override { return --count; }
+};
+
+}  // namespace
+
+TEST_F(FilterTest, MediaTypeHelpers) {
+    CAudioType pcm(WAVE_FORMAT_PCM, 2, 44100, 16);
+    CountedUnknown unknown;
+    pcm.Get()->pUnk = &unknown;
+
+    AM_MEDIA_TYPE copy;
+    ASSERT_EQ(S_OK, CopyMediaType(&copy, pcm.Get()));
+    EXPECT_NE(pcm.Get()->pbFormat, copy.pbFormat) << "a deep copy";
+    EXPECT_TRUE(MediaTypesEqual(copy, *pcm.Get()));
+    EXPECT_EQ(2, unknown.count);
+    reinterpret_cast<WAVEFORMATEX*>(copy.pbFormat)->nSamplesPerSec = 48000;
+    EXPECT_FALSE(MediaTypesEqual(copy, *pcm.Get())) << "the format bytes count";
+    FreeMediaType(&copy);
+    EXPECT_EQ(nullptr, copy.pbFormat);
+    EXPECT_EQ(0u, copy.cbFormat);
+    EXPECT_EQ(1, unknown.count);
+
+    AM_MEDIA_TYPE* made = CreateMediaType(pcm.Get());
+    ASSERT_NE(nullptr, made);
+    EXPECT_TRUE(MediaTypesEqual(*made, *pcm.Get()));
+    DeleteMediaType(made);
+    EXPECT_EQ(1, unknown.count);
+    pcm.Get()->pUnk = nullptr;
+
+    {
+        CMediaType held;
+        EXPECT_TRUE(held.IsEmpty());
+        ASSERT_EQ(S_OK, held.Set(pcm.Get()));
+        EXPECT_FALSE(held.IsEmpty());
+        EXPECT_TRUE(MediaTypesEqual(held.Get(), *pcm.Get()));
+        held.Clear();
+        EXPECT_TRUE(held.IsEmpty());
+    }
+
+    AM_MEDIA_TYPE pattern = {};
+    EXPECT_TRUE(MediaTypeIsPartial(pattern));
+    EXPECT_FALSE(MediaTypeIsPartial(*pcm.Get()));
+    EXPECT_TRUE(MediaTypeMatches(*pcm.Get(), nullptr));
+    EXPECT_TRUE(MediaTypeMatches(*pcm.Get(), &pattern));
+    pattern.majortype = MEDIATYPE_Audio;
+    pattern.formattype = FORMAT_WaveFormatEx;
+    EXPECT_TRUE(MediaTypeMatches(*pcm.Get(), &pattern));
+    pattern.subtype = MEDIASUBTYPE_IEEE_FLOAT;
+    EXPECT_FALSE(MediaTypeMatches(*pcm.Get(), &pattern));
+    EXPECT_EQ(E_POINTER, CopyMediaType(nullptr, pcm.Get()));
+}

@@ -160,6 +160,8 @@ TEST_F(PinTest, MediaTypeNegotiation) {
     ASSERT_EQ(S_OK, c.transform->Output().EnumMediaTypes(&types));
     AM_MEDIA_TYPE* mts[2] = {};
     ULONG count = 0;
+    EXPECT_EQ(E_POINTER, types->Next(1, nullptr, nullptr));
+    EXPECT_EQ(E_INVALIDARG, types->Next(2, mts, nullptr));
     ASSERT_EQ(S_FALSE, types->Next(2, mts, &count));
     ASSERT_EQ(1u, count);
     EXPECT_TRUE(MediaTypesEqual(*mts[0], *c.pcm.Get()));
@@ -374,6 +376,56 @@ TEST_F(PinTest, ReceiveChecksStateAndPassesStreamingCallsOn) {
     transport->Release();
     c.Disconnect();
     c.Release();
+}
+
+TEST_F(PinTest, OneFrameBuffersWhileRunning) {
+    CAudioType mono(WAVE_FORMAT_PCM, 1, 8000, 16);
+    auto* source = new CTestSource(mono.Get(), 2);
+    auto* transform = new CTestTransform();
+    auto* sink = new CTestSink();
+    for (IBaseFilter* f : {static_cast<IBaseFilter*>(source), static_cast<IBaseFilter*>(transform),
+                           static_cast<IBaseFilter*>(sink)})
+        f->AddRef();
+    ASSERT_EQ(S_OK, source->Output().Connect(&transform->Input(), mono.Get()));
+    ASSERT_EQ(S_OK, transform->Output().Connect(&sink->Input(), nullptr));
+    ASSERT_EQ(S_OK, sink->Run(0));
+    ASSERT_EQ(S_OK, transform->Run(0));
+    ASSERT_EQ(S_OK, source->Run(0));
+
+    const int frames = 2000;
+    for (int i = 0; i < frames; ++i) {
+        IMediaSample* sample = nullptr;
+        ASSERT_EQ(S_OK, source->Output().GetDeliveryBuffer(&sample, nullptr, nullptr, 0));
+        BYTE* data = nullptr;
+        sample->GetPointer(&data);
+        const short value = static_cast<short>(i * 3 - 3000);
+        std::memcpy(data, &value, 2);
+        sample->SetActualDataLength(2);
+        EXPECT_EQ(S_OK, source->Output().Deliver(sample));
+        sample->Release();
+    }
+    const std::vector<ReceivedSample> got = sink->Samples();
+    ASSERT_EQ(static_cast<size_t>(frames), got.size());
+    for (int i = 0; i < frames; ++i) {
+        ASSERT_EQ(2u, got[i].data.size());
+        short value = 0;
+        std::memcpy(&value, got[i].data.data(), 2);
+        EXPECT_EQ(static_cast<short>(i * 3 - 3000), value) << "frame " << i;
+        EXPECT_FALSE(got[i].hasTime);
+    }
+    EXPECT_EQ(S_OK, source->Output().DeliverEndOfStream());
+    EXPECT_EQ(1, sink->endOfStreams);
+
+    EXPECT_EQ(S_OK, source->Stop());
+    EXPECT_EQ(S_OK, transform->Stop());
+    EXPECT_EQ(S_OK, sink->Stop());
+    source->Output().Disconnect();
+    transform->Input().Disconnect();
+    transform->Output().Disconnect();
+    sink->Input().Disconnect();
+    EXPECT_EQ(0u, static_cast<IBaseFilter*>(source)->Release());
+    EXPECT_EQ(0u, static_cast<IBaseFilter*>(transform)->Release());
+    EXPECT_EQ(0u, static_cast<IBaseFilter*>(sink)->Release());
 }
 
 TEST_F(PinTest, BeginFlushProceedsWhileDownstreamReceiveBlocks) {
