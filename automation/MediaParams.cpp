@@ -6,7 +6,8 @@ HRESULT CMediaParams::Create(IUnknown* pControllingUnknown, CMediaParams** ppObj
     if (!ppObject || !pControllingUnknown) return E_POINTER;
     CMediaParams* object = new (std::nothrow) CMediaParams(pControllingUnknown);
     if (!object) return E_OUTOFMEMORY;
-    object->AddRef();
+    // The owner's reference: it does not hold the owner (that would be a cycle).
+    InterlockedIncrement(&object->m_refCount);
     *ppObject = object;
     return S_OK;
 }
@@ -52,9 +53,27 @@ HRESULT CMediaParams::QueryInterface(REFIID riid, void** ppv) {
     return S_OK;
 }
 
-ULONG CMediaParams::AddRef() { return static_cast<ULONG>(InterlockedIncrement(&m_refCount)); }
+// A reference handed out to a host also holds the filter, as an aggregated
+// object's would: a host may keep only these interfaces after releasing the
+// filter and still call them.
+ULONG CMediaParams::AddRef() {
+    const LONG count = InterlockedIncrement(&m_refCount);
+    if (IUnknown* filter = m_controllingUnknown.load()) filter->AddRef();
+    return static_cast<ULONG>(count);
+}
 
 ULONG CMediaParams::Release() {
+    IUnknown* filter = m_controllingUnknown.load();
+    const LONG count = InterlockedDecrement(&m_refCount);
+    if (count == 0) delete this;
+    // Last: releasing the filter may destroy it, and with it the owner's
+    // reference on this object.
+    if (filter) filter->Release();
+    return static_cast<ULONG>(count);
+}
+
+ULONG CMediaParams::ReleaseFromOwner() {
+    DetachControllingUnknown();
     const LONG count = InterlockedDecrement(&m_refCount);
     if (count == 0) delete this;
     return static_cast<ULONG>(count);

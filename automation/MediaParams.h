@@ -13,11 +13,12 @@
 //
 // Identity. The object lives inside the filter: QueryInterface goes to the
 // controlling unknown (the filter), which hands out these interfaces from its
-// own QueryInterface. AddRef and Release count this object alone, so a host
-// holding one of its interfaces keeps it alive after the filter lets go. The
-// filter therefore lets go with ReleaseFromOwner (detach, then release); from
-// then on the object answers QueryInterface for its own interfaces only,
-// instead of calling into a filter that no longer exists.
+// own QueryInterface. The filter holds the reference Create gives (which does
+// not hold the filter) and lets go of it with ReleaseFromOwner (detach, then
+// release). Every other reference, handed out to a host, also holds the
+// filter, as an aggregated object's would, so a host that keeps only these
+// interfaces keeps the filter alive. Detached (the filter gone), the object
+// answers QueryInterface for its own interfaces only.
 //
 // Threads and locks. Host calls arrive on any of the host's threads,
 // UpdateValues on the streaming thread under the filter's receive lock, the
@@ -93,10 +94,7 @@ public:
     // The filter's destructor, before its own Release of this object.
     void DetachControllingUnknown() { m_controllingUnknown.store(nullptr); }
     // Both at once: what the filter's destructor calls instead of Release.
-    ULONG ReleaseFromOwner() {
-        DetachControllingUnknown();
-        return Release();
-    }
+    ULONG ReleaseFromOwner();
 
     // Creation, by the filter's constructor. The object starts with one
     // reference, owned by the caller.
@@ -118,6 +116,7 @@ private:
 };
 
 // The creation entry the filter calls: a new object's IMediaParams pointer
-// (one reference) for the given controlling unknown. E_POINTER when either
+// for the given controlling unknown, carrying the owner's reference (let go
+// of with ReleaseFromOwner). E_POINTER when either
 // pointer is null, E_OUTOFMEMORY when the object cannot be allocated.
 HRESULT CreateMediaParams(IMediaParams** ppMediaParams, IUnknown* pControllingUnknown);

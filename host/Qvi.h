@@ -37,7 +37,7 @@ public:
     virtual HRESULT OnTransportStop() = 0;                                    // 18
     virtual ~CQvi() = default;                                                // 19
 
-    CQviSynthContext* GetOwner() const { return m_owner; }
+    CQviSynthContext* GetFrame() const { return m_owner; }
     // The formats kept by the filter's pins (owned by the filter).
     void SetInputFormat(const WAVEFORMATEX* format) { m_inputFormat = format; }
     void SetOutputFormat(const WAVEFORMATEX* format) { m_outputFormat = format; }

@@ -105,7 +105,7 @@ TEST_F(MediaParamsTest, CreationAndIdentity) {
     EXPECT_EQ(CreateMediaParams(nullptr, &filter), E_POINTER);
     EXPECT_EQ(CreateMediaParams(&p, nullptr), E_POINTER);
     ASSERT_EQ(CreateMediaParams(&p, &filter), S_OK);
-    EXPECT_EQ(p->Release(), 0u);   // one reference; the filter is not counted
+    EXPECT_EQ(static_cast<CMediaParams*>(p)->ReleaseFromOwner(), 0u);   // the owner's one reference
     // IUnknown from each of the four interfaces is the filter's.
     IUnknown* faces[4] = {static_cast<IMediaParams*>(object), static_cast<IMediaParamInfo*>(object),
                           static_cast<IMediaParamsSetUICallback*>(object), static_cast<IMediaParamsUICallback*>(object)};
@@ -127,6 +127,9 @@ TEST_F(MediaParamsTest, CreationAndIdentity) {
     EXPECT_EQ(ui->Release(), 3u);
     EXPECT_EQ(params->QueryInterface(kOtherGuid, &none), E_NOINTERFACE);
     EXPECT_EQ(filter.queries, before);
+    // The two references taken while attached held the filter; once detached
+    // their release no longer reaches it.
+    filter.refs -= 2;
 }
 
 TEST_F(MediaParamsTest, ParameterTableAndTexts) {

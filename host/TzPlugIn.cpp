@@ -1,0 +1,293 @@
+#include "host/TzPlugIn.h"
+
+#include <atomic>
+#include <cstdio>
+#include <new>
+
+#include "host/BuiltInPresets.h"
+#include "host/FilterSetupData.h"
+
+namespace {
+// Output pin ids are unique across the module's filters and never reused.
+std::atomic<int32_t> g_nextOutputId{1};
+}  // namespace
+
+IUnknown* CTzPlugIn::CreateInstance(IUnknown* outer, HRESULT* phr) {
+    HRESULT local = S_OK;
+    if (!phr) phr = &local;
+    CTzPlugIn* filter = new (std::nothrow) CTzPlugIn(outer, phr);
+    if (!filter) {
+        *phr = E_OUTOFMEMORY;
+        return nullptr;
+    }
+    return reinterpret_cast<IUnknown*>(static_cast<INonDelegatingUnknown*>(filter));
+}
+
+// The frame is given the effect before the effect is built: it only uses it
+// from the first host or filter call on.
+CTzPlugIn::CTzPlugIn(IUnknown* outer, HRESULT* phr)
+    : CSoftSynth(static_cast<CQvi*>(this), phr),
+      CDelay(static_cast<CSoftSynth*>(this)),
+      CBaseFilter(CLSID_ZvDelay, static_cast<CQvi*>(this), outer),
+      m_inputPin(this, static_cast<CQvi*>(this), phr) {
+    SetInputFormat(&m_inputFormatRecord);
+    SetOutputFormat(&m_outputFormatRecord);
+    if (SUCCEEDED(*phr)) {
+        *phr = CMediaParams::Create(static_cast<IBaseFilter*>(this), &m_mediaParams);
+        if (SUCCEEDED(*phr)) AttachAutomation(m_mediaParams);
+    }
+    if (SUCCEEDED(*phr)) {
+        *phr = AddOutput(nullptr, nullptr);
+        if (SUCCEEDED(*phr)) *phr = QviReset();
+    }
+    SetAllParams(kBuiltInPresets[0].values.v);
+}
+
+CTzPlugIn::~CTzPlugIn() {
+    // Pins a host still holds live on, cut off from this filter.
+    for (CFilterOutputPin* pin : m_outputs) {
+        pin->Detach();
+        pin->Release();
+    }
+    m_outputs.clear();
+    m_outputCount = 0;
+    AttachAutomation(nullptr);
+    if (m_mediaParams) m_mediaParams->ReleaseFromOwner();
+    m_mediaParams = nullptr;
+}
+
+HRESULT CTzPlugIn::NonDelegatingQueryInterface(REFIID riid, void** ppv) {
+    if (!ppv) return E_POINTER;
+    *ppv = nullptr;
+    if (riid == IID_IDispatch) return GetInterface(static_cast<IDispatch*>(this), ppv);
+    if (riid == IID_ITzPlugInProp) return GetInterface(static_cast<ITzPlugInProp*>(this), ppv);
+    if (riid == IID_ISpecifyPropertyPages) return GetInterface(static_cast<ISpecifyPropertyPages*>(this), ppv);
+    if (riid == IID_IPersistStream) return GetInterface(static_cast<IPersistStream*>(this), ppv);
+    if (riid == IID_ITempoFeaturesInfo) return GetInterface(static_cast<ITempoFeaturesInfo*>(this), ppv);
+    if (riid == IID_IWbxSoftSynth || riid == IID_IWbxSoftSynth2) {
+        return GetInterface(static_cast<IWbxSoftSynth2*>(this), ppv);
+    }
+    if (riid == IID_IWbxNotify) return GetInterface(static_cast<IWbxNotify*>(this), ppv);
+    if (riid == IID_IWbxInputPort) return GetInterface(static_cast<IWbxInputPort*>(this), ppv);
+    if (riid == IID_IStaticFilterPreset) return GetInterface(static_cast<IStaticFilterPreset*>(this), ppv);
+    if (m_mediaParams) {
+        // Answered by the automation object itself.
+        if (riid == IID_IMediaParams) return GetInterface(static_cast<IMediaParams*>(m_mediaParams), ppv);
+        if (riid == IID_IMediaParamInfo) return GetInterface(static_cast<IMediaParamInfo*>(m_mediaParams), ppv);
+        if (riid == IID_IMediaParamsSetUICallback) {
+            return GetInterface(static_cast<IMediaParamsSetUICallback*>(m_mediaParams), ppv);
+        }
+        if (riid == IID_IMediaParamsUICallback) {
+            return GetInterface(static_cast<IMediaParamsUICallback*>(m_mediaParams), ppv);
+        }
+    }
+    return CBaseFilter::NonDelegatingQueryInterface(riid, ppv);
+}
+
+HRESULT CTzPlugIn::GetClassID(CLSID* clsid) { return CBaseFilter::GetClassID(clsid); }
+
+// ---------------------------------------------------------------------------
+// State changes
+
+HRESULT CTzPlugIn::PrepareEffect() {
+    if (!m_inputPin.IsConnected()) return S_OK;
+    return PrepareStreaming(&m_inputFormatRecord, &m_outputFormatRecord);
+}
+
+HRESULT CTzPlugIn::Stop() {
+    CAutoLock lock(static_cast<CQvi*>(this));
+    if (IsStopped()) return S_OK;
+    const HRESULT hr = CBaseFilter::Stop();
+    if (FAILED(hr)) return hr;
+    ReleaseStreaming();
+    OnFilterStop();
+    return hr;
+}
+
+HRESULT CTzPlugIn::Pause() {
+    CAutoLock lock(static_cast<CQvi*>(this));
+    if (State() == State_Paused) return S_OK;
+    m_streamPosition = 0;
+    const bool fromStopped = IsStopped();
+    HRESULT hr = CBaseFilter::Pause();
+    if (FAILED(hr)) return hr;
+    if (!m_inputPin.IsConnected()) m_inputPin.HandleEndOfStream();
+    if (fromStopped) OnFilterStart();
+    return PrepareEffect();
+}
+
+HRESULT CTzPlugIn::Run(REFERENCE_TIME start) {
+    CAutoLock lock(static_cast<CQvi*>(this));
+    const HRESULT hr = CBaseFilter::Run(start);
+    if (!m_inputPin.IsConnected()) m_inputPin.HandleEndOfStream();
+    return hr;
+}
+
+// ---------------------------------------------------------------------------
+// Pins
+
+int CTzPlugIn::GetPinCount() {
+    CAutoLock lock(&m_outputListLock);
+    return m_outputCount + 1;
+}
+
+CBasePin* CTzPlugIn::GetPin(int index) {
+    if (index == 0) return &m_inputPin;
+    CAutoLock lock(&m_outputListLock);
+    if (index < 0 || index > m_outputCount || index > static_cast<int>(m_outputs.size())) return nullptr;
+    return m_outputs[index - 1];
+}
+
+const AMOVIESETUP_FILTER* CTzPlugIn::GetSetupData() { return &kFilterSetup; }
+
+std::vector<CFilterOutputPin*> CTzPlugIn::OutputPinsAddRefed() {
+    CAutoLock lock(&m_outputListLock);
+    std::vector<CFilterOutputPin*> pins = m_outputs;
+    for (CFilterOutputPin* pin : pins) pin->AddRef();
+    return pins;
+}
+
+HRESULT CTzPlugIn::NotifyHostPins(int32_t phase, int32_t count) {
+    if (!IsConnected()) return S_OK;
+    IWbxHostPins* pins = GetHostPins();
+    if (!pins) return E_FAIL;
+    return pins->OnPinsChanged(phase, static_cast<IBaseFilter*>(this), count);
+}
+
+HRESULT CTzPlugIn::AfterOutputsChanged() {
+    IncrementPinVersion();
+    if (IFilterGraph* graph = GetFilterGraph()) {
+        IMediaEventSink* sink = nullptr;
+        if (SUCCEEDED(graph->QueryInterface(IID_IMediaEventSink, reinterpret_cast<void**>(&sink)))) {
+            sink->Notify(EC_GRAPH_CHANGED, 0, 0);
+            sink->Release();
+        }
+    }
+    NotifyHostPins(2, m_outputCount);   // its answer changes nothing
+    return S_OK;
+}
+
+HRESULT CTzPlugIn::AddOutput(const char* name, int32_t* id) {
+    CAutoLock lock(static_cast<CQvi*>(this));
+    HRESULT hr = NotifyHostPins(1, m_outputCount + 1);
+    if (FAILED(hr)) return hr;
+    char ansi[256];
+    if (name) {
+        std::snprintf(ansi, sizeof(ansi), "%s", name);
+    } else {
+        std::snprintf(ansi, sizeof(ansi), "Output %d", static_cast<int>(m_outputCount + 1));
+    }
+    WCHAR wide[257] = {};
+    MultiByteToWideChar(CP_ACP, 0, ansi, -1, wide, 256);
+    const int32_t newId = g_nextOutputId.fetch_add(1);
+    CFilterOutputPin* pin = new (std::nothrow) CFilterOutputPin(this, static_cast<CQvi*>(this), wide, newId);
+    if (!pin) return E_OUTOFMEMORY;
+    pin->AddRef();
+    if (id) *id = newId;
+    {
+        CAutoLock listLock(&m_outputListLock);
+        m_outputs.push_back(pin);
+        m_outputCount = static_cast<int32_t>(m_outputs.size());
+    }
+    return AfterOutputsChanged();
+}
+
+HRESULT CTzPlugIn::RemoveOutput(int32_t id) {
+    CAutoLock lock(static_cast<CQvi*>(this));
+    size_t at = 0;
+    while (at < m_outputs.size() && m_outputs[at]->Id() != id) ++at;
+    if (at == m_outputs.size()) return E_FAIL;
+    HRESULT hr = NotifyHostPins(1, m_outputCount - 1);
+    if (FAILED(hr)) return hr;
+    CFilterOutputPin* pin = m_outputs[at];
+    if (pin->IsConnected()) return E_UNEXPECTED;
+    {
+        CAutoLock listLock(&m_outputListLock);
+        m_outputs.erase(m_outputs.begin() + static_cast<ptrdiff_t>(at));
+        m_outputCount = static_cast<int32_t>(m_outputs.size());
+    }
+    // No longer this filter's: a host that still holds it gets errors.
+    pin->Detach();
+    pin->Release();
+    return AfterOutputsChanged();
+}
+
+HRESULT CTzPlugIn::RemoveAllOutputs() {
+    CAutoLock lock(static_cast<CQvi*>(this));
+    HRESULT hr = NotifyHostPins(1, 0);
+    if (FAILED(hr)) return hr;
+    while (!m_outputs.empty()) {
+        CFilterOutputPin* pin = m_outputs.front();
+        // The pins before a connected one stay removed; the count follows
+        // the list.
+        if (pin->IsConnected()) return E_UNEXPECTED;
+        {
+            CAutoLock listLock(&m_outputListLock);
+            m_outputs.erase(m_outputs.begin());
+            m_outputCount = static_cast<int32_t>(m_outputs.size());
+        }
+        pin->Detach();
+        pin->Release();
+    }
+    return AfterOutputsChanged();
+}
+
+CFilterOutputPin* CTzPlugIn::FindOutput(int32_t id) {
+    CAutoLock lock(&m_outputListLock);
+    for (CFilterOutputPin* pin : m_outputs) {
+        if (pin->Id() == id) return pin;
+    }
+    return nullptr;
+}
+
+int32_t CTzPlugIn::GetOutputCount() { return m_outputCount; }
+
+int32_t CTzPlugIn::GetOutputId(int32_t index) {
+    CAutoLock lock(&m_outputListLock);
+    if (index < 0 || index >= static_cast<int32_t>(m_outputs.size())) return -1;
+    return m_outputs[static_cast<size_t>(index)]->Id();
+}
+
+// ---------------------------------------------------------------------------
+// Property pages, automation by name, presets, saved state
+
+HRESULT CTzPlugIn::GetPages(CAUUID* pages) {
+    if (!pages) return E_POINTER;
+    pages->cElems = 0;
+    pages->pElems = static_cast<GUID*>(CoTaskMemAlloc(sizeof(GUID)));
+    if (!pages->pElems) return E_OUTOFMEMORY;
+    pages->cElems = 1;
+    pages->pElems[0] = CLSID_ZvDelayPropertyPage;
+    return S_OK;
+}
+
+HRESULT CTzPlugIn::GetTypeInfoCount(UINT*) { return E_NOTIMPL; }
+HRESULT CTzPlugIn::GetTypeInfo(UINT, LCID, ITypeInfo**) { return E_NOTIMPL; }
+HRESULT CTzPlugIn::GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) { return E_NOTIMPL; }
+HRESULT CTzPlugIn::Invoke(DISPID, REFIID, LCID, WORD, DISPPARAMS*, VARIANT*, EXCEPINFO*, UINT*) {
+    return E_NOTIMPL;
+}
+
+HRESULT CTzPlugIn::GetPresetCount(ULONG* count) {
+    if (!count) return E_POINTER;
+    *count = static_cast<ULONG>(kBuiltInPresetCount);
+    return S_OK;
+}
+
+HRESULT CTzPlugIn::GetPresetName(LONG index, WCHAR* name, LONG length) {
+    if (index < 0 || index >= kBuiltInPresetCount) return E_INVALIDARG;
+    if (!name || length <= 0) return E_POINTER;
+    if (!MultiByteToWideChar(CP_ACP, 0, kBuiltInPresets[index].name, -1, name, length)) name[length - 1] = 0;
+    return S_OK;
+}
+
+HRESULT CTzPlugIn::ApplyPreset(LONG index) {
+    if (index < 0 || index >= kBuiltInPresetCount) return E_INVALIDARG;
+    return SetAllParams(kBuiltInPresets[index].values.v);
+}
+
+HRESULT CTzPlugIn::LoadState(IStream* stream) {
+    const HRESULT hr = CDelay::LoadState(stream);
+    ReloadFromAutomation();
+    return hr;
+}

@@ -1,0 +1,121 @@
+// CTzPlugIn: the one object a host creates. It is at once the DirectShow
+// audio transform filter (one input pin, a list of output pins), the
+// instrument-standard frame (CSoftSynth), the delay effect (CDelay), the
+// saved-state object (CPersistStream) and the target of the editor page.
+//
+// Construction order: the frame, the effect, the filter base (whose lock is
+// the effect's CQvi lock, the filter lock), the persistence base, the input
+// pin, the media-parameters object, a first output pin ("Output 1"), then the
+// default parameters.
+//
+// Locks. The filter lock (the CQvi base) guards the state, every pin
+// operation, the output list, the frame and the saved-state body; Receive
+// holds it for a whole buffer. The effect's parameter lock is taken after it
+// where both are needed. m_outputListLock is a leaf around the output list
+// alone, so that the graph can enumerate pins while a buffer is in progress.
+//
+// Files: TzPlugIn (composition, interfaces, state changes, output pins),
+// FilterPins (pins), PersistStream, BuiltInPresets, FilterSetupData,
+// ClassTemplates, ClassFactory, Registration, DllEntry.
+#pragma once
+#include <vector>
+
+#include "automation/MediaParams.h"
+#include "effect/Delay.h"
+#include "filterbase/FilterBase.h"
+#include "host/FilterPins.h"
+#include "host/PersistStream.h"
+#include "host/SoftSynth.h"
+#include "host/StaticFilterPreset.h"
+
+class CTzPlugIn : public CSoftSynth,
+                  public CDelay,
+                  public CBaseFilter,
+                  public ISpecifyPropertyPages,
+                  public IDispatch,
+                  public CPersistStream,
+                  public IStaticFilterPreset {
+public:
+    // The class factory's creation function.
+    static IUnknown* CreateInstance(IUnknown* outer, HRESULT* phr);
+
+    ZV_DECLARE_IUNKNOWN
+    HRESULT STDMETHODCALLTYPE NonDelegatingQueryInterface(REFIID riid, void** ppv) override;
+
+    // IPersist (for both IBaseFilter and IPersistStream)
+    HRESULT STDMETHODCALLTYPE GetClassID(CLSID* clsid) override;
+
+    // IMediaFilter
+    HRESULT STDMETHODCALLTYPE Stop() override;
+    HRESULT STDMETHODCALLTYPE Pause() override;
+    HRESULT STDMETHODCALLTYPE Run(REFERENCE_TIME start) override;
+
+    // CBaseFilter
+    int GetPinCount() override;
+    CBasePin* GetPin(int index) override;
+    const AMOVIESETUP_FILTER* GetSetupData() override;
+
+    // ISpecifyPropertyPages
+    HRESULT STDMETHODCALLTYPE GetPages(CAUUID* pages) override;
+
+    // IDispatch: not offered (every method E_NOTIMPL).
+    HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* count) override;
+    HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT index, LCID lcid, ITypeInfo** info) override;
+    HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID riid, LPOLESTR* names, UINT count, LCID lcid,
+                                            DISPID* ids) override;
+    HRESULT STDMETHODCALLTYPE Invoke(DISPID id, REFIID riid, LCID lcid, WORD flags, DISPPARAMS* params,
+                                     VARIANT* result, EXCEPINFO* exception, UINT* argError) override;
+
+    // CPersistStream's body (the names are shared with the CQvi hooks).
+    int32_t GetStateVersion() override { return 0; }
+    int32_t GetStateSize() override { return CDelay::GetStateSize(); }
+    HRESULT SaveState(IStream* stream) override { return CDelay::SaveState(stream); }
+    // Reads the body, then re-applies the loaded values (the editor hears
+    // change code 100), whatever the body's result.
+    HRESULT LoadState(IStream* stream) override;
+
+    // IStaticFilterPreset
+    HRESULT STDMETHODCALLTYPE GetPresetCount(ULONG* count) override;
+    HRESULT STDMETHODCALLTYPE GetPresetName(LONG index, WCHAR* name, LONG length) override;
+    HRESULT STDMETHODCALLTYPE ApplyPreset(LONG index) override;
+
+    // CQviSynthContext: output pins.
+    HRESULT AddOutput(const char* name, int32_t* id) override;
+    HRESULT RemoveOutput(int32_t id) override;
+    HRESULT RemoveAllOutputs() override;
+    CFilterOutputPin* FindOutput(int32_t id) override;
+    int32_t GetOutputCount() override;
+    int32_t GetOutputId(int32_t index) override;
+
+    // For the pins.
+    CFilterInputPin* InputPin() { return &m_inputPin; }
+    CMediaParams* MediaParams() const { return m_mediaParams; }
+    WAVEFORMATEX* KeptInputFormat() { return &m_inputFormatRecord; }
+    WAVEFORMATEX* KeptOutputFormat() { return &m_outputFormatRecord; }
+    int64_t StreamPosition() const { return m_streamPosition; }
+    void SetStreamPosition(int64_t position) { m_streamPosition = position; }
+    // The output pins in list order, each with a reference added; the caller
+    // releases them.
+    std::vector<CFilterOutputPin*> OutputPinsAddRefed();
+    // Sets up the effect's buffers for the kept formats; S_OK without doing
+    // anything while the input has no format.
+    HRESULT PrepareEffect();
+
+private:
+    CTzPlugIn(IUnknown* outer, HRESULT* phr);
+    ~CTzPlugIn() override;
+
+    // Host pin-change notice: phase 1 before (its failure vetoes), 2 after.
+    HRESULT NotifyHostPins(int32_t phase, int32_t count);
+    // Tells the graph and the host that the pin list changed.
+    HRESULT AfterOutputsChanged();
+
+    CFilterInputPin m_inputPin;
+    std::vector<CFilterOutputPin*> m_outputs;   // one reference each
+    int32_t m_outputCount = 0;
+    int64_t m_streamPosition = 0;
+    CCritSec m_outputListLock;
+    CMediaParams* m_mediaParams = nullptr;      // the filter's own reference
+    WAVEFORMATEX m_inputFormatRecord{};
+    WAVEFORMATEX m_outputFormatRecord{};
+};
