@@ -89,9 +89,9 @@ public:
     CCritSec* FilterLock() const { return m_lock; }
 
 protected:
-    // The filter lock. Taken first: any other lock (the derived filter's own,
-    // a pin's peer lock, a downstream filter's) is taken only while holding
-    // it or without it, never before it.
+    // The filter lock, first in the filter's lock order: the derived filter's
+    // other locks and the pins' peer locks may be taken while it is held,
+    // never the other way round.
     CCritSec* const m_lock;
     volatile LONG m_state = State_Stopped;  // a FILTER_STATE
     IReferenceClock* m_clock = nullptr;     // counted

@@ -18,10 +18,11 @@
 //
 // Locks. One filter lock, given by the derived filter: state changes, pin
 // connection, allocator bookkeeping, and Receive for a whole buffer, including
-// the delivery of its results downstream. It is taken first: other locks of
-// the filter (its effect's parameters, a pin list) and the locks of
-// downstream filters are only ever taken while it is held, never before it.
-// Each pin also has a leaf lock around its peer pointer alone.
+// the delivery of its results downstream. It comes first in the filter's lock
+// order: the filter's other locks (its effect's parameters, a pin list, a
+// pin's peer lock) may be taken while it is held, and none of them is held
+// while it is taken. Calls into downstream filters are made holding it. Each
+// pin's peer lock is a leaf around its peer pointer alone.
 //   Because Receive keeps the filter lock while a downstream pin may block
 // (a renderer holds a sample while paused), whatever must proceed during such
 // a wait takes no filter lock: BeginFlush (it passes the flush downstream,
