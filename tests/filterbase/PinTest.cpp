@@ -660,3 +660,61 @@ TEST_F(PinTest, PinOutlivingItsFilterAnswersWithAnError) {
     seeking->Release();
     EXPECT_EQ(0u, pin->Release());
 }
+
+// Kept visible, not run: the transform delivers under its filter lock, as the
+// plug-in does, so leaving Running while samples flow can deadlock in Wine's
+// graph: the graph pauses the Null Renderer first, the renderer holds the
+// next sample inside the transform's Receive, and the transform's Pause waits
+// for its own lock (see FilterBase.h, Limits). Within a few of these cycles it
+// hangs; run with --gtest_also_run_disabled_tests, the guard then ends the
+// program.
+TEST_F(PinTest, DISABLED_LeavingRunningWhileTheRendererHoldsOurSample) {
+    Chain c;
+    IBaseFilter* renderer = nullptr;
+    ASSERT_EQ(S_OK, CoCreateInstance(kClsidNullRenderer, nullptr, CLSCTX_INPROC_SERVER, IID_IBaseFilter,
+                                     reinterpret_cast<void**>(&renderer)));
+    IFilterGraph2* graph = nullptr;
+    ASSERT_EQ(S_OK, CoCreateInstance(CLSID_FilterGraph, nullptr, CLSCTX_INPROC_SERVER, IID_IFilterGraph2,
+                                     reinterpret_cast<void**>(&graph)));
+    IMediaControl* control = nullptr;
+    IMediaFilter* mediaFilter = nullptr;
+    graph->QueryInterface(IID_IMediaControl, reinterpret_cast<void**>(&control));
+    graph->QueryInterface(IID_IMediaFilter, reinterpret_cast<void**>(&mediaFilter));
+    graph->AddFilter(c.source, L"source");
+    graph->AddFilter(c.transform, L"transform");
+    graph->AddFilter(renderer, L"null renderer");
+    IPin* rendererIn = FirstPin(renderer, PINDIR_INPUT);
+    ASSERT_EQ(S_OK, graph->ConnectDirect(&c.source->Output(), &c.transform->Input(), c.pcm.Get()));
+    ASSERT_EQ(S_OK, graph->ConnectDirect(&c.transform->Output(), rendererIn, nullptr));
+    mediaFilter->SetSyncSource(nullptr);
+    ASSERT_TRUE(SUCCEEDED(control->Run()));
+
+    // A streaming thread that keeps delivering, as a source does.
+    IMemInputPin* transport = c.TransformTransport();
+    volatile LONG stop = 0;
+    CWorker streaming;
+    streaming.Start([&] {
+        while (!stop) {
+            IMediaSample* sample = MakeSample(c.source, 400, 0, 10000);
+            if (!sample) break;
+            transport->Receive(sample);
+            sample->Release();
+        }
+    });
+    for (int i = 0; i < 200; ++i) {
+        Sleep(5);
+        RunGuarded(10000, "IMediaControl::Pause from running", [&] { control->Pause(); });
+        RunGuarded(10000, "IMediaControl::Run", [&] { control->Run(); });
+    }
+    RunGuarded(10000, "IMediaControl::Stop from running", [&] { control->Stop(); });
+    stop = 1;
+    streaming.Wait(5000);
+
+    transport->Release();
+    rendererIn->Release();
+    mediaFilter->Release();
+    control->Release();
+    graph->Release();
+    renderer->Release();
+    c.Release();
+}
