@@ -1,6 +1,42 @@
 #include "host/FilterPins.h"
 
+#include <algorithm>
+#include <cstring>
+
+#include "host/AudioTypes.h"
+#include "host/HostServices.h"
 #include "host/TzPlugIn.h"
+
+namespace {
+
+// A guard flag held for the length of a scope.
+class CGuard {
+public:
+    explicit CGuard(int32_t* flag) : m_flag(flag) { *m_flag = 1; }
+    ~CGuard() { *m_flag = 0; }
+
+private:
+    int32_t* m_flag;
+};
+
+int32_t SampleTag(IMediaSample* sample, int32_t* tag) {
+    ISampleTag* tagged = nullptr;
+    if (FAILED(sample->QueryInterface(IID_ISampleTag, reinterpret_cast<void**>(&tagged))) || !tagged) return 0;
+    *tag = tagged->GetTag();
+    tagged->SetTag(*tag);
+    tagged->Release();
+    return 1;
+}
+
+void WriteTag(IMediaSample* sample, int32_t tag) {
+    ISampleTag* tagged = nullptr;
+    if (SUCCEEDED(sample->QueryInterface(IID_ISampleTag, reinterpret_cast<void**>(&tagged))) && tagged) {
+        tagged->SetTag(tag);
+        tagged->Release();
+    }
+}
+
+}  // namespace
 
 // ---------------------------------------------------------------------------
 // Input pin
@@ -10,16 +46,50 @@ CFilterInputPin::CFilterInputPin(CTzPlugIn* filter, CCritSec* lock, HRESULT*)
 
 HRESULT CFilterInputPin::CheckMediaType(const AM_MEDIA_TYPE* mt) {
     if (!mt) return E_POINTER;
-    return VFW_E_TYPE_NOT_ACCEPTED;
+    CAutoLock lock(m_lock);
+    if (m_inTypeCheck) return S_OK;
+    CGuard guard(&m_inTypeCheck);
+    if (CheckAudioType(mt, kDirectionInput, m_plugIn) != S_OK) return VFW_E_TYPE_NOT_ACCEPTED;
+    for (CFilterOutputPin* out : m_plugIn->OutputPinsLocked()) {
+        if (out->IsConnected() && CheckAudioTransform(mt, &out->CurrentMediaType(), m_plugIn) != S_OK) {
+            return VFW_E_TYPE_NOT_ACCEPTED;
+        }
+    }
+    return S_OK;
 }
 
-HRESULT CFilterInputPin::SetMediaType(const AM_MEDIA_TYPE* mt) { return CBaseInputPin::SetMediaType(mt); }
+HRESULT CFilterInputPin::SetMediaType(const AM_MEDIA_TYPE* mt) {
+    HRESULT hr = CBaseInputPin::SetMediaType(mt);
+    if (FAILED(hr)) return hr;
+    CAutoLock lock(m_lock);
+    hr = CheckAudioType(mt, kDirectionInput, m_plugIn);
+    if (FAILED(hr)) return hr;
+    WAVEFORMATEX* kept = m_plugIn->KeptInputFormat();
+    KeepFormat(kept, mt);
+    if (CMediaParams* params = m_plugIn->MediaParams()) params->SetSampleRate(static_cast<LONG>(kept->nSamplesPerSec));
+    m_plugIn->SetInputFormat(kept);
+    m_plugIn->PostChangeCode(kChangeInputFormat);
+    return S_OK;
+}
 
-HRESULT CFilterInputPin::CompleteConnect(IPin* peer) { return CBaseInputPin::CompleteConnect(peer); }
+// Output pins connected before this input may no longer fit its type: the
+// graph reconnects them.
+HRESULT CFilterInputPin::CompleteConnect(IPin* peer) {
+    HRESULT hr = CBaseInputPin::CompleteConnect(peer);
+    if (FAILED(hr)) return hr;
+    for (CFilterOutputPin* out : m_plugIn->OutputPinsLocked()) {
+        if (!out->IsConnected()) continue;
+        hr = CheckAudioTransform(&CurrentMediaType(), &out->CurrentMediaType(), m_plugIn);
+        if (hr == S_OK) continue;
+        IFilterGraph* graph = m_plugIn->GetFilterGraph();
+        if (!graph) return VFW_E_NOT_IN_GRAPH;
+        hr = graph->Reconnect(out);
+        if (FAILED(hr)) return hr;
+    }
+    return hr;
+}
 
 HRESULT CFilterInputPin::QueryInternalConnections(IPin**, ULONG*) { return E_NOTIMPL; }
-
-HRESULT CFilterInputPin::OnReceive(IMediaSample*) { return S_OK; }
 
 HRESULT CFilterInputPin::HandleEndOfStream() {
     CAutoLock lock(m_lock);
@@ -30,13 +100,221 @@ HRESULT CFilterInputPin::HandleEndOfStream() {
     return S_OK;
 }
 
+// The echo tail is the host's to feed: end of stream is not passed on.
 HRESULT CFilterInputPin::OnEndOfStream() { return HandleEndOfStream(); }
 
-HRESULT CFilterInputPin::OnBeginFlush() { return S_OK; }
+// No filter lock here: the streaming thread may hold it while it waits in a
+// downstream Receive that only this flush releases.
+HRESULT CFilterInputPin::OnBeginFlush() {
+    HRESULT result = S_OK;
+    for (CFilterOutputPin* out : m_plugIn->OutputPinsAddRefed()) {
+        if (SUCCEEDED(result) && out->IsConnected()) {
+            const HRESULT hr = out->DeliverBeginFlush();
+            if (FAILED(hr)) result = hr;
+        }
+        out->Release();
+    }
+    return result;
+}
 
-HRESULT CFilterInputPin::OnEndFlush() { return S_OK; }
+HRESULT CFilterInputPin::OnEndFlush() {
+    for (CFilterOutputPin* out : m_plugIn->OutputPinsLocked()) {
+        if (!out->IsConnected()) continue;
+        const HRESULT hr = out->DeliverEndFlush();
+        if (FAILED(hr)) return hr;
+    }
+    return S_OK;
+}
 
-HRESULT CFilterInputPin::OnNewSegment(REFERENCE_TIME, REFERENCE_TIME, double) { return S_OK; }
+HRESULT CFilterInputPin::OnNewSegment(REFERENCE_TIME start, REFERENCE_TIME stop, double rate) {
+    for (CFilterOutputPin* out : m_plugIn->OutputPinsLocked()) {
+        if (!out->IsConnected()) continue;
+        const HRESULT hr = out->DeliverNewSegment(start, stop, rate);
+        if (FAILED(hr)) return hr;
+    }
+    return S_OK;
+}
+
+void CFilterInputPin::ReleaseOutputRecords() {
+    for (OutputRecord& r : m_records) {
+        if (r.sample) r.sample->Release();
+        r.sample = nullptr;
+    }
+    m_records.clear();
+}
+
+HRESULT CFilterInputPin::FillOutputRecords(IMediaSample* input, REFERENCE_TIME* start, int32_t) {
+    m_records.clear();
+    const WORD outAlign = m_plugIn->KeptOutputFormat()->nBlockAlign;
+    for (CFilterOutputPin* out : m_plugIn->OutputPinsLocked()) {
+        if (!out->IsConnected()) continue;
+        OutputRecord r{0, 0, out->Id(), nullptr, 1};
+        HRESULT hr = out->GetDeliveryBuffer(&r.sample, nullptr, nullptr, 0);
+        if (FAILED(hr)) {
+            ReleaseOutputRecords();
+            return hr;
+        }
+        m_records.push_back(r);
+        r.sample->SetTime(start, nullptr);
+        r.sample->SetSyncPoint(input->IsSyncPoint() == S_OK);
+        r.sample->SetDiscontinuity(input->IsDiscontinuity() == S_OK);
+        r.sample->SetPreroll(input->IsPreroll() == S_OK);
+        m_records.back().frames = outAlign ? r.sample->GetSize() / outAlign : 0;
+        WriteTag(r.sample, 1);
+    }
+    return S_OK;
+}
+
+HRESULT CFilterInputPin::Process(const BYTE* input, BYTE* output, int32_t frames, bool discontinuity) {
+    const WAVEFORMATEX& in = *m_plugIn->KeptInputFormat();
+    const DWORD flags = discontinuity ? 0 : 1;
+    int32_t n = frames, capacity = frames;
+    if (in.wFormatTag == WAVE_FORMAT_IEEE_FLOAT && in.wBitsPerSample == 32) {
+        return m_plugIn->ProcessFloat(flags, reinterpret_cast<const float*>(input), &n,
+                                      reinterpret_cast<float*>(output), &capacity);
+    }
+    if (in.wFormatTag == WAVE_FORMAT_IEEE_FLOAT && in.wBitsPerSample == 64) {
+        return m_plugIn->ProcessDouble(flags, reinterpret_cast<const double*>(input), &n,
+                                       reinterpret_cast<double*>(output), &capacity);
+    }
+    // 16-bit: to float (x / 32768), through the 32-bit entry, float out.
+    const size_t samples = static_cast<size_t>(frames) * in.nChannels;
+    if (m_pcmInput.size() < samples) {
+        try {
+            m_pcmInput.resize(samples);
+        } catch (...) {
+            // No memory for this buffer: it passes unprocessed, as silence.
+            std::memset(output, 0, static_cast<size_t>(frames) * m_plugIn->KeptOutputFormat()->nBlockAlign);
+            return S_OK;
+        }
+    }
+    const int16_t* pcm = reinterpret_cast<const int16_t*>(input);
+    for (size_t i = 0; i < samples; ++i) m_pcmInput[i] = pcm[i] * 3.0517578125e-5f;
+    return m_plugIn->ProcessFloat(flags, m_pcmInput.data(), &n, reinterpret_cast<float*>(output), &capacity);
+}
+
+// One buffer, start to end, with the filter lock held throughout.
+HRESULT CFilterInputPin::OnReceive(IMediaSample* sample) {
+    CTzPlugIn& f = *m_plugIn;
+    const WAVEFORMATEX& in = *f.KeptInputFormat();
+    const WAVEFORMATEX& out = *f.KeptOutputFormat();
+    HRESULT hr;
+
+    if (!f.IsStreaming()) {
+        f.SetStreaming(1);
+        hr = f.PrepareStreaming(&in, &out);
+        if (FAILED(hr)) {
+            f.SetStreaming(0);
+            return hr;
+        }
+    }
+
+    // A discontinuity resynchronises the stream position with its time.
+    const bool discontinuity = sample->IsDiscontinuity() == S_OK;
+    REFERENCE_TIME start = 0, stop = 0;
+    REFERENCE_TIME* startForOutputs = nullptr;
+    if (discontinuity) {
+        hr = sample->GetTime(&start, &stop);
+        if (hr == S_OK || hr == VFW_S_NO_STOP_TIME) {
+            f.SetStreamPosition(static_cast<int64_t>(static_cast<__int128>(start) * in.nSamplesPerSec / 10000000));
+            startForOutputs = &start;
+        }
+    }
+
+    const LONG length = sample->GetActualDataLength();
+    const int32_t frames = in.nBlockAlign ? static_cast<int32_t>(length / in.nBlockAlign) : 0;
+    int32_t tag = 0;
+    SampleTag(sample, &tag);
+
+    hr = FillOutputRecords(sample, startForOutputs, tag);
+    if (FAILED(hr)) return hr;
+    for (OutputRecord& r : m_records) {
+        if (r.frames < frames) {
+            ReleaseOutputRecords();
+            return E_FAIL;
+        }
+        r.frames = frames;
+        r.sample->SetActualDataLength(length);
+    }
+
+    BYTE* input = nullptr;
+    hr = sample->GetPointer(&input);
+    BYTE* output = nullptr;
+    if (SUCCEEDED(hr) && !m_records.empty()) hr = m_records[0].sample->GetPointer(&output);
+    if (FAILED(hr)) {
+        ReleaseOutputRecords();
+        return hr;
+    }
+    if (!output) {
+        // No connected output: the echo still runs, into scratch memory.
+        const size_t doubles = (static_cast<size_t>(frames) * out.nBlockAlign + 7) / 8 + 4;
+        if (m_noOutput.size() < doubles) m_noOutput.resize(doubles);
+        output = reinterpret_cast<BYTE*>(m_noOutput.data());
+    }
+
+    if (CMediaParams* params = f.MediaParams()) {
+        hr = params->UpdateValues(f.StreamPosition());
+        if (FAILED(hr)) {
+            ReleaseOutputRecords();
+            return hr;
+        }
+    }
+    hr = f.RenderEvents(frames);
+    if (FAILED(hr)) {
+        ReleaseOutputRecords();
+        return hr;
+    }
+    int32_t processed = frames;
+    HRESULT poll = S_OK;
+    if (tag == 0) {
+        poll = f.QviPollTempo(f.StreamPosition(), &processed, m_records.data(),
+                              static_cast<int32_t>(m_records.size()), f.GetPosition(), nullptr);
+    }
+    if (frames > 0 && out.nBlockAlign) {
+        hr = Process(input, output, frames, discontinuity);
+        if (FAILED(hr)) {
+            ReleaseOutputRecords();
+            return hr;
+        }
+    }
+    // Every connected output carries the same audio.
+    const size_t bytes = static_cast<size_t>(frames) * out.nBlockAlign;
+    for (size_t i = 1; i < m_records.size(); ++i) {
+        BYTE* copy = nullptr;
+        if (SUCCEEDED(m_records[i].sample->GetPointer(&copy)) && copy) std::memcpy(copy, output, bytes);
+    }
+
+    f.AdvancePosition(processed);
+    hr = f.SweepActive(0);
+    if (FAILED(hr)) {
+        ReleaseOutputRecords();
+        return hr;
+    }
+    for (OutputRecord& r : m_records) {
+        r.cleared = 0;
+        r.frames = frames;
+    }
+    std::vector<CFilterOutputPin*> const& pins = f.OutputPinsLocked();
+    for (OutputRecord& r : m_records) {
+        CFilterOutputPin* pin = nullptr;
+        for (CFilterOutputPin* p : pins) {
+            if (p->Id() == r.pinId) pin = p;
+        }
+        if (pin && poll == S_OK) {
+            if (SUCCEEDED(r.sample->SetActualDataLength(static_cast<LONG>(out.nBlockAlign) * r.frames))) {
+                pin->Deliver(r.sample);
+            }
+        } else if (pin && poll == S_FALSE) {
+            pin->DeliverEndOfStream();
+        }
+        r.sample->Release();
+        r.sample = nullptr;
+    }
+    m_records.clear();
+
+    f.SetStreamPosition(f.StreamPosition() + frames);
+    return f.SweepActive(0);
+}
 
 // ---------------------------------------------------------------------------
 // Output pins
@@ -50,6 +328,10 @@ ULONG CFilterOutputPin::NonDelegatingRelease() { return CUnknown::NonDelegatingR
 
 HRESULT CFilterOutputPin::NonDelegatingQueryInterface(REFIID riid, void** ppv) {
     if (!ppv) return E_POINTER;
+    if (riid == IID_IMediaSeeking || riid == IID_IMediaPosition) {
+        if (!m_plugIn) return E_NOINTERFACE;
+        return GetPassThruInterface(riid, ppv, m_plugIn->InputPin());
+    }
     return CBaseOutputPin::NonDelegatingQueryInterface(riid, ppv);
 }
 
@@ -60,13 +342,81 @@ void CFilterOutputPin::Detach() {
 
 HRESULT CFilterOutputPin::CheckMediaType(const AM_MEDIA_TYPE* mt) {
     if (!mt) return E_POINTER;
-    return VFW_E_TYPE_NOT_ACCEPTED;
+    if (!m_plugIn) return E_UNEXPECTED;
+    CAutoLock lock(m_lock);
+    if (m_inTypeCheck) return S_OK;
+    CGuard guard(&m_inTypeCheck);
+    if (CheckAudioType(mt, kDirectionOutput, m_plugIn) != S_OK) return VFW_E_TYPE_NOT_ACCEPTED;
+    CFilterInputPin* input = m_plugIn->InputPin();
+    if (!input->IsConnected()) return VFW_E_NOT_CONNECTED;
+    if (CheckAudioTransform(&input->CurrentMediaType(), mt, m_plugIn) != S_OK) return VFW_E_TYPE_NOT_ACCEPTED;
+    return S_OK;
 }
 
-HRESULT CFilterOutputPin::SetMediaType(const AM_MEDIA_TYPE* mt) { return CBaseOutputPin::SetMediaType(mt); }
+HRESULT CFilterOutputPin::SetMediaType(const AM_MEDIA_TYPE* mt) {
+    if (!m_plugIn) return E_UNEXPECTED;
+    CAutoLock lock(m_lock);
+    CFilterInputPin* input = m_plugIn->InputPin();
+    if (!input->IsConnected()) return VFW_E_NOT_CONNECTED;
+    HRESULT hr = CBaseOutputPin::SetMediaType(mt);
+    if (FAILED(hr)) return hr;
+    hr = CheckAudioType(mt, kDirectionOutput, m_plugIn);
+    if (FAILED(hr)) return hr;
+    WAVEFORMATEX* kept = m_plugIn->KeptOutputFormat();
+    KeepFormat(kept, mt);
+    m_plugIn->SetOutputFormat(kept);
+    if (CMediaParams* params = m_plugIn->MediaParams()) {
+        params->SetSampleRate(static_cast<LONG>(m_plugIn->KeptInputFormat()->nSamplesPerSec));
+    }
+    m_plugIn->PostChangeCode(kChangeOutputFormat);
+    return S_OK;
+}
 
-HRESULT CFilterOutputPin::GetMediaType(int, AM_MEDIA_TYPE*) { return VFW_S_NO_MORE_ITEMS; }
+// The one type offered: stereo float of the width the processing writes,
+// derived from the input's format.
+HRESULT CFilterOutputPin::GetMediaType(int position, AM_MEDIA_TYPE* mt) {
+    if (!m_plugIn) return E_UNEXPECTED;
+    CAutoLock lock(m_lock);
+    CFilterInputPin* input = m_plugIn->InputPin();
+    if (!input->IsConnected() || position > 0) return VFW_S_NO_MORE_ITEMS;
+    if (position < 0) return E_INVALIDARG;
+    if (!mt) return E_POINTER;
+    const AM_MEDIA_TYPE& inType = input->CurrentMediaType();
+    if (!inType.pbFormat || inType.cbFormat < sizeof(WAVEFORMATEX)) return E_FAIL;
+    return MakeOutputType(*m_plugIn->KeptInputFormat(), mt);
+}
 
-HRESULT CFilterOutputPin::EnumMediaTypes(IEnumMediaTypes** types) { return CBaseOutputPin::EnumMediaTypes(types); }
-
-HRESULT CFilterOutputPin::DecideBufferSize(IMemAllocator*, ALLOCATOR_PROPERTIES*) { return E_NOTIMPL; }
+// Buffers as many frames as the upstream buffers hold, in the output format.
+HRESULT CFilterOutputPin::DecideBufferSize(IMemAllocator* allocator, ALLOCATOR_PROPERTIES* request) {
+    if (!allocator || !request) return E_POINTER;
+    if (!m_plugIn) return E_UNEXPECTED;
+    CFilterInputPin* input = m_plugIn->InputPin();
+    ALLOCATOR_PROPERTIES wanted = *request;
+    if (input->IsConnected()) {
+        IMemAllocator* upstream = nullptr;
+        if (SUCCEEDED(input->GetAllocator(&upstream)) && upstream) {
+            ALLOCATOR_PROPERTIES props{};
+            if (SUCCEEDED(upstream->GetProperties(&props)) && props.cbBuffer > 0) wanted = props;
+            upstream->Release();
+        }
+        const WORD inAlign = m_plugIn->KeptInputFormat()->nBlockAlign;
+        const WORD outAlign = m_plugIn->KeptOutputFormat()->nBlockAlign
+                                  ? m_plugIn->KeptOutputFormat()->nBlockAlign
+                                  : static_cast<WORD>(CurrentMediaType().pbFormat
+                                                          ? reinterpret_cast<const WAVEFORMATEX*>(
+                                                                CurrentMediaType().pbFormat)->nBlockAlign
+                                                          : 0);
+        if (inAlign && outAlign) {
+            const LONG frames = (wanted.cbBuffer + inAlign - 1) / inAlign;
+            wanted.cbBuffer = frames * outAlign;
+        }
+    }
+    if (wanted.cBuffers < 1) wanted.cBuffers = 1;
+    if (wanted.cbBuffer < 1) wanted.cbBuffer = 1;
+    if (wanted.cbAlign < 1) wanted.cbAlign = 1;
+    ALLOCATOR_PROPERTIES actual{};
+    const HRESULT hr = allocator->SetProperties(&wanted, &actual);
+    if (FAILED(hr)) return hr;
+    *request = actual;
+    return actual.cbBuffer < wanted.cbBuffer ? E_FAIL : S_OK;
+}

@@ -1,13 +1,27 @@
 // The plug-in's pins: one input pin, and output pins with ids and reference
 // counts of their own.
 //
-// Both use the filter lock. An output pin is counted by itself (the filter's
-// list holds one reference) and may outlive the filter when a host keeps it;
-// the filter's destructor detaches it, and it then answers E_UNEXPECTED.
+// Both use the filter lock. The input pin's Receive holds it for a whole
+// buffer, delivery included; a flush is passed downstream before the lock is
+// taken, so a downstream pin that blocks until flushed cannot deadlock it.
+// An output pin is counted by itself (the filter's list holds one reference)
+// and may outlive the filter when a host keeps it; the filter detaches it
+// when it leaves the list, and it then answers E_UNEXPECTED.
 #pragma once
+#include <vector>
+
 #include "filterbase/FilterBase.h"
 
 class CTzPlugIn;
+
+// One per connected output pin and buffer.
+struct OutputRecord {
+    int32_t frames;         // capacity, then the frames delivered
+    int32_t cleared;        // cleared before delivery
+    int32_t pinId;
+    IMediaSample* sample;   // counted until delivered
+    int32_t tag;            // written to the sample's tag
+};
 
 class CFilterInputPin : public CBaseInputPin {
 public:
@@ -29,8 +43,19 @@ public:
     HRESULT HandleEndOfStream();
 
 private:
+    // Gets one delivery buffer per connected output pin; on failure releases
+    // what it got.
+    HRESULT FillOutputRecords(IMediaSample* input, REFERENCE_TIME* start, int32_t tag);
+    void ReleaseOutputRecords();
+    // Runs the processing entry for the input's sample format.
+    HRESULT Process(const BYTE* input, BYTE* output, int32_t frames, bool discontinuity);
+
     CTzPlugIn* const m_plugIn;
     int32_t m_inTypeCheck = 0;   // re-entrancy guard of CheckMediaType
+    // Streaming scratch, grown only when a bigger buffer arrives.
+    std::vector<OutputRecord> m_records;
+    std::vector<float> m_pcmInput;      // 16-bit input as float
+    std::vector<double> m_noOutput;     // the output when no pin is connected
 };
 
 class CFilterOutputPin : public CBaseOutputPin {
@@ -40,16 +65,16 @@ public:
     // Counted by itself, not with the filter.
     ULONG STDMETHODCALLTYPE NonDelegatingAddRef() override;
     ULONG STDMETHODCALLTYPE NonDelegatingRelease() override;
+    // Adds IMediaSeeking and IMediaPosition, passed through upstream.
     HRESULT STDMETHODCALLTYPE NonDelegatingQueryInterface(REFIID riid, void** ppv) override;
 
     HRESULT CheckMediaType(const AM_MEDIA_TYPE* mt) override;
     HRESULT SetMediaType(const AM_MEDIA_TYPE* mt) override;
     HRESULT GetMediaType(int position, AM_MEDIA_TYPE* mt) override;
-    HRESULT STDMETHODCALLTYPE EnumMediaTypes(IEnumMediaTypes** types) override;
     HRESULT DecideBufferSize(IMemAllocator* allocator, ALLOCATOR_PROPERTIES* request) override;
 
     int32_t Id() const { return m_id; }
-    // The filter is going away: cut the pin off it.
+    // The pin leaves its filter: cut it off.
     void Detach();
 
 private:

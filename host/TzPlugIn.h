@@ -95,8 +95,11 @@ public:
     int64_t StreamPosition() const { return m_streamPosition; }
     void SetStreamPosition(int64_t position) { m_streamPosition = position; }
     // The output pins in list order, each with a reference added; the caller
-    // releases them.
+    // releases them. Any thread.
     std::vector<CFilterOutputPin*> OutputPinsAddRefed();
+    // The output list itself: only with the filter lock held (every change of
+    // the list holds it).
+    const std::vector<CFilterOutputPin*>& OutputPinsLocked() const { return m_outputs; }
     // Sets up the effect's buffers for the kept formats; S_OK without doing
     // anything while the input has no format.
     HRESULT PrepareEffect();
