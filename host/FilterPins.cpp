@@ -184,7 +184,7 @@ HRESULT CFilterInputPin::Process(const BYTE* input, BYTE* output, int32_t frames
             m_pcmInput.resize(samples);
         } catch (...) {
             // No memory for this buffer: it passes unprocessed, as silence.
-            std::memset(output, 0, static_cast<size_t>(frames) * m_plugIn->KeptOutputFormat()->nBlockAlign);
+            std::memset(output, 0, static_cast<size_t>(frames) * 8);
             return S_OK;
         }
     }
@@ -245,9 +245,14 @@ HRESULT CFilterInputPin::OnReceive(IMediaSample* sample) {
         ReleaseOutputRecords();
         return hr;
     }
+    // Bytes per output frame: the connected format's, or with no output
+    // connected the stereo frame the processing entry writes for this input.
+    WORD outAlign = out.nBlockAlign;
     if (!output) {
-        // No connected output: the echo still runs, into scratch memory.
-        const size_t doubles = (static_cast<size_t>(frames) * out.nBlockAlign + 7) / 8 + 4;
+        // No connected output: the echo still runs, into scratch memory, so
+        // the stream position and the echo state move on as the input does.
+        outAlign = static_cast<WORD>(in.wFormatTag == WAVE_FORMAT_IEEE_FLOAT ? in.wBitsPerSample / 4 : 8);
+        const size_t doubles = (static_cast<size_t>(frames) * outAlign + 7) / 8;
         if (m_noOutput.size() < doubles) m_noOutput.resize(doubles);
         output = reinterpret_cast<BYTE*>(m_noOutput.data());
     }
@@ -270,7 +275,7 @@ HRESULT CFilterInputPin::OnReceive(IMediaSample* sample) {
         poll = f.QviPollTempo(f.StreamPosition(), &processed, m_records.data(),
                               static_cast<int32_t>(m_records.size()), f.GetPosition(), nullptr);
     }
-    if (frames > 0 && out.nBlockAlign) {
+    if (frames > 0 && outAlign) {
         hr = Process(input, output, frames, discontinuity);
         if (FAILED(hr)) {
             ReleaseOutputRecords();
@@ -278,7 +283,7 @@ HRESULT CFilterInputPin::OnReceive(IMediaSample* sample) {
         }
     }
     // Every connected output carries the same audio.
-    const size_t bytes = static_cast<size_t>(frames) * out.nBlockAlign;
+    const size_t bytes = static_cast<size_t>(frames) * outAlign;
     for (size_t i = 1; i < m_records.size(); ++i) {
         BYTE* copy = nullptr;
         if (SUCCEEDED(m_records[i].sample->GetPointer(&copy)) && copy) std::memcpy(copy, output, bytes);

@@ -1,0 +1,340 @@
+// The plug-in's pins driven by small peers of ours: which connections are
+// made and refused, buffer sizes, stream positions, sample tags, end of
+// stream, several outputs, and a flush while a downstream pin blocks.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <vector>
+
+#include "TestFilters.h"
+#include "TestHost.h"
+#include "TestSupport.h"
+#include "host/AudioTypes.h"
+#include "host/TzPlugIn.h"
+
+namespace {
+
+IBaseFilter* NewPlugIn() {
+    HRESULT hr = S_OK;
+    IUnknown* inner = CTzPlugIn::CreateInstance(nullptr, &hr);
+    inner->AddRef();
+    IBaseFilter* filter = nullptr;
+    inner->QueryInterface(IID_IBaseFilter, reinterpret_cast<void**>(&filter));
+    inner->Release();
+    return filter;
+}
+
+CTzPlugIn* PlugIn(IBaseFilter* f) { return static_cast<CTzPlugIn*>(f); }
+
+// A media sample of ours around a real one, answering ISampleTag as a host's
+// samples may.
+class CTaggedSample : public IMediaSample, public ISampleTag {
+public:
+    CTaggedSample(IMediaSample* inner, int32_t tag) : m_inner(inner), m_tag(tag) { m_inner->AddRef(); }
+    ~CTaggedSample() { m_inner->Release(); }
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** ppv) override {
+        if (riid == IID_IUnknown || riid == IID_IMediaSample) {
+            *ppv = static_cast<IMediaSample*>(this);
+        } else if (riid == IID_ISampleTag) {
+            *ppv = static_cast<ISampleTag*>(this);
+        } else {
+            *ppv = nullptr;
+            return E_NOINTERFACE;
+        }
+        AddRef();
+        return S_OK;
+    }
+    ULONG STDMETHODCALLTYPE AddRef() override { return ++m_refs; }
+    ULONG STDMETHODCALLTYPE Release() override { return --m_refs; }
+    int32_t STDMETHODCALLTYPE GetTag() override { return m_tag; }
+    HRESULT STDMETHODCALLTYPE SetTag(int32_t tag) override {
+        m_tag = tag;
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE GetPointer(BYTE** p) override { return m_inner->GetPointer(p); }
+    LONG STDMETHODCALLTYPE GetSize() override { return m_inner->GetSize(); }
+    HRESULT STDMETHODCALLTYPE GetTime(REFERENCE_TIME* s, REFERENCE_TIME* e) override { return m_inner->GetTime(s, e); }
+    HRESULT STDMETHODCALLTYPE SetTime(REFERENCE_TIME* s, REFERENCE_TIME* e) override { return m_inner->SetTime(s, e); }
+    HRESULT STDMETHODCALLTYPE IsSyncPoint() override { return m_inner->IsSyncPoint(); }
+    HRESULT STDMETHODCALLTYPE SetSyncPoint(BOOL v) override { return m_inner->SetSyncPoint(v); }
+    HRESULT STDMETHODCALLTYPE IsPreroll() override { return m_inner->IsPreroll(); }
+    HRESULT STDMETHODCALLTYPE SetPreroll(BOOL v) override { return m_inner->SetPreroll(v); }
+    LONG STDMETHODCALLTYPE GetActualDataLength() override { return m_inner->GetActualDataLength(); }
+    HRESULT STDMETHODCALLTYPE SetActualDataLength(LONG n) override { return m_inner->SetActualDataLength(n); }
+    HRESULT STDMETHODCALLTYPE GetMediaType(AM_MEDIA_TYPE** mt) override { return m_inner->GetMediaType(mt); }
+    HRESULT STDMETHODCALLTYPE SetMediaType(AM_MEDIA_TYPE* mt) override { return m_inner->SetMediaType(mt); }
+    HRESULT STDMETHODCALLTYPE IsDiscontinuity() override { return m_inner->IsDiscontinuity(); }
+    HRESULT STDMETHODCALLTYPE SetDiscontinuity(BOOL v) override { return m_inner->SetDiscontinuity(v); }
+    HRESULT STDMETHODCALLTYPE GetMediaTime(LONGLONG* s, LONGLONG* e) override { return m_inner->GetMediaTime(s, e); }
+    HRESULT STDMETHODCALLTYPE SetMediaTime(LONGLONG* s, LONGLONG* e) override { return m_inner->SetMediaTime(s, e); }
+
+private:
+    IMediaSample* m_inner;
+    int32_t m_tag;
+    ULONG m_refs = 1;
+};
+
+// source -> plug-in -> sink(s), connected pin to pin without a graph.
+class PinsTest : public FilterBaseTest {
+protected:
+    void Build(WORD tag, WORD channels, DWORD rate, WORD bits, long bufferSize = 4096) {
+        type = new CAudioType(tag, channels, rate, bits);
+        source = new CTestSource(type->Get(), bufferSize);
+        source->AddRef();
+        plugIn = NewPlugIn();
+        sink = new CTestSink();
+        sink->AddRef();
+        input = FirstPin(plugIn, PINDIR_INPUT);
+        output = FirstPin(plugIn, PINDIR_OUTPUT);
+    }
+    HRESULT ConnectInput() { return source->Output().Connect(input, type->Get()); }
+    HRESULT ConnectOutput(const AM_MEDIA_TYPE* mt = nullptr) { return output->Connect(&sink->Input(), mt); }
+    void SetAll(bool pause) {
+        for (IBaseFilter* f : {static_cast<IBaseFilter*>(sink), plugIn, static_cast<IBaseFilter*>(source)}) {
+            if (pause) f->Pause(); else f->Stop();
+        }
+    }
+    // One buffer of `frames` float frames (value v) from the source, by hand.
+    HRESULT Deliver(int32_t frames, float v, REFERENCE_TIME* start = nullptr, bool discontinuity = false,
+                    int32_t tag = -1) {
+        IMediaSample* s = nullptr;
+        HRESULT hr = source->Output().GetDeliveryBuffer(&s, nullptr, nullptr, 0);
+        if (FAILED(hr)) return hr;
+        BYTE* p = nullptr;
+        s->GetPointer(&p);
+        const WORD align = type->Format().nBlockAlign;
+        for (int32_t i = 0; i < frames * align / 4; ++i) memcpy(p + 4 * i, &v, 4);
+        s->SetActualDataLength(frames * align);
+        s->SetTime(start, nullptr);
+        s->SetDiscontinuity(discontinuity);
+        if (tag >= 0) {
+            CTaggedSample tagged(s, tag);
+            IMemInputPin* mem = nullptr;
+            input->QueryInterface(IID_IMemInputPin, reinterpret_cast<void**>(&mem));
+            hr = mem->Receive(&tagged);
+            mem->Release();
+        } else {
+            hr = source->Output().Deliver(s);
+        }
+        s->Release();
+        return hr;
+    }
+    void TearDown() override {
+        if (plugIn) {
+            SetAll(false);
+            if (input) input->Disconnect();
+            source->Output().Disconnect();
+            if (output) output->Disconnect();
+            sink->Input().Disconnect();
+            input->Release();
+            output->Release();
+            sink->Release();
+            source->Release();
+            EXPECT_EQ(plugIn->Release(), 0u);
+            delete type;
+        }
+        FilterBaseTest::TearDown();
+    }
+
+    CAudioType* type = nullptr;
+    CTestSource* source = nullptr;
+    IBaseFilter* plugIn = nullptr;
+    CTestSink* sink = nullptr;
+    IPin* input = nullptr;
+    IPin* output = nullptr;
+};
+
+}  // namespace
+
+TEST_F(PinsTest, MonoSixteenBitInGivesFloatStereoOutWithBiggerBuffers) {
+    Build(WAVE_FORMAT_PCM, 1, 44100, 16, 4000);   // 2000 frames a buffer
+    ASSERT_EQ(ConnectInput(), S_OK);
+    ASSERT_EQ(ConnectOutput(), S_OK);
+    const WAVEFORMATEX& out = *PlugIn(plugIn)->KeptOutputFormat();
+    EXPECT_EQ(out.wFormatTag, WAVE_FORMAT_IEEE_FLOAT);
+    EXPECT_EQ(out.nChannels, 2);
+    EXPECT_EQ(out.wBitsPerSample, 32);
+    EXPECT_EQ(out.nBlockAlign, 8);
+    ALLOCATOR_PROPERTIES props{};
+    ASSERT_NE(sink->Input().Allocator(), nullptr);
+    sink->Input().Allocator()->GetProperties(&props);
+    EXPECT_GE(props.cbBuffer, 2000 * 8);   // four times the 16-bit mono bytes
+}
+
+TEST_F(PinsTest, StereoSixteenBitDoublesTheBufferSize) {
+    Build(WAVE_FORMAT_PCM, 2, 48000, 16, 4000);   // 1000 frames
+    ASSERT_EQ(ConnectInput(), S_OK);
+    ASSERT_EQ(ConnectOutput(), S_OK);
+    ALLOCATOR_PROPERTIES props{};
+    sink->Input().Allocator()->GetProperties(&props);
+    EXPECT_GE(props.cbBuffer, 1000 * 8);
+}
+
+TEST_F(PinsTest, RefusedTypes) {
+    Build(WAVE_FORMAT_IEEE_FLOAT, 2, 44100, 32);
+    // Output checks need a connected input.
+    CAudioType stereo(WAVE_FORMAT_IEEE_FLOAT, 2, 44100, 32);
+    EXPECT_EQ(output->QueryAccept(stereo.Get()), S_FALSE);
+    ASSERT_EQ(ConnectInput(), S_OK);
+    EXPECT_EQ(output->QueryAccept(stereo.Get()), S_OK);
+    CAudioType otherRate(WAVE_FORMAT_IEEE_FLOAT, 2, 48000, 32);
+    CAudioType mono(WAVE_FORMAT_IEEE_FLOAT, 1, 44100, 32);
+    CAudioType pcm(WAVE_FORMAT_PCM, 2, 44100, 16);
+    CAudioType wider(WAVE_FORMAT_IEEE_FLOAT, 2, 44100, 64);
+    EXPECT_EQ(output->QueryAccept(otherRate.Get()), S_FALSE);
+    EXPECT_EQ(output->QueryAccept(mono.Get()), S_FALSE);
+    EXPECT_EQ(output->QueryAccept(pcm.Get()), S_FALSE);
+    EXPECT_EQ(output->QueryAccept(wider.Get()), S_FALSE);   // the entry writes 32-bit here
+    sink->RequireType(otherRate.Get());
+    EXPECT_TRUE(FAILED(ConnectOutput(otherRate.Get())));
+    // Input side: no rate of 0, no 8-bit, no three channels, no video.
+    CAudioType zero(WAVE_FORMAT_IEEE_FLOAT, 2, 44100, 32);
+    zero.Format().nSamplesPerSec = 0;
+    EXPECT_EQ(input->QueryAccept(zero.Get()), S_FALSE);
+    CAudioType eight(WAVE_FORMAT_PCM, 2, 44100, 8);
+    EXPECT_EQ(input->QueryAccept(eight.Get()), S_FALSE);
+    CAudioType three(WAVE_FORMAT_IEEE_FLOAT, 3, 44100, 32);
+    EXPECT_EQ(input->QueryAccept(three.Get()), S_FALSE);
+    AM_MEDIA_TYPE video = *stereo.Get();
+    video.majortype = MEDIATYPE_Video;
+    EXPECT_EQ(input->QueryAccept(&video), S_FALSE);
+}
+
+TEST_F(PinsTest, ZeroRateSourceCannotConnect) {
+    Build(WAVE_FORMAT_IEEE_FLOAT, 2, 0, 32);
+    EXPECT_TRUE(FAILED(ConnectInput()));
+    EXPECT_EQ(PlugIn(plugIn)->KeptInputFormat()->nSamplesPerSec, 0u);
+}
+
+TEST_F(PinsTest, DiscontinuitySetsTheStreamPositionFromItsTime) {
+    Build(WAVE_FORMAT_IEEE_FLOAT, 2, 48000, 32);
+    ASSERT_EQ(ConnectInput(), S_OK);
+    ASSERT_EQ(ConnectOutput(), S_OK);
+    SetAll(true);
+    ASSERT_EQ(Deliver(256, 0.25f), S_OK);
+    EXPECT_EQ(PlugIn(plugIn)->StreamPosition(), 256);
+    REFERENCE_TIME second = 10000000;
+    ASSERT_EQ(Deliver(256, 0.25f, &second, true), S_OK);
+    EXPECT_EQ(PlugIn(plugIn)->StreamPosition(), 48000 + 256);
+    // The output sample carries the time on.
+    const std::vector<ReceivedSample> got = sink->Samples();
+    ASSERT_EQ(got.size(), 2u);
+    EXPECT_TRUE(got[1].hasTime);
+    EXPECT_EQ(got[1].start, second);
+    EXPECT_TRUE(got[1].discontinuity);
+    EXPECT_EQ(got[1].data.size(), 256u * 8);
+}
+
+TEST_F(PinsTest, EndOfStreamFreesTheBuffersAndTheNextBufferSetsThemUp) {
+    Build(WAVE_FORMAT_IEEE_FLOAT, 2, 48000, 32);
+    ASSERT_EQ(ConnectInput(), S_OK);
+    ASSERT_EQ(ConnectOutput(), S_OK);
+    SetAll(true);
+    ITzPlugInProp* prop = nullptr;
+    plugIn->QueryInterface(IID_ITzPlugInProp, reinterpret_cast<void**>(&prop));
+    ASSERT_EQ(Deliver(128, 0.5f), S_OK);
+    EXPECT_EQ(prop->IsStreaming(), 1);
+    EXPECT_TRUE(PlugIn(plugIn)->Engine().IsPrepared());
+    EXPECT_EQ(input->EndOfStream(), S_OK);
+    EXPECT_EQ(prop->IsStreaming(), 0);
+    EXPECT_FALSE(PlugIn(plugIn)->Engine().IsPrepared());
+    EXPECT_EQ(sink->endOfStreams, 0);   // not passed downstream
+    ASSERT_EQ(Deliver(128, 0.5f), S_OK);
+    EXPECT_EQ(prop->IsStreaming(), 1);
+    EXPECT_TRUE(PlugIn(plugIn)->Engine().IsPrepared());
+    prop->Release();
+}
+
+TEST_F(PinsTest, NonzeroSampleTagSkipsTheTempoPoll) {
+    Build(WAVE_FORMAT_IEEE_FLOAT, 2, 48000, 32);
+    ASSERT_EQ(ConnectInput(), S_OK);
+    ASSERT_EQ(ConnectOutput(), S_OK);
+    CTestHost host;
+    host.SetTempo(9000);   // 90.00 BPM
+    IWbxSoftSynth* synth = nullptr;
+    plugIn->QueryInterface(IID_IWbxSoftSynth, reinterpret_cast<void**>(&synth));
+    host.AddRef();
+    ASSERT_EQ(synth->Connect(host.Unknown()), S_OK);
+    synth->OnStart(0);
+    ITzPlugInProp* prop = nullptr;
+    plugIn->QueryInterface(IID_ITzPlugInProp, reinterpret_cast<void**>(&prop));
+    prop->SetTempoSync(2, 0);
+    SetAll(true);
+    int32_t tempo = 0;
+    ASSERT_EQ(Deliver(64, 0.1f, nullptr, false, 7), S_OK);   // tagged: no poll
+    prop->GetTempo(&tempo);
+    EXPECT_EQ(tempo, 1200);
+    EXPECT_EQ(sink->Samples().size(), 1u);                   // still delivered
+    ASSERT_EQ(Deliver(64, 0.1f, nullptr, false, 0), S_OK);   // tag 0: polled
+    prop->GetTempo(&tempo);
+    EXPECT_EQ(tempo, 900);
+    SetAll(false);
+    synth->Disconnect();
+    synth->Release();
+    prop->Release();
+    EXPECT_EQ(host.RefCount(), 1u);
+}
+
+TEST_F(PinsTest, EveryConnectedOutputGetsTheSameAudio) {
+    Build(WAVE_FORMAT_IEEE_FLOAT, 2, 48000, 32);
+    int32_t id = 0;
+    ASSERT_EQ(PlugIn(plugIn)->AddOutput("Second", &id), S_OK);
+    ASSERT_EQ(ConnectInput(), S_OK);
+    ASSERT_EQ(ConnectOutput(), S_OK);
+    CTestSink* second = new CTestSink();
+    second->AddRef();
+    IPin* out2 = nullptr;
+    ASSERT_EQ(plugIn->FindPin(L"Second", &out2), S_OK);
+    ASSERT_EQ(out2->Connect(&second->Input(), nullptr), S_OK);
+    // A connected output pin cannot be removed.
+    EXPECT_EQ(PlugIn(plugIn)->RemoveOutput(id), E_UNEXPECTED);
+    second->Pause();
+    SetAll(true);
+    for (int i = 0; i < 3; ++i) ASSERT_EQ(Deliver(300, 0.2f * (i + 1)), S_OK);
+    const std::vector<ReceivedSample> a = sink->Samples(), b = second->Samples();
+    ASSERT_EQ(a.size(), 3u);
+    ASSERT_EQ(b.size(), 3u);
+    for (size_t i = 0; i < 3; ++i) EXPECT_TRUE(a[i].data == b[i].data);
+    SetAll(false);
+    second->Stop();
+    out2->Disconnect();
+    second->Input().Disconnect();
+    EXPECT_EQ(PlugIn(plugIn)->RemoveOutput(id), S_OK);
+    out2->Release();
+    second->Release();
+}
+
+TEST_F(PinsTest, NoConnectedOutputStillAdvancesTheStream) {
+    Build(WAVE_FORMAT_IEEE_FLOAT, 2, 48000, 32);
+    ASSERT_EQ(ConnectInput(), S_OK);
+    SetAll(true);
+    ASSERT_EQ(Deliver(500, 0.3f), S_OK);
+    ASSERT_EQ(Deliver(500, 0.3f), S_OK);
+    EXPECT_EQ(PlugIn(plugIn)->StreamPosition(), 1000);
+    float l = 0, r = 0;
+    ITzPlugInProp* prop = nullptr;
+    plugIn->QueryInterface(IID_ITzPlugInProp, reinterpret_cast<void**>(&prop));
+    prop->GetPeakLevels(&l, &r);
+    EXPECT_GT(l, 0.0f);   // the effect ran
+    prop->Release();
+}
+
+TEST_F(PinsTest, FlushReachesABlockedDownstreamWithoutDeadlock) {
+    Build(WAVE_FORMAT_IEEE_FLOAT, 2, 48000, 32);
+    ASSERT_EQ(ConnectInput(), S_OK);
+    ASSERT_EQ(ConnectOutput(), S_OK);
+    sink->BlockWhilePaused(true);
+    SetAll(true);
+    CWorker streaming;
+    HRESULT delivered = E_FAIL;
+    streaming.Start([&] { delivered = Deliver(200, 0.4f); });
+    ASSERT_TRUE(sink->WaitBlocked(5000));   // the plug-in holds its lock in Deliver
+    RunGuarded(5000, "flush while the downstream blocks", [&] {
+        EXPECT_EQ(input->BeginFlush(), S_OK);
+        EXPECT_TRUE(streaming.Wait(5000));
+        EXPECT_EQ(input->EndFlush(), S_OK);
+    });
+    EXPECT_EQ(sink->beginFlushes, 1);
+    EXPECT_EQ(sink->endFlushes, 1);
+    sink->BlockWhilePaused(false);
+}
