@@ -4,7 +4,14 @@
 
 #include "effect/OutputGains.h"
 
-CAudioTransform::CAudioTransform() : m_notifier(GetSystemChangeNotifier()) {}
+CAudioTransform::CAudioTransform() : m_notifier(GetSystemChangeNotifier()) {
+    // A quiet NaN's bits with the value NaN converts to, so the first look-up
+    // is right whatever arrives.
+    for (int i = 0; i < kParamCount; ++i) {
+        m_inForceCache[i].store((uint64_t{0x7FC00001u} << 32) | static_cast<uint32_t>(kDefaultBlock[i]),
+                                std::memory_order_relaxed);
+    }
+}
 
 CAudioTransform::~CAudioTransform() {
     if (m_streaming) {
@@ -115,7 +122,18 @@ HRESULT CAudioTransform::SetAllParams(const int32_t* block) {
 int32_t CAudioTransform::RefreshFromAutomation(ParamBlock* dest) {
     if (m_automation) {
         for (int i = 0; i < kParamCount; ++i) {
-            const int32_t value = NormalisedToParam(i, m_automation->ValueInForce(static_cast<DWORD>(i)));
+            const float inForce = m_automation->ValueInForce(static_cast<DWORD>(i));
+            uint32_t bits;
+            std::memcpy(&bits, &inForce, sizeof(bits));
+            // The conversion is a pure function of the value's bits: most
+            // buffers see the same values again and reuse the last result.
+            uint64_t cached = m_inForceCache[i].load(std::memory_order_relaxed);
+            if (static_cast<uint32_t>(cached >> 32) != bits) {
+                cached = (static_cast<uint64_t>(bits) << 32) |
+                         static_cast<uint32_t>(NormalisedToParam(i, inForce));
+                m_inForceCache[i].store(cached, std::memory_order_relaxed);
+            }
+            const int32_t value = static_cast<int32_t>(static_cast<uint32_t>(cached));
             if (value != m_live[i]) {
                 m_live[i] = value;
                 m_dirty = 1;

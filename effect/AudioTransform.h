@@ -13,6 +13,7 @@
 //
 // QueryInterface, AddRef and Release are the owning filter object's.
 #pragma once
+#include <atomic>
 #include <cstdint>
 
 #include "common/CritSec.h"
@@ -138,4 +139,8 @@ protected:
     int32_t m_captureHold = 0;
     int32_t m_captureCount = 0;
     IChangeNotifier* m_notifier;
+    // Last value in force per parameter (its bits, high word) and its
+    // internal form (low word), so that an unchanged value is not converted
+    // again. Read and written by whichever thread refreshes.
+    std::atomic<uint64_t> m_inForceCache[kParamCount];
 };
