@@ -62,13 +62,7 @@ void CAudioTransform::ReportParamChange(int index, float normalised) {
             ++m_captureCount;
         }
     } else if (!(m_capture[0] == index && m_captureCount <= 1)) {
-        for (int k = 0; k < 8; ++k) {
-            if (m_capture[k] == -1) continue;
-            DWORD held = static_cast<DWORD>(m_capture[k]);
-            m_automation->ParamsEndCapture(&held, 1);
-            m_capture[k] = -1;
-        }
-        m_captureCount = 0;
+        EndAllCaptures();
         m_capture[0] = index;
         if (index != -1) {
             m_automation->ParamsBeginCapture(&i, 1);
@@ -81,9 +75,9 @@ void CAudioTransform::ReportParamChange(int index, float normalised) {
     }
 }
 
-HRESULT CAudioTransform::EndParamCapture() {
-    CAutoLock lock(&m_paramLock);
-    if (m_captureHold || !m_automation || m_capture[0] == -1) return S_OK;
+// Ends every open capture, one index per call, in list order. Parameter
+// lock held, automation attached.
+void CAudioTransform::EndAllCaptures() {
     for (int k = 0; k < 8; ++k) {
         if (m_capture[k] == -1) continue;
         DWORD held = static_cast<DWORD>(m_capture[k]);
@@ -91,6 +85,12 @@ HRESULT CAudioTransform::EndParamCapture() {
         m_capture[k] = -1;
     }
     m_captureCount = 0;
+}
+
+HRESULT CAudioTransform::EndParamCapture() {
+    CAutoLock lock(&m_paramLock);
+    if (m_captureHold || !m_automation || m_capture[0] == -1) return S_OK;
+    EndAllCaptures();
     return S_OK;
 }
 

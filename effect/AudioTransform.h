@@ -105,6 +105,7 @@ public:
 
 protected:
     void ReportParamChange(int index, float normalised);
+    void EndAllCaptures();
     HRESULT ComputeGains();
 
     template <typename T>

@@ -10,21 +10,10 @@
 #include "TestHost.h"
 #include "TestSupport.h"
 #include "host/AudioTypes.h"
+#include "PlugInTestSupport.h"
 #include "host/TzPlugIn.h"
 
 namespace {
-
-IBaseFilter* NewPlugIn() {
-    HRESULT hr = S_OK;
-    IUnknown* inner = CTzPlugIn::CreateInstance(nullptr, &hr);
-    inner->AddRef();
-    IBaseFilter* filter = nullptr;
-    inner->QueryInterface(IID_IBaseFilter, reinterpret_cast<void**>(&filter));
-    inner->Release();
-    return filter;
-}
-
-CTzPlugIn* PlugIn(IBaseFilter* f) { return static_cast<CTzPlugIn*>(f); }
 
 // A media sample of ours around a real one, answering ISampleTag as a host's
 // samples may.

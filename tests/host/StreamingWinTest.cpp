@@ -11,22 +11,10 @@
 #include "TestHost.h"
 #include "TestSupport.h"
 #include "host/AudioTypes.h"
+#include "PlugInTestSupport.h"
 #include "host/TzPlugIn.h"
 
 namespace {
-
-IBaseFilter* NewPlugIn() {
-    HRESULT hr = S_OK;
-    IUnknown* inner = CTzPlugIn::CreateInstance(nullptr, &hr);
-    if (!inner) return nullptr;
-    inner->AddRef();
-    IBaseFilter* filter = nullptr;
-    inner->QueryInterface(IID_IBaseFilter, reinterpret_cast<void**>(&filter));
-    inner->Release();
-    return filter;
-}
-
-CTzPlugIn* PlugIn(IBaseFilter* f) { return static_cast<CTzPlugIn*>(f); }
 
 WAVEFORMATEX Format(WORD tag, WORD channels, DWORD rate, WORD bits) {
     WAVEFORMATEX f{};

@@ -6,6 +6,7 @@
 #include <cstring>
 #include <vector>
 
+#include "PlugInTestSupport.h"
 #include "TestHost.h"
 #include "host/FilterSetupData.h"
 #include "host/StaticFilterPreset.h"
@@ -37,15 +38,7 @@ protected:
         }
         CoUninitialize();
     }
-    static IBaseFilter* NewFilter() {
-        HRESULT hr = S_OK;
-        IUnknown* inner = CTzPlugIn::CreateInstance(nullptr, &hr);
-        if (!inner || FAILED(hr)) return nullptr;
-        inner->AddRef();
-        IBaseFilter* f = Query<IBaseFilter>(inner, IID_IBaseFilter);
-        inner->Release();
-        return f;
-    }
+    static IBaseFilter* NewFilter() { return NewPlugIn(); }
     ParamBlock Params(IUnknown* object) {
         ParamBlock b{};
         ITzPlugInProp* prop = Query<ITzPlugInProp>(object, IID_ITzPlugInProp);
