@@ -124,6 +124,17 @@ LONG AbortEvent(IMediaEvent* events, LONG_PTR* result) {
     return 0;
 }
 
+// The effect's meter gives the peak since it was last read, and its end of
+// stream clears it: it is read all through the run and the largest reading
+// kept.
+void ReadMeter(ITzPlugInProp* prop, GraphSummary& summary) {
+    float left = 0.0f, right = 0.0f;
+    if (FAILED(prop->GetPeakLevels(&left, &right))) return;
+    summary.haveEffectPeaks = true;
+    if (left > summary.effectPeak[0]) summary.effectPeak[0] = left;
+    if (right > summary.effectPeak[1]) summary.effectPeak[1] = right;
+}
+
 std::string Build(const GraphRequest& request, const GraphSummary& summary, GraphParts& g) {
     HRESULT hr;
     if (request.withFilter) {
@@ -214,6 +225,7 @@ std::string RunGraph(const GraphRequest& request, GraphSummary& summary) {
     const ULONGLONG target = summary.input.Frames();
     for (;;) {
         WaitForSingleObject(g.sink->DoneEvent(), kPollMs);
+        if (g.prop) ReadMeter(g.prop, summary);
         if (g.sink->WriteFailed()) {
             error = "cannot write the output (disk full, or past 4 GB)";
             break;
@@ -247,9 +259,7 @@ std::string RunGraph(const GraphRequest& request, GraphSummary& summary) {
             break;
         }
     }
-    if (g.prop) {
-        summary.haveEffectPeaks = SUCCEEDED(g.prop->GetPeakLevels(&summary.effectPeak[0], &summary.effectPeak[1]));
-    }
+    if (g.prop) ReadMeter(g.prop, summary);
     StopWatched(g.control);
 
     summary.output = g.sink->Format();

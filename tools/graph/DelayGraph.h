@@ -46,7 +46,8 @@ struct GraphSummary {
     LONG buffers = 0;
     double seconds = 0.0;            // from Run to the sink's last buffer
     const char* endedBy = "";        // "frame count", "end of stream" or "streaming flag"
-    bool haveEffectPeaks = false;    // with the filter: ITzPlugInProp::GetPeakLevels
+    bool haveEffectPeaks = false;    // with the filter: the largest readings of
+                                     // ITzPlugInProp::GetPeakLevels during the run
     float effectPeak[2] = {0.0f, 0.0f};
     double outputPeak[2] = {0.0, 0.0};  // measured by the sink
     std::vector<DWORD> partition;    // when recordPartition was asked for
