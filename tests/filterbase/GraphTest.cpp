@@ -28,20 +28,36 @@ protected:
     std::wstring m_path;
 };
 
+// One counted reference on a filter of ours, given back at the end of the
+// scope if the test has not released it (after a failed assertion).
 template <class T>
-T* Counted(T* filter) {
-    static_cast<IBaseFilter*>(filter)->AddRef();
-    return filter;
-}
+class Held {
+public:
+    explicit Held(T* filter) : m_filter(filter) { static_cast<IBaseFilter*>(m_filter)->AddRef(); }
+    ~Held() {
+        if (m_filter) static_cast<IBaseFilter*>(m_filter)->Release();
+    }
+    Held(const Held&) = delete;
+    Held& operator=(const Held&) = delete;
+    T* operator->() const { return m_filter; }
+    operator T*() const { return m_filter; }
+    // The count left after giving the reference back.
+    ULONG Release() {
+        ULONG left = static_cast<IBaseFilter*>(m_filter)->Release();
+        m_filter = nullptr;
+        return left;
+    }
 
-ULONG ReleaseFilter(CBaseFilter* filter) { return static_cast<IBaseFilter*>(filter)->Release(); }
+private:
+    T* m_filter;
+};
 
 }  // namespace
 
 TEST_F(GraphTest, RunsToTheEndThroughTransformAndSink) {
     const std::vector<BYTE> data = WritePcm(L"zv_fbase_run.wav", 44100);
-    auto* transform = Counted(new CTestTransform());
-    auto* sink = Counted(new CTestSink());
+    Held<CTestTransform> transform(new CTestTransform());
+    Held<CTestSink> sink(new CTestSink());
     WavGraph g;
     ASSERT_EQ(S_OK, g.Build(m_path, transform, sink));
     EXPECT_TRUE(MediaTypesEqual(transform->Input().CurrentMediaType(), *m_pcm.Get()))
@@ -71,8 +87,8 @@ TEST_F(GraphTest, RunsToTheEndThroughTransformAndSink) {
     EXPECT_EQ(0, sink->Segments().back().start);
 
     g.Release();
-    EXPECT_EQ(0u, ReleaseFilter(transform));
-    EXPECT_EQ(0u, ReleaseFilter(sink));
+    EXPECT_EQ(0u, transform.Release());
+    EXPECT_EQ(0u, sink.Release());
 }
 
 TEST_F(GraphTest, FloatFileThroughAGain) {
@@ -89,8 +105,8 @@ TEST_F(GraphTest, FloatFileThroughAGain) {
     m_path = TempPath(L"zv_fbase_float.wav");
     ASSERT_TRUE(WriteWav(m_path, flt.Format(), data));
 
-    auto* transform = Counted(new CTestTransform());
-    auto* sink = Counted(new CTestSink());
+    Held<CTestTransform> transform(new CTestTransform());
+    Held<CTestSink> sink(new CTestSink());
     transform->SetGain(0.5);
     WavGraph g;
     ASSERT_EQ(S_OK, g.Build(m_path, transform, sink));
@@ -101,13 +117,13 @@ TEST_F(GraphTest, FloatFileThroughAGain) {
     EXPECT_TRUE(sink->DataSinceLastFlush() == halved);
 
     g.Release();
-    EXPECT_EQ(0u, ReleaseFilter(transform));
-    EXPECT_EQ(0u, ReleaseFilter(sink));
+    EXPECT_EQ(0u, transform.Release());
+    EXPECT_EQ(0u, sink.Release());
 }
 
 TEST_F(GraphTest, RunsIntoWinesNullRenderer) {
     const std::vector<BYTE> data = WritePcm(L"zv_fbase_null.wav", 44100);
-    auto* transform = Counted(new CTestTransform());
+    Held<CTestTransform> transform(new CTestTransform());
     IBaseFilter* renderer = nullptr;
     ASSERT_EQ(S_OK, CoCreateInstance(kClsidNullRenderer, nullptr, CLSCTX_INPROC_SERVER, IID_IBaseFilter,
                                      reinterpret_cast<void**>(&renderer)));
@@ -127,13 +143,13 @@ TEST_F(GraphTest, RunsIntoWinesNullRenderer) {
 
     g.Release();
     EXPECT_EQ(0u, renderer->Release());
-    EXPECT_EQ(0u, ReleaseFilter(transform));
+    EXPECT_EQ(0u, transform.Release());
 }
 
 TEST_F(GraphTest, PauseRunStopCycles) {
     const std::vector<BYTE> data = WritePcm(L"zv_fbase_cycles.wav", 22050);
-    auto* transform = Counted(new CTestTransform());
-    auto* sink = Counted(new CTestSink());
+    Held<CTestTransform> transform(new CTestTransform());
+    Held<CTestSink> sink(new CTestSink());
     WavGraph g;
     ASSERT_EQ(S_OK, g.Build(m_path, transform, sink));
     IBaseFilter* filter = transform;
@@ -180,14 +196,14 @@ TEST_F(GraphTest, PauseRunStopCycles) {
     EXPECT_TRUE(sink->DataSinceLastFlush() == longer) << "a full run after the changes";
     h.Release();
 
-    EXPECT_EQ(0u, ReleaseFilter(transform));
-    EXPECT_EQ(0u, ReleaseFilter(sink));
+    EXPECT_EQ(0u, transform.Release());
+    EXPECT_EQ(0u, sink.Release());
 }
 
 TEST_F(GraphTest, SeekWhilePausedFlushesThroughABlockedRenderer) {
     const std::vector<BYTE> data = WritePcm(L"zv_fbase_seek.wav", 88200);
-    auto* transform = Counted(new CTestTransform());
-    auto* sink = Counted(new CTestSink());
+    Held<CTestTransform> transform(new CTestTransform());
+    Held<CTestSink> sink(new CTestSink());
     sink->BlockWhilePaused(true);
     WavGraph g;
     ASSERT_EQ(S_OK, g.Build(m_path, transform, sink));
@@ -211,12 +227,13 @@ TEST_F(GraphTest, SeekWhilePausedFlushesThroughABlockedRenderer) {
     EXPECT_EQ(sink->beginFlushes, sink->endFlushes);
     EXPECT_EQ(1, sink->releasedByFlush);
     EXPECT_EQ(0, sink->waitTimeouts);
+
+    // Still paused: the first sample of the new segment is held until Run.
+    // The parser's streaming thread sends the new segment before it.
+    EXPECT_TRUE(sink->WaitBlocked(5000));
     const std::vector<ReceivedSegment> segments = sink->Segments();
     ASSERT_FALSE(segments.empty());
     EXPECT_EQ(5000000, segments.back().start) << "the new segment went downstream";
-
-    // Still paused: the first sample of the new segment is held until Run.
-    EXPECT_TRUE(sink->WaitBlocked(5000));
     ASSERT_TRUE(SUCCEEDED(g.Run()));
     EXPECT_TRUE(g.WaitComplete(5000));
     ASSERT_EQ(S_OK, g.control->Stop());
@@ -233,14 +250,14 @@ TEST_F(GraphTest, SeekWhilePausedFlushesThroughABlockedRenderer) {
     EXPECT_TRUE(std::equal(after.begin(), after.end(), data.begin() + static_cast<long>(offset)));
 
     g.Release();
-    EXPECT_EQ(0u, ReleaseFilter(transform));
-    EXPECT_EQ(0u, ReleaseFilter(sink));
+    EXPECT_EQ(0u, transform.Release());
+    EXPECT_EQ(0u, sink.Release());
 }
 
 TEST_F(GraphTest, SeekWhileRunning) {
     const std::vector<BYTE> data = WritePcm(L"zv_fbase_seek_run.wav", 441000);
-    auto* transform = Counted(new CTestTransform());
-    auto* sink = Counted(new CTestSink());
+    Held<CTestTransform> transform(new CTestTransform());
+    Held<CTestSink> sink(new CTestSink());
     WavGraph g;
     ASSERT_EQ(S_OK, g.Build(m_path, transform, sink));
     ASSERT_TRUE(SUCCEEDED(g.Run()));
@@ -259,14 +276,14 @@ TEST_F(GraphTest, SeekWhileRunning) {
     ASSERT_EQ(44100u * 4, after.size()) << "the last second, after the flush";
     EXPECT_TRUE(std::equal(after.begin(), after.end(), data.end() - static_cast<long>(after.size())));
     g.Release();
-    EXPECT_EQ(0u, ReleaseFilter(transform));
-    EXPECT_EQ(0u, ReleaseFilter(sink));
+    EXPECT_EQ(0u, transform.Release());
+    EXPECT_EQ(0u, sink.Release());
 }
 
 TEST_F(GraphTest, PositionPassesThroughToTheParser) {
     WritePcm(L"zv_fbase_position.wav", 44100);
-    auto* transform = Counted(new CTestTransform());
-    auto* sink = Counted(new CTestSink());
+    Held<CTestTransform> transform(new CTestTransform());
+    Held<CTestSink> sink(new CTestSink());
     WavGraph g;
     ASSERT_EQ(S_OK, g.Build(m_path, transform, sink));
 
@@ -325,6 +342,6 @@ TEST_F(GraphTest, PositionPassesThroughToTheParser) {
     parserSeeking->Release();
     parserOut->Release();
     g.Release();
-    EXPECT_EQ(0u, ReleaseFilter(transform));
-    EXPECT_EQ(0u, ReleaseFilter(sink));
+    EXPECT_EQ(0u, transform.Release());
+    EXPECT_EQ(0u, sink.Release());
 }

@@ -90,7 +90,8 @@ bool WriteWav(const std::wstring& path, const WAVEFORMATEX& format, const std::v
 std::wstring TempPath(const wchar_t* name) {
     wchar_t folder[MAX_PATH] = {};
     GetTempPathW(MAX_PATH, folder);
-    return std::wstring(folder) + name;
+    // The process id keeps two runs of a test program apart.
+    return std::wstring(folder) + std::to_wstring(GetCurrentProcessId()) + L"_" + name;
 }
 
 std::vector<BYTE> Pcm16Pattern(DWORD frames) {

@@ -41,7 +41,7 @@ IPin* FirstPin(IBaseFilter* filter, PIN_DIRECTION direction);
 
 // Writes a WAV file (format chunk of 16 bytes for PCM, 18 for float).
 bool WriteWav(const std::wstring& path, const WAVEFORMATEX& format, const std::vector<BYTE>& data);
-// A path in the temporary folder.
+// A path in the temporary folder, private to this process.
 std::wstring TempPath(const wchar_t* name);
 // 16-bit stereo frames whose values are all distinct over the first 32768
 // frames: left = 2 * frame, right = -2 * frame - 1 (wrapping).
@@ -50,6 +50,8 @@ std::vector<BYTE> Pcm16Pattern(DWORD frames);
 // File Source (Async.) -> WAVE Parser -> transform -> renderer, all connected
 // with ConnectDirect. Holds counted pointers; Release() gives them back.
 struct WavGraph {
+    ~WavGraph() { Release(); }
+
     IFilterGraph2* graph = nullptr;
     IMediaControl* control = nullptr;
     IMediaEvent* events = nullptr;
