@@ -9,6 +9,16 @@
 
 namespace {
 
+// Leaves a held lock for the length of a scope and takes it again.
+class CAutoUnlock {
+public:
+    explicit CAutoUnlock(CCritSec* lock) : m_lock(lock) { m_lock->Unlock(); }
+    ~CAutoUnlock() { m_lock->Lock(); }
+
+private:
+    CCritSec* m_lock;
+};
+
 // A guard flag held for the length of a scope.
 class CGuard {
 public:
@@ -118,6 +128,8 @@ HRESULT CFilterInputPin::OnBeginFlush() {
 }
 
 HRESULT CFilterInputPin::OnEndFlush() {
+    // A delivery begun before the flush finishes before the flush ends.
+    CAutoLock delivering(&m_deliveryLock);
     for (CFilterOutputPin* out : m_plugIn->OutputPinsLocked()) {
         if (!out->IsConnected()) continue;
         const HRESULT hr = out->DeliverEndFlush();
@@ -299,25 +311,44 @@ HRESULT CFilterInputPin::OnReceive(IMediaSample* sample) {
         r.cleared = 0;
         r.frames = frames;
     }
-    std::vector<CFilterOutputPin*> const& pins = f.OutputPinsLocked();
-    for (OutputRecord& r : m_records) {
+    f.SetStreamPosition(f.StreamPosition() + frames);
+
+    // Delivery happens outside the filter lock. A renderer that is paused
+    // holds the sample it receives until it runs, stops or is flushed, and
+    // the graph pauses the renderer before this filter: holding the lock
+    // through that wait would leave the graph's Pause waiting for it
+    // forever. m_deliveryLock keeps EndFlush from passing a delivery still
+    // in progress; it is taken after the filter lock, never before.
+    std::vector<CFilterOutputPin*>& pins = m_deliveryPins;
+    pins.clear();
+    for (const OutputRecord& r : m_records) {
         CFilterOutputPin* pin = nullptr;
-        for (CFilterOutputPin* p : pins) {
+        for (CFilterOutputPin* p : f.OutputPinsLocked()) {
             if (p->Id() == r.pinId) pin = p;
         }
-        if (pin && poll == S_OK) {
-            if (SUCCEEDED(r.sample->SetActualDataLength(static_cast<LONG>(out.nBlockAlign) * r.frames))) {
-                pin->Deliver(r.sample);
+        if (pin) pin->AddRef();
+        pins.push_back(pin);
+    }
+    m_deliveryLock.Lock();
+    {
+        CAutoUnlock unlocked(m_lock);
+        for (size_t i = 0; i < m_records.size(); ++i) {
+            OutputRecord& r = m_records[i];
+            CFilterOutputPin* pin = pins[i];
+            if (pin && poll == S_OK) {
+                if (SUCCEEDED(r.sample->SetActualDataLength(static_cast<LONG>(out.nBlockAlign) * r.frames))) {
+                    pin->Deliver(r.sample);
+                }
+            } else if (pin && poll == S_FALSE) {
+                pin->DeliverEndOfStream();
             }
-        } else if (pin && poll == S_FALSE) {
-            pin->DeliverEndOfStream();
+            r.sample->Release();
+            r.sample = nullptr;
+            if (pin) pin->Release();
         }
-        r.sample->Release();
-        r.sample = nullptr;
+        m_deliveryLock.Unlock();
     }
     m_records.clear();
-
-    f.SetStreamPosition(f.StreamPosition() + frames);
     return f.SweepActive(0);
 }
 

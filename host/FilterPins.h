@@ -2,8 +2,9 @@
 // counts of their own.
 //
 // Both use the filter lock. The input pin's Receive holds it for a whole
-// buffer, delivery included; a flush is passed downstream before the lock is
-// taken, so a downstream pin that blocks until flushed cannot deadlock it.
+// buffer but for the delivery downstream, which may wait in a paused
+// renderer; a flush is passed downstream before the lock is taken. Lock
+// order: the filter lock, then the input pin's delivery lock.
 // An output pin is counted by itself (the filter's list holds one reference)
 // and may outlive the filter when a host keeps it; the filter detaches it
 // when it leaves the list, and it then answers E_UNEXPECTED.
@@ -13,6 +14,7 @@
 #include "filterbase/FilterBase.h"
 
 class CTzPlugIn;
+class CFilterOutputPin;
 
 // One per connected output pin and buffer.
 struct OutputRecord {
@@ -56,6 +58,9 @@ private:
     std::vector<OutputRecord> m_records;
     std::vector<float> m_pcmInput;      // 16-bit input as float
     std::vector<double> m_noOutput;     // the output when no pin is connected
+    std::vector<CFilterOutputPin*> m_deliveryPins;
+    // Held while samples go downstream (without the filter lock).
+    CCritSec m_deliveryLock;
 };
 
 class CFilterOutputPin : public CBaseOutputPin {

@@ -327,3 +327,77 @@ TEST_F(PinsTest, FlushReachesABlockedDownstreamWithoutDeadlock) {
     EXPECT_EQ(sink->endFlushes, 1);
     sink->BlockWhilePaused(false);
 }
+
+// Wine's graph pauses the renderer first; a paused renderer keeps the sample
+// it is given until it runs again. The plug-in must not be holding its lock
+// through that wait, or the graph's Pause would wait on it for ever.
+TEST_F(FilterBaseTest, LeavingRunningWhileTheRendererHoldsTheSample) {
+    CAudioType pcm(WAVE_FORMAT_PCM, 2, 48000, 16);
+    CTestSource* source = new CTestSource(pcm.Get(), 4000);
+    source->AddRef();
+    IBaseFilter* plugIn = NewPlugIn();
+    IBaseFilter* renderer = nullptr;
+    ASSERT_EQ(CoCreateInstance(kClsidNullRenderer, nullptr, CLSCTX_INPROC_SERVER, IID_IBaseFilter,
+                               reinterpret_cast<void**>(&renderer)),
+              S_OK);
+    IFilterGraph2* graph = nullptr;
+    ASSERT_EQ(CoCreateInstance(CLSID_FilterGraph, nullptr, CLSCTX_INPROC_SERVER, IID_IFilterGraph2,
+                               reinterpret_cast<void**>(&graph)),
+              S_OK);
+    IMediaControl* control = nullptr;
+    IMediaFilter* mediaFilter = nullptr;
+    graph->QueryInterface(IID_IMediaControl, reinterpret_cast<void**>(&control));
+    graph->QueryInterface(IID_IMediaFilter, reinterpret_cast<void**>(&mediaFilter));
+    graph->AddFilter(source, L"source");
+    graph->AddFilter(plugIn, L"zv Delay");
+    graph->AddFilter(renderer, L"null renderer");
+    IPin* in = FirstPin(plugIn, PINDIR_INPUT);
+    IPin* out = FirstPin(plugIn, PINDIR_OUTPUT);
+    IPin* rendererIn = FirstPin(renderer, PINDIR_INPUT);
+    ASSERT_EQ(graph->ConnectDirect(&source->Output(), in, pcm.Get()), S_OK);
+    ASSERT_EQ(graph->ConnectDirect(out, rendererIn, nullptr), S_OK);
+    mediaFilter->SetSyncSource(nullptr);
+    ASSERT_TRUE(SUCCEEDED(control->Run()));
+
+    IMemInputPin* transport = nullptr;
+    in->QueryInterface(IID_IMemInputPin, reinterpret_cast<void**>(&transport));
+    volatile LONG stop = 0;
+    volatile LONG delivered = 0;
+    CWorker streaming;
+    streaming.Start([&] {
+        while (!stop) {
+            IMediaSample* s = nullptr;
+            if (FAILED(source->Output().GetDeliveryBuffer(&s, nullptr, nullptr, 0))) break;
+            BYTE* p = nullptr;
+            s->GetPointer(&p);
+            memset(p, 0x11, 4000);
+            s->SetActualDataLength(4000);
+            transport->Receive(s);
+            s->Release();
+            InterlockedIncrement(&delivered);
+        }
+    });
+    for (int i = 0; i < 100; ++i) {
+        Sleep(2);
+        RunGuarded(10000, "IMediaControl::Pause from running", [&] { control->Pause(); });
+        RunGuarded(10000, "IMediaControl::Run", [&] { control->Run(); });
+    }
+    RunGuarded(10000, "IMediaControl::Stop from running", [&] { control->Stop(); });
+    stop = 1;
+    EXPECT_TRUE(streaming.Wait(5000));
+    EXPECT_GT(delivered, 0);
+
+    transport->Release();
+    rendererIn->Release();
+    out->Release();
+    in->Release();
+    mediaFilter->Release();
+    control->Release();
+    graph->RemoveFilter(source);
+    graph->RemoveFilter(plugIn);
+    graph->RemoveFilter(renderer);
+    EXPECT_EQ(graph->Release(), 0u);
+    renderer->Release();
+    EXPECT_EQ(plugIn->Release(), 0u);
+    source->Release();
+}
