@@ -47,8 +47,21 @@ STDAPI DllCanUnloadNow() {
     return CClassFactory::ServerLocks() > 0 || CBaseObject::ObjectsActive() > 0 ? S_FALSE : S_OK;
 }
 
-STDAPI DllRegisterServer() { return RegisterAllServers(g_module); }
+// Registration builds key names as strings: no exception may leave.
+STDAPI DllRegisterServer() {
+    try {
+        return RegisterAllServers(g_module);
+    } catch (const std::bad_alloc&) {
+        return E_OUTOFMEMORY;
+    }
+}
 
-STDAPI DllUnregisterServer() { return UnregisterAllServers(); }
+STDAPI DllUnregisterServer() {
+    try {
+        return UnregisterAllServers();
+    } catch (const std::bad_alloc&) {
+        return E_OUTOFMEMORY;
+    }
+}
 
 }  // extern "C"

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <new>
 
 #include "host/AudioTypes.h"
 #include "host/HostServices.h"
@@ -117,7 +118,13 @@ HRESULT CFilterInputPin::OnEndOfStream() { return HandleEndOfStream(); }
 // downstream Receive that only this flush releases.
 HRESULT CFilterInputPin::OnBeginFlush() {
     HRESULT result = S_OK;
-    for (CFilterOutputPin* out : m_plugIn->OutputPinsAddRefed()) {
+    std::vector<CFilterOutputPin*> pins;
+    try {
+        pins = m_plugIn->OutputPinsAddRefed();
+    } catch (const std::bad_alloc&) {
+        return E_OUTOFMEMORY;
+    }
+    for (CFilterOutputPin* out : pins) {
         if (SUCCEEDED(result) && out->IsConnected()) {
             const HRESULT hr = out->DeliverBeginFlush();
             if (FAILED(hr)) result = hr;
@@ -205,8 +212,20 @@ HRESULT CFilterInputPin::Process(const BYTE* input, BYTE* output, int32_t frames
     return m_plugIn->ProcessFloat(flags, m_pcmInput.data(), &n, reinterpret_cast<float*>(output), &capacity);
 }
 
-// One buffer, start to end, with the filter lock held throughout.
+// No C++ exception leaves a COM call: a buffer that cannot get its scratch
+// memory fails with E_OUTOFMEMORY.
 HRESULT CFilterInputPin::OnReceive(IMediaSample* sample) {
+    try {
+        return ReceiveBuffer(sample);
+    } catch (const std::bad_alloc&) {
+        ReleaseOutputRecords();
+        return E_OUTOFMEMORY;
+    }
+}
+
+// One buffer, start to end, with the filter lock held throughout but for
+// the delivery.
+HRESULT CFilterInputPin::ReceiveBuffer(IMediaSample* sample) {
     CTzPlugIn& f = *m_plugIn;
     const WAVEFORMATEX& in = *f.KeptInputFormat();
     const WAVEFORMATEX& out = *f.KeptOutputFormat();

@@ -49,6 +49,7 @@ private:
     // what it got.
     HRESULT FillOutputRecords(IMediaSample* input, REFERENCE_TIME* start, int32_t tag);
     void ReleaseOutputRecords();
+    HRESULT ReceiveBuffer(IMediaSample* sample);
     // Runs the processing entry for the input's sample format.
     HRESULT Process(const BYTE* input, BYTE* output, int32_t frames, bool discontinuity);
 

@@ -183,12 +183,17 @@ HRESULT CTzPlugIn::AddOutput(const char* name, int32_t* id) {
     CFilterOutputPin* pin = new (std::nothrow) CFilterOutputPin(this, static_cast<CQvi*>(this), wide, newId);
     if (!pin) return E_OUTOFMEMORY;
     pin->AddRef();
-    if (id) *id = newId;
     {
         CAutoLock listLock(&m_outputListLock);
-        m_outputs.push_back(pin);
+        try {
+            m_outputs.push_back(pin);
+        } catch (const std::bad_alloc&) {
+            pin->Release();
+            return E_OUTOFMEMORY;
+        }
         m_outputCount = static_cast<int32_t>(m_outputs.size());
     }
+    if (id) *id = newId;
     return AfterOutputsChanged();
 }
 
