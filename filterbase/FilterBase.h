@@ -44,7 +44,8 @@
 // every transition is safe.
 //
 // Files: Unknown (COM plumbing and object count), MediaType, FilterSetup,
-// BaseFilter, BasePin, BaseInputPin, BaseOutputPin, Enumerators, PosPassThru.
+// BaseFilter, BasePin, BaseInputPin, BaseOutputPin, Enumerators, PosPassThru,
+// PinLookup.
 #pragma once
 #include "filterbase/BaseFilter.h"
 #include "filterbase/BaseInputPin.h"
@@ -53,5 +54,6 @@
 #include "filterbase/Enumerators.h"
 #include "filterbase/FilterSetup.h"
 #include "filterbase/MediaType.h"
+#include "filterbase/PinLookup.h"
 #include "filterbase/PosPassThru.h"
 #include "filterbase/Unknown.h"

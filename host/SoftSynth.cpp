@@ -117,6 +117,14 @@ HRESULT CSoftSynth::OnStop() {
     return S_OK;
 }
 
+// The effect sees every event first: a failure stops the caller, S_OK
+// queues the event, any other success means it was consumed.
+HRESULT CSoftSynth::OfferEvent(QviEvent& event) {
+    HRESULT hr = m_owner->OnEvent(&event);
+    if (hr == S_OK) hr = m_scheduler.Enqueue(event);
+    return hr;
+}
+
 HRESULT CSoftSynth::OnEvents(WBX_MUSICAL_TIME, WBX_MUSICAL_TIME, DWORD port, IWbxEventList* events) {
     CAutoLock lock(FrameLock());
     if (!m_timeMap) return E_UNEXPECTED;
@@ -132,12 +140,8 @@ HRESULT CSoftSynth::OnEvents(WBX_MUSICAL_TIME, WBX_MUSICAL_TIME, DWORD port, IWb
         event.frameTime = m_scheduler.SequencedFrameTime(TicksToSamples(event.musicalTime));
         event.portNumber = port;
         event.source = kQviSourceSequenced;
-        hr = m_owner->OnEvent(&event);
+        hr = OfferEvent(event);
         if (FAILED(hr)) return hr;
-        if (hr == S_OK) {
-            hr = m_scheduler.Enqueue(event);
-            if (FAILED(hr)) return hr;
-        }
     }
     return S_OK;
 }
@@ -160,12 +164,8 @@ HRESULT CSoftSynth::OnInput(DWORD port, IWbxMidiBuffer* messages) {
         event.frameTime = m_scheduler.LiveFrameTime(TicksToSamples(time));
         event.portNumber = port;
         event.source = kQviSourceLive;
-        hr = m_owner->OnEvent(&event);
+        hr = OfferEvent(event);
         if (FAILED(hr)) return hr;
-        if (hr == S_OK) {
-            hr = m_scheduler.Enqueue(event);
-            if (FAILED(hr)) return hr;
-        }
     }
     return S_OK;
 }

@@ -101,6 +101,8 @@ protected:
 
 private:
     uint32_t SampleRate();
+    // Hands one record to the effect and queues it when the effect says so.
+    HRESULT OfferEvent(QviEvent& event);
     // Stops the transport's notes: sweep with the flag set, then empty the
     // queue and the active list. Lock held.
     void EndAllEvents();

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "effect/Delay.h"
+#include "effect/OfflineEffect.h"
 #include "effect/ParamTable.h"
 
 class CRecordingAutomation : public IAutomationLink {
@@ -92,16 +93,10 @@ public:
 
 inline HWND FakeWindow(uintptr_t n) { return reinterpret_cast<HWND>(n); }
 
-// The effect as the filter object holds it: IUnknown supplied here.
-class CTestDelay : public CDelay {
+// The effect set up as the filter object sets it up.
+class CTestDelay : public COfflineEffect {
 public:
-    explicit CTestDelay(CQviSynthContext* owner = nullptr) : CDelay(owner) {}
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID, void** ppv) override {
-        if (ppv) *ppv = nullptr;
-        return E_NOINTERFACE;
-    }
-    ULONG STDMETHODCALLTYPE AddRef() override { return 1; }
-    ULONG STDMETHODCALLTYPE Release() override { return 1; }
+    explicit CTestDelay(CQviSynthContext* owner = nullptr) : COfflineEffect(owner) {}
 
     // Constructed as the filter object constructs it.
     void Attach(IAutomationLink* automation) {

@@ -36,8 +36,6 @@ ULONG RefCount(T* itf) {
 // The identity IUnknown of an object (released again: compare only).
 IUnknown* Identity(IUnknown* unknown);
 
-// The first pin of a filter with that direction (counted), or null.
-IPin* FirstPin(IBaseFilter* filter, PIN_DIRECTION direction);
 
 // Writes a WAV file (format chunk of 16 bytes for PCM, 18 for float).
 bool WriteWav(const std::wstring& path, const WAVEFORMATEX& format, const std::vector<BYTE>& data);

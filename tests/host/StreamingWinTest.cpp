@@ -10,6 +10,7 @@
 #include "TestFilters.h"
 #include "TestHost.h"
 #include "TestSupport.h"
+#include "effect/OfflineEffect.h"
 #include "host/AudioTypes.h"
 #include "PlugInTestSupport.h"
 #include "host/TzPlugIn.h"
@@ -56,21 +57,10 @@ std::vector<BYTE> Encode(const std::vector<double>& x, const WAVEFORMATEX& f) {
     return data;
 }
 
-// The effect core on its own, as the reference: same settings, same buffers.
-class CReferenceDelay : public CDelay {
-public:
-    CReferenceDelay() : CDelay(nullptr) {}
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID, void** ppv) override {
-        *ppv = nullptr;
-        return E_NOINTERFACE;
-    }
-    ULONG STDMETHODCALLTYPE AddRef() override { return 1; }
-    ULONG STDMETHODCALLTYPE Release() override { return 1; }
-};
-
 std::vector<BYTE> Reference(const std::vector<BYTE>& input, const WAVEFORMATEX& in,
                             const std::vector<size_t>& outputSizes, const WAVEFORMATEX& out) {
-    CReferenceDelay effect;
+    // The effect core on its own, as the reference: same settings, same buffers.
+    COfflineEffect effect;
     effect.QviReset();
     effect.SetAllParams(kDefaultBlock.v);
     effect.PrepareStreaming(&in, &out);

@@ -7,6 +7,7 @@
 #include "common/Guid.h"
 #include "effect/ITzPlugInProp.h"
 #include "filterbase/DShow.h"
+#include "filterbase/PinLookup.h"
 #include "host/FilterSetupData.h"
 #include "tools/graph/PlugInModule.h"
 #include "tools/graph/WavSinkFilter.h"
@@ -37,22 +38,6 @@ template <class T>
 void SafeRelease(T*& p) {
     if (p) p->Release();
     p = nullptr;
-}
-
-IPin* FirstPin(IBaseFilter* filter, PIN_DIRECTION direction) {
-    IEnumPins* pins = nullptr;
-    if (FAILED(filter->EnumPins(&pins))) return nullptr;
-    IPin* found = nullptr;
-    IPin* pin = nullptr;
-    while (!found && pins->Next(1, &pin, nullptr) == S_OK) {
-        PIN_DIRECTION theirs;
-        if (SUCCEEDED(pin->QueryDirection(&theirs)) && theirs == direction)
-            found = pin;
-        else
-            pin->Release();
-    }
-    pins->Release();
-    return found;
 }
 
 // Everything the run holds, released in order (graph first, the module last).

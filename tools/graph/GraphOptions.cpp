@@ -68,14 +68,8 @@ std::string ParseGraphArguments(const std::vector<std::wstring>& args, GraphOpti
         } else if (arg == L"--set") {
             std::wstring wide;
             if (!next(wide)) return "--set needs NAME=VALUE";
-            const std::string value = Utf8(wide);
-            const size_t eq = value.find('=');
-            if (eq == std::string::npos) return "bad --set \"" + value + "\": expected NAME=VALUE";
-            const std::string name = value.substr(0, eq);
-            const int index = FindParamByName(name);
-            if (index < 0) return "unknown parameter \"" + name + "\"";
-            ParamSetting s{index, 0};
-            const std::string error = ParseParamValue(index, value.substr(eq + 1), s.value);
+            ParamSetting s{0, 0};
+            const std::string error = ParseSetArgument(Utf8(wide), s);
             if (!error.empty()) return error;
             options.settings.push_back(s);
         } else if (arg == L"--data") {

@@ -94,6 +94,16 @@ std::string FormatDataString(const ParamBlock& b) {
     return text;
 }
 
+std::string ParseSetArgument(const std::string& argument, ParamSetting& setting) {
+    const size_t eq = argument.find('=');
+    if (eq == std::string::npos) return "bad --set \"" + argument + "\": expected NAME=VALUE";
+    const std::string name = argument.substr(0, eq);
+    const int index = FindParamByName(name);
+    if (index < 0) return "unknown parameter \"" + name + "\"";
+    setting.index = index;
+    return ParseParamValue(index, argument.substr(eq + 1), setting.value);
+}
+
 std::string ParseRenderArguments(int argc, const char* const* argv, RenderOptions& options) {
     std::vector<std::string> files;
     for (int i = 1; i < argc; ++i) {
@@ -118,13 +128,8 @@ std::string ParseRenderArguments(int argc, const char* const* argv, RenderOption
         } else if (arg == "--set") {
             std::string value;
             if (!next(value)) return "--set needs NAME=VALUE";
-            const size_t eq = value.find('=');
-            if (eq == std::string::npos) return "bad --set \"" + value + "\": expected NAME=VALUE";
-            const std::string name = value.substr(0, eq);
-            const int index = FindParamByName(name);
-            if (index < 0) return "unknown parameter \"" + name + "\"";
-            ParamSetting s{index, 0};
-            const std::string error = ParseParamValue(index, value.substr(eq + 1), s.value);
+            ParamSetting s{0, 0};
+            const std::string error = ParseSetArgument(value, s);
             if (!error.empty()) return error;
             options.settings.push_back(s);
         } else if (arg == "--data") {

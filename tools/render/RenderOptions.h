@@ -37,6 +37,10 @@ int FindParamByName(const std::string& name);
 // string on success, otherwise a message.
 std::string ParseParamValue(int index, const std::string& text, int32_t& value);
 
+// A --set argument, NAME=VALUE, into a setting. Returns an empty string on
+// success, otherwise a message.
+std::string ParseSetArgument(const std::string& argument, ParamSetting& setting);
+
 // The preset Data string: the 21 internal values as signed decimal integers
 // in parameter order, separated by commas, each comma optionally followed by
 // blanks ("5000,12,40,10,30, 5000,12,..." as the preset store writes it).
