@@ -88,8 +88,16 @@ public:
     HRESULT ProcessDouble(DWORD flags, const double* in, int32_t* inFrames, double* out,
                           int32_t* outFrames);
 
-    // Sets up (and clears) the delay memory for the formats, which the
-    // caller keeps alive until ReleaseStreaming. Fails for a missing format,
+    // The formats in force: records kept by the filter's pins, pointed at as
+    // soon as a pin stores its format and cleared (null) when it disconnects.
+    // The caller keeps a record alive while it is set. Filter lock held.
+    void SetInputFormat(const WAVEFORMATEX* format) { m_inputFormat = format; }
+    void SetOutputFormat(const WAVEFORMATEX* format) { m_outputFormat = format; }
+    const WAVEFORMATEX* InputFormat() const { return m_inputFormat; }
+    const WAVEFORMATEX* OutputFormat() const { return m_outputFormat; }
+
+    // Sets up (and clears) the delay memory for the formats, which become the
+    // formats in force and which the caller keeps alive until ReleaseStreaming. Fails for a missing format,
     // a sample rate of 0 or memory that cannot be allocated.
     HRESULT PrepareStreaming(const WAVEFORMATEX* inputFormat, const WAVEFORMATEX* outputFormat);
     HRESULT ReleaseStreaming();

@@ -19,6 +19,8 @@ public:
     HRESULT QviReset() override;
     HRESULT QviCheckFormat(const WAVEFORMATEX* format) override;
     HRESULT QviSetOutputChannels(WAVEFORMATEX* format) override;
+    const WAVEFORMATEX* GetInputFormat() override { return InputFormat(); }
+    const WAVEFORMATEX* GetOutputFormat() override { return OutputFormat(); }
     HRESULT QviPollTempo(int64_t streamPosition, int32_t* frames, void* outputRecords, int32_t recordCount,
                          int64_t framePosition, void* eventQueue) override;
     HRESULT OnEvent(QviEvent* event) override;

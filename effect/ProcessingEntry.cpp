@@ -70,8 +70,8 @@ HRESULT CAudioTransform::ProcessDouble(DWORD, const double* in, int32_t* inFrame
 }
 
 HRESULT CAudioTransform::PrepareStreaming(const WAVEFORMATEX* inputFormat, const WAVEFORMATEX* outputFormat) {
-    m_inputFormat = inputFormat;
-    m_outputFormat = outputFormat;
+    SetInputFormat(inputFormat);
+    SetOutputFormat(outputFormat);
     m_clip[0] = m_clip[1] = 0;
     m_peakLeft = m_peakRight = 0.0;
     m_peakRead = 0;

@@ -5,6 +5,25 @@
 
 #include <new>
 
+namespace {
+
+// Runs op on every connected pin in index order, each held by a reference
+// for the call; stops at the first failure op returns and returns it.
+template <typename Op>
+HRESULT ForEachConnectedPin(CBaseFilter* filter, Op op) {
+    const int count = filter->GetPinCount();
+    for (int i = 0; i < count; ++i) {
+        CBasePin* pin = filter->GetPin(i);
+        if (!pin) continue;
+        const HRESULT hr = pin->IsConnected() ? op(pin) : S_OK;
+        pin->Release();
+        if (FAILED(hr)) return hr;
+    }
+    return S_OK;
+}
+
+}  // namespace
+
 CBaseFilter::CBaseFilter(REFCLSID clsid, CCritSec* lock, IUnknown* outer)
     : CUnknown(outer), m_lock(lock), m_clsid(clsid) {}
 
@@ -31,13 +50,11 @@ HRESULT STDMETHODCALLTYPE CBaseFilter::Stop() {
     CAutoLock lock(m_lock);
     if (IsStopped()) return S_OK;
     HRESULT result = S_OK;
-    const int count = GetPinCount();
-    for (int i = 0; i < count; ++i) {
-        CBasePin* pin = GetPin(i);
-        if (!pin || !pin->IsConnected()) continue;
+    ForEachConnectedPin(this, [&result](CBasePin* pin) {
         HRESULT hr = pin->Inactive();
         if (FAILED(hr) && SUCCEEDED(result)) result = hr;
-    }
+        return S_OK;
+    });
     InterlockedExchange(&m_state, State_Stopped);
     return result;
 }
@@ -45,13 +62,8 @@ HRESULT STDMETHODCALLTYPE CBaseFilter::Stop() {
 HRESULT STDMETHODCALLTYPE CBaseFilter::Pause() {
     CAutoLock lock(m_lock);
     if (IsStopped()) {
-        const int count = GetPinCount();
-        for (int i = 0; i < count; ++i) {
-            CBasePin* pin = GetPin(i);
-            if (!pin || !pin->IsConnected()) continue;
-            HRESULT hr = pin->Active();
-            if (FAILED(hr)) return hr;
-        }
+        HRESULT hr = ForEachConnectedPin(this, [](CBasePin* pin) { return pin->Active(); });
+        if (FAILED(hr)) return hr;
     }
     InterlockedExchange(&m_state, State_Paused);
     return S_OK;
@@ -66,13 +78,8 @@ HRESULT STDMETHODCALLTYPE CBaseFilter::Run(REFERENCE_TIME start) {
         if (FAILED(hr)) return hr;
     }
     if (State() != State_Running) {
-        const int count = GetPinCount();
-        for (int i = 0; i < count; ++i) {
-            CBasePin* pin = GetPin(i);
-            if (!pin || !pin->IsConnected()) continue;
-            HRESULT hr = pin->Run(start);
-            if (FAILED(hr)) return hr;
-        }
+        HRESULT hr = ForEachConnectedPin(this, [start](CBasePin* pin) { return pin->Run(start); });
+        if (FAILED(hr)) return hr;
     }
     InterlockedExchange(&m_state, State_Running);
     return S_OK;
@@ -117,11 +124,12 @@ HRESULT STDMETHODCALLTYPE CBaseFilter::FindPin(LPCWSTR id, IPin** pin) {
     const int count = GetPinCount();
     for (int i = 0; i < count; ++i) {
         CBasePin* candidate = GetPin(i);
-        if (candidate && lstrcmpW(candidate->Name(), id) == 0) {
-            candidate->AddRef();
-            *pin = candidate;
+        if (!candidate) continue;
+        if (lstrcmpW(candidate->Name(), id) == 0) {
+            *pin = candidate;   // GetPin's reference goes to the caller
             return S_OK;
         }
+        candidate->Release();
     }
     return VFW_E_NOT_FOUND;
 }
@@ -215,6 +223,11 @@ HRESULT CBaseFilter::StreamTime(REFERENCE_TIME* time) {
 }
 
 LONG CBaseFilter::GetPinVersion() { return m_pinVersion; }
+
+CBasePin* CBaseFilter::Counted(CBasePin* pin) {
+    if (pin) pin->AddRef();
+    return pin;
+}
 
 const AMOVIESETUP_FILTER* CBaseFilter::GetSetupData() { return nullptr; }
 

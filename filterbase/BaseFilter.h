@@ -67,15 +67,21 @@ public:
     virtual HRESULT StreamTime(REFERENCE_TIME* time);
     // Changes whenever the pin list changes; pin enumerators compare it.
     virtual LONG GetPinVersion();
-    // The pins, by index from 0; GetPin gives null outside 0..count-1. Called
-    // WITHOUT the filter lock (the graph enumerates pins while a buffer may be
-    // in progress): a filter whose pins come and go guards its list itself.
+    // The pins, by index from 0. GetPin gives the pin with a reference added
+    // (the caller releases it), or null outside 0..count-1. Called WITHOUT the
+    // filter lock (the graph enumerates pins while a buffer may be in
+    // progress): a filter whose pins come and go takes the reference inside
+    // the lock that guards its list, so that a pin cannot be removed and
+    // deleted between being found and being counted.
     virtual int GetPinCount() = 0;
     virtual CBasePin* GetPin(int index) = 0;
     // The registration record, or null (the default).
     virtual const AMOVIESETUP_FILTER* GetSetupData();
 
     // Helpers for the derived filter and its pins.
+    // The pin with a reference added (null stays null): GetPin's answer for a
+    // pin that lives as long as its filter.
+    static CBasePin* Counted(CBasePin* pin);
     void IncrementPinVersion();
     FILTER_STATE State() const { return static_cast<FILTER_STATE>(m_state); }
     bool IsStopped() const { return State() == State_Stopped; }

@@ -145,10 +145,14 @@ HRESULT STDMETHODCALLTYPE CBaseInputPin::ReceiveCanBlock() {
     const int count = m_filter->GetPinCount();
     for (int i = 0; i < count; ++i) {
         CBasePin* pin = m_filter->GetPin(i);
-        if (!pin || pin->Direction() != PINDIR_OUTPUT) continue;
-        ++outputs;
+        if (!pin) continue;
+        const bool output = pin->Direction() == PINDIR_OUTPUT;
         IPin* peer = nullptr;
-        if (pin->ConnectedTo(&peer) != S_OK) continue;
+        const bool connected = output && pin->ConnectedTo(&peer) == S_OK;
+        pin->Release();
+        if (!output) continue;
+        ++outputs;
+        if (!connected) continue;
         IMemInputPin* transport = nullptr;
         HRESULT hr = peer->QueryInterface(IID_IMemInputPin, reinterpret_cast<void**>(&transport));
         peer->Release();

@@ -8,7 +8,7 @@
 
 CBasePin::CBasePin(CBaseFilter* filter, CCritSec* lock, const WCHAR* name, PIN_DIRECTION direction)
     : CUnknown(nullptr), m_filter(filter), m_lock(lock), m_direction(direction) {
-    if (name) lstrcpynW(m_name, name, MAX_PIN_NAME);
+    if (name) lstrcpynW(m_name, name, kMaxPinNameLength + 1);
 }
 
 CBasePin::~CBasePin() { ClearPeer(); }

@@ -14,8 +14,11 @@ class CBaseFilter;
 
 class CBasePin : public CUnknown, public IPin {
 public:
+    // The longest name and id a pin keeps, in characters.
+    static constexpr int kMaxPinNameLength = 256;
+
     // filter: the owner; lock: the filter lock; name: the pin's name and id
-    // (cut to MAX_PIN_NAME - 1 characters).
+    // (cut to kMaxPinNameLength characters).
     CBasePin(CBaseFilter* filter, CCritSec* lock, const WCHAR* name, PIN_DIRECTION direction);
     ~CBasePin() override;
 
@@ -118,7 +121,9 @@ private:
     // and to add a reference; the filter lock may be held when it is taken,
     // never the other way round.
     mutable CCritSec m_peerLock;
-    WCHAR m_name[MAX_PIN_NAME] = {};
+    // The whole name (QueryId and FindPin use it); QueryPinInfo hands out at
+    // most MAX_PIN_NAME - 1 characters of it.
+    WCHAR m_name[kMaxPinNameLength + 1] = {};
     const PIN_DIRECTION m_direction;
     volatile LONG m_typeVersion = 1;
 };

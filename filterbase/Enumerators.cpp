@@ -35,10 +35,9 @@ HRESULT STDMETHODCALLTYPE CEnumPins::Next(ULONG count, IPin** pins, ULONG* fetch
     const int total = m_filter->GetPinCount();
     ULONG got = 0;
     while (got < count && m_position < total) {
-        CBasePin* pin = m_filter->GetPin(m_position);
+        CBasePin* pin = m_filter->GetPin(m_position);   // counted for the caller
         if (!pin) break;
         ++m_position;
-        pin->AddRef();
         pins[got++] = pin;
     }
     if (fetched) *fetched = got;

@@ -100,6 +100,19 @@ HRESULT CFilterInputPin::CompleteConnect(IPin* peer) {
     return hr;
 }
 
+// The effect no longer has an input format: GetFormat answers
+// VFW_E_NOT_CONNECTED until the next connection stores one.
+HRESULT CFilterInputPin::BreakConnect() {
+    CAutoLock lock(m_lock);
+    m_plugIn->SetInputFormat(nullptr);
+    return CBaseInputPin::BreakConnect();
+}
+
+HRESULT CFilterInputPin::EndOfStream() {
+    if (IsDetached()) return E_UNEXPECTED;
+    return HandleEndOfStream();
+}
+
 HRESULT CFilterInputPin::QueryInternalConnections(IPin**, ULONG*) { return E_NOTIMPL; }
 
 HRESULT CFilterInputPin::HandleEndOfStream() {
@@ -164,6 +177,11 @@ void CFilterInputPin::ReleaseOutputRecords() {
 
 HRESULT CFilterInputPin::FillOutputRecords(IMediaSample* input, REFERENCE_TIME* start, int32_t) {
     m_records.clear();
+    // Room for every record and every delivery reference first: once a
+    // sample or a reference is held, nothing below may throw.
+    const size_t outputs = m_plugIn->OutputPinsLocked().size();
+    m_records.reserve(outputs);
+    m_deliveryPins.reserve(outputs);
     const WORD outAlign = m_plugIn->KeptOutputFormat()->nBlockAlign;
     for (CFilterOutputPin* out : m_plugIn->OutputPinsLocked()) {
         if (!out->IsConnected()) continue;
@@ -233,7 +251,7 @@ HRESULT CFilterInputPin::ReceiveBuffer(IMediaSample* sample) {
 
     if (!f.IsStreaming()) {
         f.SetStreaming(1);
-        hr = f.PrepareStreaming(&in, &out);
+        hr = f.PrepareStreaming(&in, f.OutputFormat());
         if (FAILED(hr)) {
             f.SetStreaming(0);
             return hr;
@@ -425,6 +443,29 @@ HRESULT CFilterOutputPin::SetMediaType(const AM_MEDIA_TYPE* mt) {
     }
     m_plugIn->PostChangeCode(kChangeOutputFormat);
     return S_OK;
+}
+
+// The output format stays in force while any other output is connected
+// (all outputs share it).
+HRESULT CFilterOutputPin::BreakConnect() {
+    if (m_plugIn) {
+        CAutoLock lock(m_lock);
+        bool othersConnected = false;
+        for (CFilterOutputPin* out : m_plugIn->OutputPinsLocked()) {
+            if (out != this && out->IsConnected()) othersConnected = true;
+        }
+        if (!othersConnected) m_plugIn->SetOutputFormat(nullptr);
+    }
+    return CBaseOutputPin::BreakConnect();
+}
+
+HRESULT CFilterOutputPin::EnumMediaTypes(IEnumMediaTypes** types) {
+    if (!types) return E_POINTER;
+    *types = nullptr;
+    if (!m_plugIn) return E_UNEXPECTED;
+    CAutoLock lock(m_lock);
+    if (!m_plugIn->InputPin()->IsConnected()) return VFW_E_NOT_CONNECTED;
+    return CBaseOutputPin::EnumMediaTypes(types);
 }
 
 // The one type offered: stereo float of the width the processing writes,

@@ -32,6 +32,10 @@ public:
     HRESULT CheckMediaType(const AM_MEDIA_TYPE* mt) override;
     HRESULT SetMediaType(const AM_MEDIA_TYPE* mt) override;
     HRESULT CompleteConnect(IPin* peer) override;
+    HRESULT BreakConnect() override;
+    // The effect's end of stream, in any state of the pin (not only while
+    // streaming): the buffers are released whenever the flag was set.
+    HRESULT STDMETHODCALLTYPE EndOfStream() override;
     HRESULT STDMETHODCALLTYPE QueryInternalConnections(IPin** pins, ULONG* count) override;
 
     HRESULT OnReceive(IMediaSample* sample) override;
@@ -46,7 +50,7 @@ public:
 
 private:
     // Gets one delivery buffer per connected output pin; on failure releases
-    // what it got.
+    // what it got. Throws std::bad_alloc only before it holds anything.
     HRESULT FillOutputRecords(IMediaSample* input, REFERENCE_TIME* start, int32_t tag);
     void ReleaseOutputRecords();
     HRESULT ReceiveBuffer(IMediaSample* sample);
@@ -76,6 +80,10 @@ public:
 
     HRESULT CheckMediaType(const AM_MEDIA_TYPE* mt) override;
     HRESULT SetMediaType(const AM_MEDIA_TYPE* mt) override;
+    HRESULT BreakConnect() override;
+    // VFW_E_NOT_CONNECTED while the input is unconnected; then the one type
+    // GetMediaType derives from the input's.
+    HRESULT STDMETHODCALLTYPE EnumMediaTypes(IEnumMediaTypes** types) override;
     HRESULT GetMediaType(int position, AM_MEDIA_TYPE* mt) override;
     HRESULT DecideBufferSize(IMemAllocator* allocator, ALLOCATOR_PROPERTIES* request) override;
 

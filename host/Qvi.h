@@ -19,8 +19,10 @@ public:
     virtual HRESULT QviCheckFormat(const WAVEFORMATEX* format) = 0;           // 3
     virtual HRESULT QviCheckTransform(const WAVEFORMATEX*, const WAVEFORMATEX*) { return S_OK; }  // 4
     virtual HRESULT QviSetOutputChannels(WAVEFORMATEX* format) = 0;           // 5
-    virtual const WAVEFORMATEX* GetInputFormat() { return m_inputFormat; }    // 6
-    virtual const WAVEFORMATEX* GetOutputFormat() { return m_outputFormat; }  // 7
+    // The formats in force, or null while none is set; the processing object
+    // owns the pointers (the filter's pins set them).
+    virtual const WAVEFORMATEX* GetInputFormat() = 0;                         // 6
+    virtual const WAVEFORMATEX* GetOutputFormat() = 0;                        // 7
     // Per-buffer hook: stream position in frames first; the rest is the
     // frame's context (frame count, output records, frame position, queue).
     virtual HRESULT QviPollTempo(int64_t streamPosition, int32_t* frames, void* outputRecords,
@@ -38,12 +40,7 @@ public:
     virtual ~CQvi() = default;                                                // 19
 
     CQviSynthContext* GetFrame() const { return m_owner; }
-    // The formats kept by the filter's pins (owned by the filter).
-    void SetInputFormat(const WAVEFORMATEX* format) { m_inputFormat = format; }
-    void SetOutputFormat(const WAVEFORMATEX* format) { m_outputFormat = format; }
 
 protected:
     CQviSynthContext* m_owner;
-    const WAVEFORMATEX* m_inputFormat = nullptr;
-    const WAVEFORMATEX* m_outputFormat = nullptr;
 };

@@ -30,8 +30,6 @@ CTzPlugIn::CTzPlugIn(IUnknown* outer, HRESULT* phr)
       CDelay(static_cast<CSoftSynth*>(this)),
       CBaseFilter(CLSID_ZvDelay, static_cast<CQvi*>(this), outer),
       m_inputPin(this, static_cast<CQvi*>(this), phr) {
-    SetInputFormat(&m_inputFormatRecord);
-    SetOutputFormat(&m_outputFormatRecord);
     if (SUCCEEDED(*phr)) {
         *phr = CMediaParams::Create(static_cast<IBaseFilter*>(this), &m_mediaParams);
         if (SUCCEEDED(*phr)) AttachAutomation(m_mediaParams);
@@ -91,7 +89,7 @@ HRESULT CTzPlugIn::GetClassID(CLSID* clsid) { return CBaseFilter::GetClassID(cls
 
 HRESULT CTzPlugIn::PrepareEffect() {
     if (!m_inputPin.IsConnected()) return S_OK;
-    return PrepareStreaming(&m_inputFormatRecord, &m_outputFormatRecord);
+    return PrepareStreaming(&m_inputFormatRecord, OutputFormat());
 }
 
 HRESULT CTzPlugIn::Stop() {
@@ -131,11 +129,13 @@ int CTzPlugIn::GetPinCount() {
     return m_outputCount + 1;
 }
 
+// The reference is taken inside the list lock: RemoveOutput may release the
+// list's reference on another thread as soon as the lock is left.
 CBasePin* CTzPlugIn::GetPin(int index) {
-    if (index == 0) return &m_inputPin;
+    if (index == 0) return Counted(&m_inputPin);
     CAutoLock lock(&m_outputListLock);
     if (index < 0 || index > m_outputCount || index > static_cast<int>(m_outputs.size())) return nullptr;
-    return m_outputs[index - 1];
+    return Counted(m_outputs[index - 1]);
 }
 
 const AMOVIESETUP_FILTER* CTzPlugIn::GetSetupData() { return &kFilterSetup; }
@@ -281,7 +281,8 @@ HRESULT CTzPlugIn::GetPresetCount(ULONG* count) {
 
 HRESULT CTzPlugIn::GetPresetName(LONG index, WCHAR* name, LONG length) {
     if (index < 0 || index >= kBuiltInPresetCount) return E_INVALIDARG;
-    if (!name || length <= 0) return E_POINTER;
+    // A host that asks without a buffer gets no name and no error.
+    if (!name || length <= 0) return S_OK;
     if (!MultiByteToWideChar(CP_ACP, 0, kBuiltInPresets[index].name, -1, name, length)) name[length - 1] = 0;
     return S_OK;
 }

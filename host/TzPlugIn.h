@@ -83,6 +83,8 @@ public:
     HRESULT AddOutput(const char* name, int32_t* id) override;
     HRESULT RemoveOutput(int32_t id) override;
     HRESULT RemoveAllOutputs() override;
+    // No reference is added: the answer holds only while the caller holds
+    // the filter lock, under which every removal runs.
     CFilterOutputPin* FindOutput(int32_t id) override;
     int32_t GetOutputCount() override;
     int32_t GetOutputId(int32_t index) override;

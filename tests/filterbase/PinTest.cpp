@@ -617,8 +617,8 @@ public:
     }
     int GetPinCount() override { return 2; }
     CBasePin* GetPin(int index) override {
-        if (index == 0) return &m_input;
-        return index == 1 ? m_pin : nullptr;
+        if (index == 0) return Counted(&m_input);
+        return Counted(index == 1 ? m_pin : nullptr);
     }
 
 private:

@@ -100,7 +100,7 @@ CTestSource::CTestSource(const AM_MEDIA_TYPE* offered, long bufferSize)
     m_offered.Set(offered);
 }
 
-CBasePin* CTestSource::GetPin(int index) { return index == 0 ? &m_output : nullptr; }
+CBasePin* CTestSource::GetPin(int index) { return Counted(index == 0 ? &m_output : nullptr); }
 
 // --- CTestTransform ----------------------------------------------------------
 
@@ -220,8 +220,8 @@ CTestTransform::CTestTransform(IUnknown* outer)
       m_output(this, &m_filterLock) {}
 
 CBasePin* CTestTransform::GetPin(int index) {
-    if (index == 0) return &m_input;
-    if (index == 1) return &m_output;
+    if (index == 0) return Counted(&m_input);
+    if (index == 1) return Counted(&m_output);
     return nullptr;
 }
 
@@ -362,7 +362,7 @@ HRESULT STDMETHODCALLTYPE CTestSink::Run(REFERENCE_TIME start) {
     return S_OK;
 }
 
-CBasePin* CTestSink::GetPin(int index) { return index == 0 ? &m_input : nullptr; }
+CBasePin* CTestSink::GetPin(int index) { return Counted(index == 0 ? &m_input : nullptr); }
 
 std::vector<ReceivedSample> CTestSink::Samples() {
     CAutoLock lock(m_lock);

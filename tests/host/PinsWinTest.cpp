@@ -12,6 +12,7 @@
 #include "host/AudioTypes.h"
 #include "PlugInTestSupport.h"
 #include "host/TzPlugIn.h"
+#include "tests/automation/AllocationFailure.h"
 
 namespace {
 
@@ -189,6 +190,63 @@ TEST_F(PinsTest, RefusedTypes) {
     EXPECT_EQ(input->QueryAccept(&video), S_FALSE);
 }
 
+// The effect reports each format as soon as a pin has stored it, forgets it
+// when the pin disconnects, and follows a reconnection with another format.
+TEST_F(PinsTest, EffectFormatsFollowConnections) {
+    Build(WAVE_FORMAT_IEEE_FLOAT, 2, 48000, 32);
+    ITzPlugInProp* prop = nullptr;
+    plugIn->QueryInterface(IID_ITzPlugInProp, reinterpret_cast<void**>(&prop));
+    WAVEFORMATEX f{};
+    EXPECT_EQ(prop->GetFormat(&f, 0), VFW_E_NOT_CONNECTED);
+    IEnumMediaTypes* types = reinterpret_cast<IEnumMediaTypes*>(1);
+    EXPECT_EQ(output->EnumMediaTypes(&types), VFW_E_NOT_CONNECTED);
+    EXPECT_EQ(types, nullptr);
+    ASSERT_EQ(ConnectInput(), S_OK);
+    ASSERT_EQ(prop->GetFormat(&f, 0), S_OK);
+    EXPECT_EQ(f.nSamplesPerSec, 48000u);
+    EXPECT_EQ(f.nChannels, 2);
+    EXPECT_EQ(prop->GetFormat(&f, 1), VFW_E_NOT_CONNECTED);
+    // Once the input is connected the output offers its one derived type.
+    ASSERT_EQ(output->EnumMediaTypes(&types), S_OK);
+    AM_MEDIA_TYPE* offered[2] = {};
+    ULONG fetched = 0;
+    EXPECT_EQ(types->Next(2, offered, &fetched), S_FALSE);
+    ASSERT_EQ(fetched, 1u);
+    const WAVEFORMATEX* o = reinterpret_cast<const WAVEFORMATEX*>(offered[0]->pbFormat);
+    EXPECT_EQ(o->wFormatTag, WAVE_FORMAT_IEEE_FLOAT);
+    EXPECT_EQ(o->nChannels, 2);
+    EXPECT_EQ(o->nSamplesPerSec, 48000u);
+    DeleteMediaType(offered[0]);
+    types->Release();
+    ASSERT_EQ(ConnectOutput(), S_OK);
+    ASSERT_EQ(prop->GetFormat(&f, 1), S_OK);
+    EXPECT_EQ(f.nBlockAlign, 8);
+
+    // Both sides disconnected, then the input again with 16-bit mono.
+    output->Disconnect();
+    sink->Input().Disconnect();
+    input->Disconnect();
+    source->Output().Disconnect();
+    EXPECT_EQ(prop->GetFormat(&f, 0), VFW_E_NOT_CONNECTED);
+    EXPECT_EQ(prop->GetFormat(&f, 1), VFW_E_NOT_CONNECTED);
+    CAudioType pcm(WAVE_FORMAT_PCM, 1, 22050, 16);
+    CTestSource* other = new CTestSource(pcm.Get(), 2000);
+    other->AddRef();
+    ASSERT_EQ(other->Output().Connect(input, pcm.Get()), S_OK);
+    ASSERT_EQ(prop->GetFormat(&f, 0), S_OK);
+    EXPECT_EQ(f.wFormatTag, WAVE_FORMAT_PCM);
+    EXPECT_EQ(f.nSamplesPerSec, 22050u);
+    EXPECT_EQ(f.nBlockAlign, 2);
+    ASSERT_EQ(ConnectOutput(), S_OK);
+    ASSERT_EQ(prop->GetFormat(&f, 1), S_OK);
+    EXPECT_EQ(f.nSamplesPerSec, 22050u);
+    EXPECT_EQ(f.nChannels, 2);
+    input->Disconnect();
+    other->Output().Disconnect();
+    other->Release();
+    prop->Release();
+}
+
 TEST_F(PinsTest, ZeroRateSourceCannotConnect) {
     Build(WAVE_FORMAT_IEEE_FLOAT, 2, 0, 32);
     EXPECT_TRUE(FAILED(ConnectInput()));
@@ -231,6 +289,18 @@ TEST_F(PinsTest, EndOfStreamFreesTheBuffersAndTheNextBufferSetsThemUp) {
     ASSERT_EQ(Deliver(128, 0.5f), S_OK);
     EXPECT_EQ(prop->IsStreaming(), 1);
     EXPECT_TRUE(PlugIn(plugIn)->Engine().IsPrepared());
+
+    // Whatever the pin's state: while flushing, and stopped.
+    EXPECT_EQ(input->BeginFlush(), S_OK);
+    EXPECT_EQ(input->EndOfStream(), S_OK);
+    EXPECT_EQ(prop->IsStreaming(), 0);
+    EXPECT_FALSE(PlugIn(plugIn)->Engine().IsPrepared());
+    EXPECT_EQ(input->EndFlush(), S_OK);
+    ASSERT_EQ(Deliver(128, 0.5f), S_OK);
+    SetAll(false);
+    EXPECT_EQ(prop->IsStreaming(), 1);   // a stop leaves the flag set
+    EXPECT_EQ(input->EndOfStream(), S_OK);
+    EXPECT_EQ(prop->IsStreaming(), 0);
     prop->Release();
 }
 
@@ -289,6 +359,51 @@ TEST_F(PinsTest, EveryConnectedOutputGetsTheSameAudio) {
     out2->Disconnect();
     second->Input().Disconnect();
     EXPECT_EQ(PlugIn(plugIn)->RemoveOutput(id), S_OK);
+    out2->Release();
+    second->Release();
+}
+
+// Out of memory while the output records grow: no delivery buffer already
+// obtained may stay out of its allocator.
+TEST_F(PinsTest, OutOfMemoryInReceiveReturnsEveryDeliveryBuffer) {
+    Build(WAVE_FORMAT_IEEE_FLOAT, 2, 48000, 32);
+    ASSERT_EQ(ConnectInput(), S_OK);
+    ASSERT_EQ(ConnectOutput(), S_OK);
+    SetAll(true);
+    ASSERT_EQ(Deliver(64, 0.1f), S_OK);   // the records have room for one output
+    SetAll(false);
+    ASSERT_EQ(PlugIn(plugIn)->AddOutput("Second", nullptr), S_OK);
+    CTestSink* second = new CTestSink();
+    second->AddRef();
+    IPin* out2 = nullptr;
+    ASSERT_EQ(plugIn->FindPin(L"Second", &out2), S_OK);
+    ASSERT_EQ(out2->Connect(&second->Input(), nullptr), S_OK);
+    second->Pause();
+    SetAll(true);
+    HRESULT hr;
+    {
+        CFailAllocations failing;
+        hr = Deliver(64, 0.1f);
+    }
+    EXPECT_EQ(hr, E_OUTOFMEMORY);
+    for (CTestSink* s : {sink, second}) {
+        IMemAllocator* allocator = s->Input().Allocator();
+        ALLOCATOR_PROPERTIES props{};
+        allocator->GetProperties(&props);
+        std::vector<IMediaSample*> held;
+        for (long i = 0; i < props.cBuffers; ++i) {
+            IMediaSample* sample = nullptr;
+            EXPECT_EQ(allocator->GetBuffer(&sample, nullptr, nullptr, AM_GBF_NOWAIT), S_OK) << "buffer " << i;
+            if (sample) held.push_back(sample);
+        }
+        for (IMediaSample* sample : held) sample->Release();
+    }
+    ASSERT_EQ(Deliver(64, 0.1f), S_OK);   // and streaming goes on
+    EXPECT_EQ(second->Samples().size(), 1u);
+    SetAll(false);
+    second->Stop();
+    out2->Disconnect();
+    second->Input().Disconnect();
     out2->Release();
     second->Release();
 }

@@ -12,9 +12,13 @@
 
 class CFakeQvi : public CQvi {
 public:
-    explicit CFakeQvi(CQviSynthContext* owner) : CQvi(owner) { SetInputFormat(&format); }
+    explicit CFakeQvi(CQviSynthContext* owner) : CQvi(owner) {}
 
     WAVEFORMATEX format = {WAVE_FORMAT_IEEE_FLOAT, 2, 48000, 48000 * 8, 8, 32, 0};
+    const WAVEFORMATEX* inputFormat = &format;
+    void SetInputFormat(const WAVEFORMATEX* f) { inputFormat = f; }
+    const WAVEFORMATEX* GetInputFormat() override { return inputFormat; }
+    const WAVEFORMATEX* GetOutputFormat() override { return nullptr; }
     HRESULT onEventResult = S_OK, onNoteOnResult = S_OK, keepNoteResult = S_FALSE;
     std::vector<QviEvent> seenEvents, notesOn;  // OnEvent, OnNoteOn
     std::vector<std::string> calls;             // transport hooks and KeepNote, in order

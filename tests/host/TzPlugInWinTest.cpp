@@ -4,6 +4,8 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <cwchar>
+#include <string>
 #include <vector>
 
 #include "PlugInTestSupport.h"
@@ -159,6 +161,10 @@ TEST_F(TzPlugInTest, NewFiltersHaveInputAndOneOutputWithModuleWideIds) {
     EXPECT_EQ(b->GetOutputId(1), -1);
     EXPECT_EQ(b->GetPin(-1), nullptr);
     EXPECT_EQ(b->GetPin(2), nullptr);
+    CBasePin* counted = b->GetPin(1);
+    ASSERT_NE(counted, nullptr);
+    EXPECT_EQ(RefCount(static_cast<IPin*>(counted)), 2u) << "the list's and GetPin's";
+    counted->Release();
     IPin* found = nullptr;
     EXPECT_EQ(second->FindPin(L"Output 1", &found), S_OK);
     PIN_DIRECTION dir;
@@ -214,6 +220,93 @@ TEST_F(TzPlugInTest, OutputsAreAddedRemovedAndVetoedByTheHost) {
     EXPECT_EQ(host.RefCount(), 1u);
 }
 
+// QueryPinInfo has room for 127 characters; the name itself, as QueryId
+// gives it and FindPin compares it, is kept whole.
+TEST_F(TzPlugInTest, LongOutputNamesAreKeptWhole) {
+    const std::string longest(255, 'n');
+    ASSERT_EQ(PlugIn(filter)->AddOutput((std::string(200, 'a') + "tail").c_str(), nullptr), S_OK);
+    ASSERT_EQ(PlugIn(filter)->AddOutput((longest + "cut").c_str(), nullptr), S_OK);
+    const std::wstring full = std::wstring(200, L'a') + L"tail";
+    IPin* pin = nullptr;
+    ASSERT_EQ(filter->FindPin(full.c_str(), &pin), S_OK);
+    PIN_INFO info;
+    ASSERT_EQ(pin->QueryPinInfo(&info), S_OK);
+    info.pFilter->Release();
+    EXPECT_EQ(std::wstring(info.achName), std::wstring(127, L'a'));
+    LPWSTR id = nullptr;
+    ASSERT_EQ(pin->QueryId(&id), S_OK);
+    EXPECT_EQ(std::wstring(id), full);
+    CoTaskMemFree(id);
+    pin->Release();
+    EXPECT_EQ(filter->FindPin(std::wstring(127, L'a').c_str(), &pin), VFW_E_NOT_FOUND);
+    // A name past 255 bytes is cut there.
+    EXPECT_EQ(filter->FindPin(std::wstring(255, L'n').c_str(), &pin), S_OK);
+    pin->Release();
+}
+
+// The instrument frame may add and remove outputs while the graph, answering
+// EC_GRAPH_CHANGED, enumerates and finds pins on another thread. Every pin
+// handed out is counted before the list lock is left, so none can be deleted
+// under its finder.
+TEST_F(TzPlugInTest, PinsEnumeratedWhileOutputsComeAndGo) {
+    CTzPlugIn* f = PlugIn(filter);
+    HANDLE done = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    struct Churn {
+        CTzPlugIn* f;
+        HANDLE done;
+        int failures = 0;
+    } churn{f, done};
+    HANDLE thread = CreateThread(nullptr, 0, [](void* arg) -> DWORD {
+        Churn& c = *static_cast<Churn*>(arg);
+        for (int i = 0; i < 20003; ++i) {
+            int32_t id = 0;
+            if (c.f->AddOutput(nullptr, &id) != S_OK) ++c.failures;
+            if (c.f->AddOutput("Churn", nullptr) != S_OK) ++c.failures;
+            if (c.f->RemoveOutput(id) != S_OK) ++c.failures;
+            if (i % 7 == 0 && c.f->RemoveAllOutputs() != S_OK) ++c.failures;
+        }
+        SetEvent(c.done);
+        return 0;
+    }, &churn, 0, nullptr);
+    IMemInputPin* transport = nullptr;
+    IPin* input = nullptr;
+    ASSERT_EQ(filter->FindPin(L"Input", &input), S_OK);
+    input->QueryInterface(IID_IMemInputPin, reinterpret_cast<void**>(&transport));
+    int seen = 0;
+    while (WaitForSingleObject(done, 0) == WAIT_TIMEOUT) {
+        IEnumPins* pins = nullptr;
+        ASSERT_EQ(filter->EnumPins(&pins), S_OK);
+        IPin* got[4] = {};
+        ULONG fetched = 0;
+        HRESULT hr;
+        while ((hr = pins->Next(4, got, &fetched)) == S_OK || (hr == S_FALSE && fetched)) {
+            for (ULONG i = 0; i < fetched; ++i) {
+                PIN_DIRECTION dir;
+                got[i]->QueryDirection(&dir);
+                got[i]->Release();
+                ++seen;
+            }
+            if (hr == S_FALSE) break;
+        }
+        pins->Release();
+        IPin* found = nullptr;
+        if (filter->FindPin(L"Churn", &found) == S_OK) found->Release();
+        transport->ReceiveCanBlock();
+    }
+    WaitForSingleObject(thread, INFINITE);
+    CloseHandle(thread);
+    CloseHandle(done);
+    transport->Release();
+    input->Release();
+    EXPECT_EQ(churn.failures, 0);
+    EXPECT_GT(seen, 0);
+    // Left: one pin from each of the three rounds after the last
+    // RemoveAllOutputs (round 19999).
+    EXPECT_EQ(f->GetOutputCount(), 3);
+    EXPECT_EQ(f->RemoveAllOutputs(), S_OK);
+    EXPECT_EQ(f->GetPinCount(), 1);
+}
+
 TEST_F(TzPlugInTest, BuiltInPresets) {
     IStaticFilterPreset* presets = Query<IStaticFilterPreset>(filter, IID_IStaticFilterPreset);
     ULONG count = 0;
@@ -225,6 +318,13 @@ TEST_F(TzPlugInTest, BuiltInPresets) {
     EXPECT_EQ(presets->GetPresetName(1, name, 64), S_OK);
     EXPECT_STREQ(name, L"[1] Full Reset");
     EXPECT_EQ(presets->GetPresetName(2, name, 64), E_INVALIDARG);
+    // Asking without a buffer is no error, and nothing is written.
+    name[0] = L'x';
+    EXPECT_EQ(presets->GetPresetName(0, nullptr, 0), S_OK);
+    EXPECT_EQ(presets->GetPresetName(0, name, 0), S_OK);
+    EXPECT_EQ(name[0], L'x');
+    EXPECT_EQ(presets->GetPresetName(1, name, 4), S_OK);
+    EXPECT_EQ(std::wcslen(name), 3u);
     EXPECT_EQ(presets->ApplyPreset(-1), E_INVALIDARG);
 
     ITzPlugInProp* prop = Query<ITzPlugInProp>(filter, IID_ITzPlugInProp);

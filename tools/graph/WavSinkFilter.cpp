@@ -19,7 +19,7 @@ HRESULT STDMETHODCALLTYPE CWavSinkFilter::NonDelegatingQueryInterface(REFIID rii
     return CBaseFilter::NonDelegatingQueryInterface(riid, ppv);
 }
 
-CBasePin* CWavSinkFilter::GetPin(int index) { return index == 0 ? &m_input : nullptr; }
+CBasePin* CWavSinkFilter::GetPin(int index) { return Counted(index == 0 ? &m_input : nullptr); }
 
 HRESULT STDMETHODCALLTYPE CWavSinkFilter::Stop() {
     CAutoLock lock(m_lock);
