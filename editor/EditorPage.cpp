@@ -1,0 +1,637 @@
+#include "editor/EditorPage.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+#include <new>
+#include <string>
+
+#include "editor/EditorLayout.h"
+#include "editor/PageText.h"
+#include "editor/SkinDrawing.h"
+#include "editor/Toolkit.h"
+#include "effect/ITzPlugInProp.h"
+#include "effect/TempoSync.h"
+
+namespace {
+
+constexpr int kDialogId = 106;
+constexpr int kTitleId = 1;
+constexpr UINT_PTR kTimerId = 0;
+constexpr UINT kTimerMs = 75;
+constexpr UINT kPresetDataMessage = 10900;
+constexpr int kBackgroundId = 103;
+
+using Getter = HRESULT (STDMETHODCALLTYPE ITzPlugInProp::*)(int32_t*);
+using Setter = HRESULT (STDMETHODCALLTYPE ITzPlugInProp::*)(int32_t, int32_t);
+#define ZV_GETTER(name) &ITzPlugInProp::Get##name,
+#define ZV_SETTER(name) &ITzPlugInProp::Set##name,
+const Getter kGetters[kParamCount] = {ZV_PARAM_LIST(ZV_GETTER)};
+const Setter kSetters[kParamCount] = {ZV_PARAM_LIST(ZV_SETTER)};
+#undef ZV_GETTER
+#undef ZV_SETTER
+
+int32_t Clamp64(long long v) {
+    return static_cast<int32_t>(std::max<long long>(INT32_MIN, std::min<long long>(INT32_MAX, v)));
+}
+
+const char* ClassName(ControlClass kind) {
+    switch (kind) {
+    case ControlClass::kButton: return "zv:PushButton";
+    case ControlClass::kValueBox: return "zv:Edit";
+    case ControlClass::kSlider: return "zv:Slider";
+    case ControlClass::kMeter: return "zv:Meter";
+    case ControlClass::kStaticText: return "zv:StaticText";
+    }
+    return "";
+}
+
+// Sets a control's text only when it differs (a repaint otherwise).
+void SetTextIfChanged(HWND dialog, int id, const std::string& text) {
+    char current[260] = {};
+    GetDlgItemTextA(dialog, id, current, sizeof(current));
+    if (text != current) SetDlgItemTextA(dialog, id, text.c_str());
+}
+
+}  // namespace
+
+IUnknown* CTzPlugInPropPage::CreateInstance(IUnknown* outer, HRESULT* hr) {
+    CTzPlugInPropPage* page = new (std::nothrow) CTzPlugInPropPage(outer);
+    if (!page) {
+        if (hr) *hr = E_OUTOFMEMORY;
+        return nullptr;
+    }
+    return reinterpret_cast<IUnknown*>(static_cast<INonDelegatingUnknown*>(page));
+}
+
+CTzPlugInPropPage::CTzPlugInPropPage(IUnknown* outer)
+    : CBasePropertyPage(outer, kDialogId, kTitleId, SIZE{kPageWidth, kPageHeight}) {
+    RegisterToolkitClasses(EditorModule());
+}
+
+CTzPlugInPropPage::~CTzPlugInPropPage() {
+    if (m_window) Deactivate();
+    if (m_plugIn) OnDisconnect();
+}
+
+// ---------------------------------------------------------------------------
+// Connection
+
+HRESULT CTzPlugInPropPage::OnConnect(IUnknown* object) {
+    if (m_plugIn) OnDisconnect();
+    if (FAILED(object->QueryInterface(IID_ITzPlugInProp, reinterpret_cast<void**>(&m_plugIn))) || !m_plugIn) {
+        m_plugIn = nullptr;
+        return E_NOINTERFACE;
+    }
+    if (m_window) {
+        m_plugIn->SetNotifyWindow(m_window, kIdPlugInNotify);
+        RefreshControls(0, 1, 1);
+    }
+    return S_OK;
+}
+
+HRESULT CTzPlugInPropPage::OnDisconnect() {
+    if (!m_plugIn) return E_UNEXPECTED;
+    if (m_window) m_plugIn->SetNotifyWindow(m_window, 0);
+    m_plugIn->Release();
+    m_plugIn = nullptr;
+    return S_OK;
+}
+
+int32_t CTzPlugInPropPage::Get(EParam param) {
+    int32_t value = 0;
+    if (m_plugIn) (m_plugIn->*kGetters[param])(&value);
+    return value;
+}
+
+// Every edit from the page is recorded as the user's.
+void CTzPlugInPropPage::Set(EParam param, int32_t value) {
+    if (m_plugIn) (m_plugIn->*kSetters[param])(value, 1);
+}
+
+// ---------------------------------------------------------------------------
+// Window
+
+INT_PTR CTzPlugInPropPage::OnReceiveMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    switch (message) {
+    case WM_INITDIALOG:
+        OnInitDialog(window);
+        return TRUE;
+    case WM_ERASEBKGND:
+        PaintBackground(reinterpret_cast<HDC>(wParam));
+        if (m_firstErase) OnFirstErase();
+        SetWindowLongPtrW(window, DWLP_MSGRESULT, 1);
+        return TRUE;
+    case WM_TIMER:
+        if (wParam == kTimerId) OnTimerTick();
+        return TRUE;
+    case WM_LBUTTONDOWN:
+        DestroyOpenEditor();
+        return TRUE;
+    case WM_COMMAND:
+        OnCommand(wParam, lParam);
+        return TRUE;
+    case kSliderChanged:
+        OnSliderChanged(GetDlgCtrlID(reinterpret_cast<HWND>(lParam)), static_cast<int32_t>(wParam));
+        return TRUE;
+    case kSliderDoubleClicked:
+        OnSliderDoubleClicked(static_cast<int>(wParam));
+        return TRUE;
+    case kValueBoxStep:
+        OnValueBoxStep(IdFromStepParam(wParam), StepFromParam(wParam));
+        return TRUE;
+    case kPresetDataMessage:
+        FormatDataString(reinterpret_cast<char**>(wParam));
+        SetWindowLongPtrW(window, DWLP_MSGRESULT, 0);
+        return TRUE;
+    case WM_DESTROY:
+        OnDestroy();
+        return FALSE;
+    default:
+        return FALSE;
+    }
+}
+
+void CTzPlugInPropPage::OnInitDialog(HWND window) {
+    m_window = window;
+    if (m_plugIn) m_plugIn->SetNotifyWindow(window, kIdPlugInNotify);
+    m_readoutFont = CreateFontA(12, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, ANSI_CHARSET, OUT_DEFAULT_PRECIS,
+                                CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH | FF_SWISS, "Arial");
+    m_ownsReadoutFont = m_readoutFont != nullptr;
+    if (!m_readoutFont) m_readoutFont = static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT));
+    m_background = LoadDibResource(EditorModule(), kBackgroundId, &m_palette);
+    CreateControls();
+    m_indicators[0] = static_cast<HBITMAP>(LoadImageA(EditorModule(), MAKEINTRESOURCEA(112), IMAGE_BITMAP, 0, 0, 0));
+    m_indicators[1] = static_cast<HBITMAP>(LoadImageA(EditorModule(), MAKEINTRESOURCEA(111), IMAGE_BITMAP, 0, 0, 0));
+    m_indicators[2] = static_cast<HBITMAP>(LoadImageA(EditorModule(), MAKEINTRESOURCEA(113), IMAGE_BITMAP, 0, 0, 0));
+    for (int id : {kIdClipLeft, kIdClipRight}) {
+        SendDlgItemMessageA(window, id, STM_SETIMAGE, IMAGE_BITMAP, reinterpret_cast<LPARAM>(m_indicators[1]));
+    }
+    SetSliderRanges();
+    CacheLinkReferences();
+    RefreshControls(0, 1, 1);
+    UpdateMeters();
+    SetTimer(window, kTimerId, kTimerMs, nullptr);
+    m_firstErase = 1;
+}
+
+void CTzPlugInPropPage::CreateControls() {
+    const HINSTANCE module = EditorModule();
+    for (int i = 0; i < kLayoutCount; ++i) {
+        const ControlRow& row = kLayout[i];
+        DWORD style = WS_CHILD | WS_VISIBLE | row.style;
+        if (row.kind == ControlClass::kButton || row.kind == ControlClass::kValueBox ||
+            row.kind == ControlClass::kSlider) {
+            style |= WS_TABSTOP;
+        }
+        if (row.id == kIdMeterLeft) {
+            // The clip lights of the dialog template go above the meters.
+            MoveWindow(Control(kIdClipLeft), 231, 97, 12, 9, FALSE);
+            MoveWindow(Control(kIdClipRight), 261, 97, 12, 9, FALSE);
+        }
+        const char* text = row.text ? row.text : "";
+        if (row.id == kIdSetup && m_plugIn) text = m_plugIn->GetSetup() == 1 ? "Setup B" : "Setup A";
+        void* creation = row.kind == ControlClass::kMeter ? nullptr : m_background;
+        HWND control = CreateWindowExA(0, ClassName(row.kind), text, style, row.x, row.y, row.width, row.height,
+                                       m_window, reinterpret_cast<HMENU>(static_cast<INT_PTR>(row.id)), module,
+                                       creation);
+        if (!control) continue;
+        const LPARAM pressed = reinterpret_cast<LPARAM>(row.pressedImage ? LoadPixelResource(module, row.pressedImage)
+                                                                         : nullptr);
+        const WPARAM image = reinterpret_cast<WPARAM>(LoadPixelResource(module, row.image));
+        switch (row.kind) {
+        case ControlClass::kButton:
+            SendMessageA(control, kButtonSetFaces, image, pressed);
+            if (row.focusAdjusted) {
+                SendMessageA(control, kButtonFocusAdjust, reinterpret_cast<WPARAM>(row.focusAdjust), 0);
+            }
+            if (row.id == kIdBypass && m_plugIn) SendMessageA(control, kButtonSetToggle, m_plugIn->IsBypassed(), 0);
+            break;
+        case ControlClass::kValueBox:
+            SendMessageA(control, kValueBoxFrame, image, 0);
+            break;
+        case ControlClass::kSlider:
+            SendMessageA(control, kSliderThumb, image, 0);
+            for (int s = 0; s < kSliderSettingCount; ++s) {
+                const SliderSetting& setting = kSliderSettings[s];
+                if (setting.id != row.id) continue;
+                if (setting.squared) SendMessageA(control, kSliderSquaredDrag, 1, 0);
+                if (setting.pageStep) SendMessageA(control, kSliderPageStep, setting.pageStep, 0);
+                SendMessageA(control, kSliderTickSpacing, setting.tickSpacing, 0);
+            }
+            break;
+        case ControlClass::kMeter:
+            SendMessageA(control, kMeterStrips, image, pressed);
+            SendMessageA(control, kMeterRange, static_cast<WPARAM>(-600), 0);
+            SendMessageA(control, kMeterDecayStep, 20, 0);
+            break;
+        case ControlClass::kStaticText:
+            SendMessageA(control, WM_SETFONT, reinterpret_cast<WPARAM>(m_readoutFont), FALSE);
+            break;
+        }
+    }
+}
+
+void CTzPlugInPropPage::SetSliderRanges() {
+    for (int i = 0; i < kSliderSettingCount; ++i) {
+        const SliderSetting& s = kSliderSettings[i];
+        SendDlgItemMessageA(m_window, s.id, kSliderSetRange, static_cast<WPARAM>(s.minimum), s.maximum);
+    }
+}
+
+void CTzPlugInPropPage::OnDestroy() {
+    KillTimer(m_window, kTimerId);
+    if (m_plugIn) m_plugIn->SetNotifyWindow(m_window, 0);
+    DestroyOpenEditor();
+    if (m_ownsReadoutFont) DeleteObject(m_readoutFont);
+    m_readoutFont = nullptr;
+    m_ownsReadoutFont = false;
+    if (m_background) DeleteObject(m_background);
+    if (m_palette) DeleteObject(m_palette);
+    m_background = nullptr;
+    m_palette = nullptr;
+    for (HBITMAP& b : m_indicators) {
+        if (b) DeleteObject(b);
+        b = nullptr;
+    }
+    m_window = nullptr;
+}
+
+void CTzPlugInPropPage::PaintBackground(HDC dc) {
+    if (!m_background) return;
+    HDC memory = CreateCompatibleDC(dc);
+    HGDIOBJ old = SelectObject(memory, m_background);
+    BitBlt(dc, 0, 0, kPageWidth, kPageHeight, memory, 0, 0, SRCCOPY);
+    SelectObject(memory, old);
+    DeleteDC(memory);
+}
+
+// A tool-window frame paints its children before the page's first erase has
+// landed: the page is drawn once more.
+void CTzPlugInPropPage::OnFirstErase() {
+    m_firstErase = 0;
+    HWND w = GetParent(m_window);
+    for (int level = 0; level < 3 && w; ++level, w = GetParent(w)) {
+        if (GetWindowLongPtrW(w, GWL_EXSTYLE) & WS_EX_TOOLWINDOW) {
+            InvalidateRect(m_window, nullptr, FALSE);
+            return;
+        }
+    }
+}
+
+// ---------------------------------------------------------------------------
+// Refresh
+
+void CTzPlugInPropPage::ApplyEnableRules() {
+    const int32_t sync = Get(kParamTempoSync), link = Get(kParamLink);
+    auto apply = [this](int id, bool enable) {
+        HWND control = Control(id);
+        if (control && (IsWindowEnabled(control) != FALSE) != enable) EnableControl(m_window, id, enable);
+    };
+    apply(kIdTempoBox, sync != 0);
+    for (int id : {kIdFactorLBox, kIdFactorLMenu, kIdFactorRBox, kIdFactorRMenu}) apply(id, sync != 0 || link != 0);
+    for (int id : {kIdDelayLBox, kIdDelayLSlider, kIdDelayRBox, kIdDelayRSlider}) apply(id, sync == 0);
+}
+
+void CTzPlugInPropPage::RefreshControls(int id, int showText, int reload) {
+    if (!m_plugIn || !m_window) return;
+    ApplyEnableRules();
+    if (reload) m_plugIn->RefreshParameters();
+    if (id == kIdPlugInNotify) id = 0;
+    for (int i = 0; i < kBindingCount; ++i) {
+        const ParamBinding& b = kBindings[i];
+        if (id != 0 && b.box != id && b.slider != id) continue;
+        const int32_t v = Get(b.param);
+        if (b.slider) SendDlgItemMessageA(m_window, b.slider, kSliderSetValue, static_cast<WPARAM>(v), 1);
+        switch (b.param) {
+        case kParamTempoSync:
+            SetDlgItemTextA(m_window, b.box, ParamText(b.param, v).c_str());
+            break;
+        case kParamLink:
+            SendDlgItemMessageA(m_window, b.box, kButtonSetToggle, static_cast<WPARAM>(v), 1);
+            break;
+        case kParamListen:
+            SendDlgItemMessageA(m_window, b.box, kButtonSetToggle, static_cast<WPARAM>(v), 1);
+            SetDlgItemTextA(m_window, b.box, ParamText(b.param, v).c_str());
+            break;
+        default:
+            if (showText) SetDlgItemTextA(m_window, b.box, ParamText(b.param, v).c_str());
+            break;
+        }
+    }
+}
+
+// ---------------------------------------------------------------------------
+// Edits
+
+void CTzPlugInPropPage::CacheLinkReferences() {
+    m_refDelayL = Get(kParamDelayL);
+    m_refDelayR = Get(kParamDelayR);
+    m_refFeedbkL = Get(kParamFeedbkL);
+    m_refFeedbkR = Get(kParamFeedbkR);
+    m_refXfeedL = Get(kParamXfeedL);
+    m_refXfeedR = Get(kParamXfeedR);
+    m_refMixL = Get(kParamMixL);
+    m_refMixR = Get(kParamMixR);
+}
+
+void CTzPlugInPropPage::SetFromControl(int id, int32_t value) {
+    const bool link = Get(kParamLink) != 0;
+    // The level pairs: own parameter, partner, their references, the
+    // partner's value box.
+    struct Pair {
+        int box, slider;
+        EParam own, partner;
+        int32_t *refOwn, *refPartner;
+        int partnerBox;
+    };
+    const Pair pairs[] = {
+        {10004, 10005, kParamFeedbkL, kParamFeedbkR, &m_refFeedbkL, &m_refFeedbkR, 10024},
+        {10006, 10007, kParamXfeedL, kParamXfeedR, &m_refXfeedL, &m_refXfeedR, 10026},
+        {10008, 10009, kParamMixL, kParamMixR, &m_refMixL, &m_refMixR, 10028},
+        {10024, 10025, kParamFeedbkR, kParamFeedbkL, &m_refFeedbkR, &m_refFeedbkL, 10004},
+        {10026, 10027, kParamXfeedR, kParamXfeedL, &m_refXfeedR, &m_refXfeedL, 10006},
+        {10028, 10029, kParamMixR, kParamMixL, &m_refMixR, &m_refMixL, 10008},
+    };
+    if (id == kIdDelayLBox || id == kIdDelayLSlider || id == kIdDelayRBox || id == kIdDelayRSlider) {
+        const bool left = id == kIdDelayLBox || id == kIdDelayLSlider;
+        const EParam own = left ? kParamDelayL : kParamDelayR, partner = left ? kParamDelayR : kParamDelayL;
+        int32_t& refOwn = left ? m_refDelayL : m_refDelayR;
+        const int32_t refPartner = left ? m_refDelayR : m_refDelayL;
+        Set(own, value);
+        if (!link) {
+            refOwn = value;
+            RefreshControls(id, 1, 1);
+        } else {
+            Set(partner, LinkedRatio(refPartner, value, refOwn));
+            RefreshControls(id, 1, 1);
+            RefreshControls(left ? kIdDelayRBox : kIdDelayLBox, 1, 1);
+        }
+        return;
+    }
+    for (const Pair& p : pairs) {
+        if (id != p.box && id != p.slider) continue;
+        Set(p.own, value);
+        if (!link) {
+            *p.refOwn = value;
+            RefreshControls(id, 1, 1);
+        } else {
+            Set(p.partner, LinkedOffset(*p.refPartner, value, *p.refOwn));
+            RefreshControls(id, 1, 1);
+            RefreshControls(p.partnerBox, 1, 1);
+        }
+        return;
+    }
+    if (id == kIdLowFreqBox || id == kIdLowFreqSlider) {
+        Set(kParamLowFreq, std::min(value, Clamp64(static_cast<long long>(Get(kParamHighFreq)) + 1)));
+        RefreshControls(id, 1, 1);
+    } else if (id == kIdHighFreqBox || id == kIdHighFreqSlider) {
+        Set(kParamHighFreq, std::max(value, Clamp64(static_cast<long long>(Get(kParamLowFreq)) - 1)));
+        RefreshControls(id, 1, 1);
+    }
+}
+
+// Tempo sync on: both delays follow Tempo and their note values. Runs after
+// every change of Tempo or of a note value made on the page.
+void CTzPlugInPropPage::ApplyTempo() {
+    if (Get(kParamTempoSync) == 0) return;
+    const int32_t tempo = Get(kParamTempo);
+    const int32_t left = DelayFromTempo(tempo, Get(kParamFactorL));
+    const int32_t right = DelayFromTempo(tempo, Get(kParamFactorR));
+    Set(kParamDelayL, left);
+    Set(kParamDelayR, right);
+    m_refDelayL = left;
+    m_refDelayR = right;
+    RefreshControls(0, 1, 1);
+}
+
+// Tempo sync off, Link on: one delay follows the other by the ratio of
+// their note values.
+void CTzPlugInPropPage::ApplyLinkRatio(int side) {
+    if (Get(kParamTempoSync) != 0 || Get(kParamLink) == 0) return;
+    const int32_t factorL = Get(kParamFactorL), factorR = Get(kParamFactorR);
+    if (side == 1) {
+        m_refDelayR = DelayByNoteRatio(m_refDelayL, factorR, factorL);
+        Set(kParamDelayR, m_refDelayR);
+    } else {
+        m_refDelayL = DelayByNoteRatio(m_refDelayR, factorL, factorR);
+        Set(kParamDelayL, m_refDelayL);
+    }
+    RefreshControls(0, 1, 1);
+}
+
+void CTzPlugInPropPage::OnSliderChanged(int id, int32_t value) {
+    if (!m_plugIn) return;
+    m_plugIn->SaveUndoState(id);
+    SetFromControl(id, value);
+}
+
+void CTzPlugInPropPage::OnSliderDoubleClicked(int id) {
+    if (!m_plugIn) return;
+    m_plugIn->SaveUndoState(-2);
+    switch (id) {
+    case kIdDelayLSlider:
+        Set(kParamDelayL, 5000);
+        m_refDelayL = 5000;
+        ApplyLinkRatio(1);
+        break;
+    case kIdDelayRSlider:
+        Set(kParamDelayR, 5000);
+        m_refDelayR = 5000;
+        ApplyLinkRatio(0);
+        break;
+    case 10005: case 10007: case 10025: case 10027:
+        SetFromControl(id, 40);
+        break;
+    case 10009: case 10029:
+        SetFromControl(id, 30);
+        break;
+    case kIdLowFreqSlider:
+        Set(kParamLowFreq, 0);
+        break;
+    case kIdHighFreqSlider:
+        Set(kParamHighFreq, 301);
+        break;
+    default:
+        return;
+    }
+    RefreshControls(Get(kParamLink) ? 0 : id, 1, 1);
+}
+
+void CTzPlugInPropPage::OnValueBoxStep(int id, int32_t step) {
+    const ParamBinding* b = FindBinding(id);
+    if (!m_plugIn || !b || b->box != id) return;
+    if (step != 0) m_plugIn->SaveUndoState(id);
+    const int32_t next = Clamp64(static_cast<long long>(Get(b->param)) + step);
+    switch (b->param) {
+    case kParamDelayL: case kParamDelayR: case kParamFeedbkL: case kParamFeedbkR:
+    case kParamXfeedL: case kParamXfeedR: case kParamMixL: case kParamMixR:
+        SetFromControl(id, next);
+        return;
+    case kParamFactorL: case kParamFactorR:
+        Set(b->param, next);
+        RefreshControls(id, 1, 1);
+        ApplyTempo();
+        ApplyLinkRatio(b->param == kParamFactorL ? 0 : 1);
+        return;
+    case kParamTempo:
+        Set(kParamTempo, next);
+        ApplyTempo();
+        break;
+    case kParamLowFreq:
+        Set(kParamLowFreq, std::min(next, Clamp64(static_cast<long long>(Get(kParamHighFreq)) + 1)));
+        break;
+    case kParamHighFreq:
+        Set(kParamHighFreq, std::max(next, Clamp64(static_cast<long long>(Get(kParamLowFreq)) - 1)));
+        break;
+    case kParamDiffTime: case kParamDiffAmnt: case kParamLowQ: case kParamHighQ: case kParamOutput:
+        Set(b->param, next);
+        break;
+    default:
+        return;
+    }
+    RefreshControls(id, 1, 1);
+}
+
+void CTzPlugInPropPage::OnTypedValue(int id) {
+    const ParamBinding* b = FindBinding(id);
+    if (!m_plugIn || !b || b->box != id) return;
+    char text[30] = {};
+    GetDlgItemTextA(m_window, id, text, sizeof(text));
+    auto typedInt = [this, id] { return static_cast<int32_t>(GetDlgItemInt(m_window, id, nullptr, FALSE)); };
+    if (b->param != kParamFactorL && b->param != kParamFactorR) m_plugIn->SaveUndoState(-2);
+    switch (b->param) {
+    case kParamDelayL: case kParamDelayR:
+        SetFromControl(id, ParseFixed(text, 1));
+        break;
+    case kParamFeedbkL: case kParamFeedbkR: case kParamXfeedL: case kParamXfeedR: case kParamMixL: case kParamMixR:
+        SetFromControl(id, typedInt());
+        break;
+    case kParamFactorL: case kParamFactorR: {
+        const int32_t entry = NoteValueFromText(text);
+        if (entry < 0) break;
+        m_plugIn->SaveUndoState(-2);
+        Set(b->param, entry);
+        RefreshControls(0, 1, 1);
+        ApplyTempo();
+        ApplyLinkRatio(b->param == kParamFactorL ? 0 : 1);
+        break;
+    }
+    case kParamTempo:
+        Set(kParamTempo, ParseFixed(text, 1));
+        ApplyTempo();
+        RefreshControls(kIdTempoBox, 1, 1);
+        break;
+    case kParamOutput:
+        Set(kParamOutput, ParseFixed(text, 1));
+        RefreshControls(kIdOutputBox, 1, 1);
+        break;
+    case kParamDiffTime: case kParamDiffAmnt:
+        Set(b->param, typedInt());
+        RefreshControls(id, 1, 1);
+        break;
+    case kParamLowQ: case kParamHighQ: {
+        int32_t q = 0;
+        if (ParseQ(text, &q)) Set(b->param, q);   // no number: the value stays
+        RefreshControls(id, 1, 1);
+        break;
+    }
+    case kParamLowFreq: case kParamHighFreq: {
+        const int32_t k = FrequencyStepFromHertz(ParseFixed(text, 0));
+        if (b->param == kParamLowFreq) {
+            Set(kParamLowFreq, std::min(Clamp64(static_cast<long long>(k) + 1),
+                                        Clamp64(static_cast<long long>(Get(kParamHighFreq)) + 1)));
+        } else {
+            Set(kParamHighFreq, std::max(k, Clamp64(static_cast<long long>(Get(kParamLowFreq)) - 1)));
+        }
+        RefreshControls(b->slider, 1, 1);
+        break;
+    }
+    default:
+        break;
+    }
+}
+
+void CTzPlugInPropPage::OnCommand(WPARAM wParam, LPARAM) {
+    const int id = LOWORD(wParam);
+    const WORD code = HIWORD(wParam);
+    if (id == kIdPlugInNotify) {
+        RefreshControls(0, 1, 1);
+    } else if (code == kValueBoxTyped) {
+        OnTypedValue(id);
+    }
+}
+
+// The preset store asks for the current values as a Data string; the string
+// it receives is its own.
+void CTzPlugInPropPage::FormatDataString(char** data) {
+    if (!data) return;
+    char* text = new (std::nothrow) char[1024];
+    if (text) {
+        int32_t v[kParamCount];
+        for (int i = 0; i < kParamCount; ++i) v[i] = Get(static_cast<EParam>(i));
+        std::snprintf(text, 1024, "%d,%d,%d,%d,%d, %d,%d,%d,%d,%d, %d,%d,%d,%d,%d,%d,%d, %d,%d,%d,%d", v[0], v[1],
+                      v[2], v[3], v[4], v[5], v[6], v[7], v[8], v[9], v[10], v[11], v[12], v[13], v[14], v[15],
+                      v[16], v[17], v[18], v[19], v[20]);
+    }
+    *data = text;
+}
+
+// ---------------------------------------------------------------------------
+// Timer
+
+void CTzPlugInPropPage::UpdateClipLight(int which) {
+    const int id = which == 0 ? kIdClipLeft : kIdClipRight;
+    auto get = which == 0 ? &ITzPlugInProp::GetLeftClip : &ITzPlugInProp::GetRightClip;
+    auto set = which == 0 ? &ITzPlugInProp::SetLeftClip : &ITzPlugInProp::SetRightClip;
+    int32_t live = (m_plugIn->*get)(0);
+    const int32_t shown = (m_plugIn->*get)(1);
+    if (live != shown) {
+        HBITMAP image = live == 0 ? m_indicators[1] : live == 1 ? m_indicators[0] : m_indicators[2];
+        SendDlgItemMessageA(m_window, id, STM_SETIMAGE, IMAGE_BITMAP, reinterpret_cast<LPARAM>(image));
+        (m_plugIn->*set)(1, live);
+    }
+    if (live > 1) --live;
+    (m_plugIn->*set)(0, live);
+}
+
+void CTzPlugInPropPage::UpdateMeters() {
+    if (!m_plugIn || !m_window) return;
+    float left = 0.0f, right = 0.0f;
+    m_plugIn->GetPeakLevels(&left, &right);
+    SendDlgItemMessageA(m_window, kIdMeterLeft, kMeterLevels, static_cast<WPARAM>(LevelFromPeak(left)), 0);
+    SendDlgItemMessageA(m_window, kIdMeterRight, kMeterLevels, static_cast<WPARAM>(LevelFromPeak(right)), 0);
+    int32_t highestLeft = -9999, highestRight = -9999, unused = 0;
+    SendDlgItemMessageA(m_window, kIdMeterLeft, kMeterGetHighest, reinterpret_cast<WPARAM>(&highestLeft),
+                        reinterpret_cast<LPARAM>(&unused));
+    SendDlgItemMessageA(m_window, kIdMeterRight, kMeterGetHighest, reinterpret_cast<WPARAM>(&highestRight),
+                        reinterpret_cast<LPARAM>(&unused));
+    const std::string l = PeakLevelText(highestLeft), r = PeakLevelText(highestRight);
+    HDC dc = GetDC(m_window);
+    HGDIOBJ old = SelectObject(dc, m_readoutFont);
+    SIZE lw{}, rw{};
+    GetTextExtentPoint32A(dc, l.c_str(), static_cast<int>(l.size()), &lw);
+    GetTextExtentPoint32A(dc, r.c_str(), static_cast<int>(r.size()), &rw);
+    SelectObject(dc, old);
+    ReleaseDC(m_window, dc);
+    SetTextIfChanged(m_window, kIdReadout, l + std::string(static_cast<size_t>(ReadoutGap(lw.cx, rw.cx)), ' ') + r);
+}
+
+void CTzPlugInPropPage::OnTimerTick() {
+    if (!m_plugIn) return;
+    m_plugIn->SetCaptureHold(ToolkitCaptureFlag());
+    m_plugIn->EndParamCapture();
+    if (m_plugIn->IsUpToDate() == 0) {
+        m_plugIn->SetRefreshPending(0);
+        RefreshControls(0, 1, m_plugIn->IsHostStopped());
+    }
+    UpdateClipLight(0);
+    UpdateClipLight(1);
+    UpdateMeters();
+    if (m_firstTick) {
+        m_firstTick = 0;
+        m_plugIn->SaveUndoState(-2);
+        m_plugIn->CopySetup(0, 1);
+        if (GetFocus() == Control(kIdBypass)) SetFocus(Control(kIdFeedbkLSlider));
+    }
+}

@@ -1,0 +1,78 @@
+// CTzPlugInPropPage: the plug-in's editor, an OLE property page whose window
+// is dialog 106 with the toolkit's controls laid out on the 506 x 381
+// background (EditorLayout). It talks to the plug-in only through
+// ITzPlugInProp: every edit is an undo snapshot and a setter call with the
+// record flag set, and a 75 ms timer brings automation, host tempo, clip
+// lights and meters to the screen.
+//
+// Threads: everything runs on the thread that owns the page window (the
+// host's user-interface thread); the plug-in locks inside its own calls, the
+// page holds no lock. The plug-in's change notices arrive as posted
+// WM_COMMAND messages with id 32700.
+//
+// Files: EditorPage (window, refresh, edits, timer), EditorLayout (the
+// control table), PageText (texts and arithmetic), PropertyPageBase.
+#pragma once
+#include <cstdint>
+
+#include "editor/PropertyPageBase.h"
+#include "effect/ParamTable.h"
+
+struct ITzPlugInProp;
+
+class CTzPlugInPropPage : public CBasePropertyPage {
+public:
+    static IUnknown* CreateInstance(IUnknown* outer, HRESULT* hr);
+
+    // Refreshes the controls of one parameter (id of its value box or
+    // slider; 0 or 32700 = all) from the plug-in; showText 0 leaves the value
+    // boxes' texts; reload asks the plug-in to refresh its parameters first.
+    void RefreshControls(int id, int showText, int reload);
+
+private:
+    explicit CTzPlugInPropPage(IUnknown* outer);
+    ~CTzPlugInPropPage() override;
+
+    HRESULT OnConnect(IUnknown* object) override;
+    HRESULT OnDisconnect() override;
+    INT_PTR OnReceiveMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam) override;
+
+    void OnInitDialog(HWND window);
+    void OnDestroy();
+    void CreateControls();
+    void PaintBackground(HDC dc);
+    void OnFirstErase();
+    void OnTimerTick();
+    void OnCommand(WPARAM wParam, LPARAM lParam);
+    void OnSliderChanged(int id, int32_t value);
+    void OnSliderDoubleClicked(int id);
+    void OnValueBoxStep(int id, int32_t step);
+    void OnTypedValue(int id);
+    void FormatDataString(char** data);
+
+    void SetSliderRanges();
+    void CacheLinkReferences();
+    void SetFromControl(int id, int32_t value);
+    void ApplyTempo();
+    void ApplyLinkRatio(int side);
+    void ApplyEnableRules();
+    void UpdateClipLight(int which);
+    void UpdateMeters();
+
+    int32_t Get(EParam param);
+    void Set(EParam param, int32_t value);
+    HWND Control(int id) const { return GetDlgItem(m_window, id); }
+
+    ITzPlugInProp* m_plugIn = nullptr;
+    HBITMAP m_background = nullptr;
+    HPALETTE m_palette = nullptr;
+    HFONT m_readoutFont = nullptr;
+    bool m_ownsReadoutFont = false;
+    HBITMAP m_indicators[3] = {};   // images 112, 111, 113
+    int32_t m_firstTick = 1;
+    int32_t m_firstErase = 0;
+    // Link references: the values both sides had when Link was last taken
+    // up, kept by the Link rules.
+    int32_t m_refDelayL = 0, m_refDelayR = 0, m_refFeedbkL = 0, m_refFeedbkR = 0;
+    int32_t m_refXfeedL = 0, m_refXfeedR = 0, m_refMixL = 0, m_refMixR = 0;
+};

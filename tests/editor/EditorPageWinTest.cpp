@@ -1,0 +1,256 @@
+// The editor page under Wine with a real display: created in-process,
+// connected to a real filter object, activated into a frame of the test's
+// own, and driven with the messages its controls send.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "PageHarness.h"
+#include "editor/EditorLayout.h"
+#include "editor/SkinDrawing.h"
+#include "editor/Toolkit.h"
+#include "effect/TempoSync.h"
+
+namespace {
+
+class EditorPageTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        CoInitialize(nullptr);
+        h = new CPageHarness();
+        ASSERT_NE(h->prop, nullptr);
+    }
+    void TearDown() override {
+        delete h;
+        CoUninitialize();
+    }
+    int32_t Value(EParam p) {
+        int32_t all[kParamCount];
+        h->prop->GetAllParams(all);
+        return all[p];
+    }
+    void Step(int box, int32_t step) {
+        SendMessageW(h->Page(), kValueBoxStep, MakeStepParam(box, step), reinterpret_cast<LPARAM>(h->Control(box)));
+    }
+    void Slide(int slider, int32_t value) {
+        SendMessageW(h->Page(), kSliderChanged, static_cast<WPARAM>(value),
+                     reinterpret_cast<LPARAM>(h->Control(slider)));
+    }
+    void Type(int box, const char* text) {
+        SetWindowTextA(h->Control(box), text);
+        SendMessageW(h->Page(), WM_COMMAND, MAKEWPARAM(box, kValueBoxTyped), reinterpret_cast<LPARAM>(h->Control(box)));
+    }
+    // The bitmap shown by a clip light, as the resource id it was loaded from.
+    int ClipImage(int id) {
+        HBITMAP shown = reinterpret_cast<HBITMAP>(SendMessageW(h->Control(id), STM_GETIMAGE, IMAGE_BITMAP, 0));
+        for (int candidate : {111, 112, 113}) {
+            HBITMAP b = static_cast<HBITMAP>(LoadImageW(EditorModule(), MAKEINTRESOURCEW(candidate), IMAGE_BITMAP, 0, 0, 0));
+            const bool same = Bits(b) == Bits(shown);
+            DeleteObject(b);
+            if (same) return candidate;
+        }
+        return 0;
+    }
+    static std::vector<uint32_t> Bits(HBITMAP b) {
+        std::vector<uint32_t> px(12 * 9);
+        BITMAPINFO bi{};
+        bi.bmiHeader = {sizeof(BITMAPINFOHEADER), 12, -9, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
+        HDC dc = GetDC(nullptr);
+        GetDIBits(dc, b, 0, 9, px.data(), &bi, DIB_RGB_COLORS);
+        ReleaseDC(nullptr, dc);
+        return px;
+    }
+    CPageHarness* h = nullptr;
+};
+
+}  // namespace
+
+TEST_F(EditorPageTest, ControlsStandWhereTheLayoutPutsThem) {
+    ASSERT_TRUE(h->Open());
+    PROPPAGEINFO info{};
+    ASSERT_EQ(h->page->GetPageInfo(&info), S_OK);
+    EXPECT_STREQ(info.pszTitle, L"zv:delay");
+    EXPECT_EQ(info.size.cx, 506);
+    EXPECT_EQ(info.size.cy, 381);
+    CoTaskMemFree(info.pszTitle);
+    for (int i = 0; i < kLayoutCount; ++i) {
+        const ControlRow& row = kLayout[i];
+        HWND c = h->Control(row.id);
+        ASSERT_NE(c, nullptr) << row.id;
+        RECT r;
+        GetWindowRect(c, &r);
+        MapWindowPoints(nullptr, h->Page(), reinterpret_cast<POINT*>(&r), 2);
+        EXPECT_EQ(r.left, row.x) << row.id;
+        EXPECT_EQ(r.top, row.y) << row.id;
+        EXPECT_EQ(r.right - r.left, row.width) << row.id;
+        EXPECT_EQ(r.bottom - r.top, row.height) << row.id;
+    }
+    RECT clip;
+    GetWindowRect(h->Control(kIdClipRight), &clip);
+    MapWindowPoints(nullptr, h->Page(), reinterpret_cast<POINT*>(&clip), 2);
+    EXPECT_EQ(clip.left, 261);
+    EXPECT_EQ(clip.top, 97);
+    // Defaults on screen.
+    EXPECT_EQ(h->Text(kIdDelayLBox), "500.0");
+    EXPECT_EQ(h->Text(kIdFactorLBox), "1");
+    EXPECT_EQ(h->Text(kIdTempoSync), "Man");
+    EXPECT_EQ(h->Text(kIdListen), "Mix");
+    EXPECT_EQ(h->Text(kIdHighFreqBox), "OFF");
+    EXPECT_EQ(SendMessageW(h->Control(kIdLink), kButtonGetToggle, 0, 0), 1);
+    EXPECT_EQ(SendMessageW(h->Control(kIdDelayLSlider), kSliderGetValue, 0, 0), 5000);
+}
+
+TEST_F(EditorPageTest, TextsAndEnableRulesFollowThePlugIn) {
+    ASSERT_TRUE(h->Open());
+    h->prop->SetOutput(-35, 0);
+    h->prop->SetLowFreq(301, 0);
+    h->prop->SetHighFreq(1, 0);
+    h->prop->SetLowQ(7, 0);
+    h->prop->SetTempoSync(0, 0);
+    h->prop->SetLink(0, 0);
+    SendMessageW(h->Page(), WM_COMMAND, MAKEWPARAM(kIdPlugInNotify, 0), 0);   // a change notice
+    EXPECT_EQ(h->Text(kIdOutputBox), "-3.5");
+    EXPECT_EQ(h->Text(kIdLowFreqBox), "20000");
+    EXPECT_EQ(h->Text(kIdHighFreqBox), "20");
+    EXPECT_EQ(h->Text(10044), "0.07");
+    EXPECT_EQ(h->Text(kIdTempoSync), "Off");
+    EXPECT_TRUE(IsWindowEnabled(h->Control(kIdDelayLSlider)));
+    EXPECT_FALSE(IsWindowEnabled(h->Control(kIdTempoBox)));
+    EXPECT_FALSE(IsWindowEnabled(h->Control(kIdFactorRMenu)));
+    h->prop->SetTempoSync(2, 0);
+    SendMessageW(h->Page(), WM_COMMAND, MAKEWPARAM(kIdPlugInNotify, 100), 0);
+    EXPECT_EQ(h->Text(kIdTempoSync), "Host");
+    EXPECT_FALSE(IsWindowEnabled(h->Control(kIdDelayRBox)));
+    EXPECT_TRUE(IsWindowEnabled(h->Control(kIdTempoBox)));
+    EXPECT_TRUE(IsWindowEnabled(h->Control(kIdFactorRMenu)));
+
+    // An automation-side change (record flag set) reaches the screen on a tick.
+    h->prop->SetMixL(77, 1);
+    h->Pump(300);
+    EXPECT_EQ(h->Text(10008), "77");
+    EXPECT_EQ(SendMessageW(h->Control(10009), kSliderGetValue, 0, 0), 77);
+}
+
+TEST_F(EditorPageTest, LinkKeepsRatiosAndOffsets) {
+    h->prop->SetDelayR(2500, 0);
+    h->prop->SetFeedbkR(50, 0);
+    h->prop->SetTempoSync(0, 0);
+    ASSERT_TRUE(h->Open());   // the references are taken here: 5000 / 2500, 40 / 50
+    Slide(kIdDelayLSlider, 4000);
+    EXPECT_EQ(Value(kParamDelayL), 4000);
+    EXPECT_EQ(Value(kParamDelayR), 2000);
+    EXPECT_EQ(h->Text(kIdDelayRBox), "200.0");
+    Slide(10005, 60);
+    EXPECT_EQ(Value(kParamFeedbkR), 70);
+    Step(10004, 45);   // FeedbkL 105 -> 100; FeedbkR 50 - 40 + 105, clamped
+    EXPECT_EQ(Value(kParamFeedbkL), 100);
+    EXPECT_EQ(Value(kParamFeedbkR), 100);
+    // Link off: only the own side moves and becomes the reference.
+    h->prop->SetLink(0, 0);
+    Slide(kIdDelayRSlider, 3000);
+    EXPECT_EQ(Value(kParamDelayL), 4000);
+    EXPECT_EQ(Value(kParamDelayR), 3000);
+}
+
+TEST_F(EditorPageTest, StepsTypedValuesAndTheTempoRule) {
+    ASSERT_TRUE(h->Open());
+    // TempoSync Man: turning Tempo moves both delays by their note values.
+    h->prop->SetFactorL(7, 0);   // 1/4
+    Step(kIdTempoBox, 300);      // 120.0 -> 150.0 BPM
+    EXPECT_EQ(Value(kParamTempo), 1500);
+    EXPECT_EQ(Value(kParamDelayL), 1000);   // 60 / 150 * 10000 * 1/4
+    EXPECT_EQ(Value(kParamDelayR), 4000);   // one beat
+    EXPECT_EQ(h->Text(kIdDelayLBox), "100.0");
+    // The note value box steps through the table and applies the rule.
+    Step(kIdFactorRBox, -3);   // 1 -> 1/2
+    EXPECT_EQ(Value(kParamFactorR), 9);
+    EXPECT_EQ(Value(kParamDelayR), 2000);
+    EXPECT_EQ(h->Text(kIdFactorRBox), "1/2");
+    // End and Home of a value box land on the bounds.
+    Step(kIdOutputBox, -900000);
+    EXPECT_EQ(h->Text(kIdOutputBox), "-Inf.");
+    Step(kIdOutputBox, 900000);
+    EXPECT_EQ(Value(kParamOutput), 60);
+    Type(kIdLowFreqBox, "1000");
+    EXPECT_EQ(Value(kParamLowFreq), 171);
+    EXPECT_EQ(SendMessageW(h->Control(kIdLowFreqSlider), kSliderGetValue, 0, 0), 171);
+    Type(kIdHighFreqBox, "500");   // k = floor(100 log10(25) + 0.5) = 140, below LowFreq - 1
+    EXPECT_EQ(Value(kParamHighFreq), 170);
+    Type(kIdHighFreqBox, "5000");   // k = floor(100 log10(250) + 0.5) = 240
+    EXPECT_EQ(Value(kParamHighFreq), 240);
+    Type(kIdTempoBox, "99.95");
+    EXPECT_EQ(Value(kParamTempo), 999);
+    Type(kIdOutputBox, "-12.5");
+    EXPECT_EQ(Value(kParamOutput), -125);
+    Type(10047, "2.5");
+    EXPECT_EQ(Value(kParamHighQ), 250);
+    Type(10047, "loud");   // not a number: unchanged
+    EXPECT_EQ(Value(kParamHighQ), 250);
+    Type(kIdFactorLBox, "3/4");
+    EXPECT_EQ(Value(kParamFactorL), 11);
+    Type(kIdFactorLBox, "0.75");
+    EXPECT_EQ(Value(kParamFactorL), 11);
+    h->prop->SetTempoSync(0, 0);
+    Type(kIdDelayLBox, "99999999999999999999");   // saturates, then clamps
+    EXPECT_EQ(Value(kParamDelayL), 40000);
+    // The preset store's request for the current values.
+    char* data = nullptr;
+    SendMessageW(h->Page(), 10900, reinterpret_cast<WPARAM>(&data), 0);
+    ASSERT_NE(data, nullptr);
+    EXPECT_EQ(std::string(data).substr(0, 9), "40000,11,");
+    delete[] data;
+}
+
+TEST_F(EditorPageTest, ClipLightsAndPeakReadout) {
+    ASSERT_TRUE(h->Open());
+    h->Tick();   // the first tick: undo snapshot and setup copy
+    EXPECT_EQ(ClipImage(kIdClipLeft), 111);
+    h->prop->SetLeftClip(0, 3);
+    h->Tick();
+    EXPECT_EQ(ClipImage(kIdClipLeft), 113);
+    h->Tick();
+    EXPECT_EQ(ClipImage(kIdClipLeft), 113);
+    h->Tick();
+    EXPECT_EQ(ClipImage(kIdClipLeft), 112);
+    h->Tick(3);
+    EXPECT_EQ(ClipImage(kIdClipLeft), 112);
+    EXPECT_EQ(ClipImage(kIdClipRight), 111);
+    // Silence reads "-Inf" on both sides, the gap measured with Arial 12.
+    HFONT font = CreateFontA(12, 0, 0, 0, FW_NORMAL, 0, 0, 0, ANSI_CHARSET, 0, 0, 0, DEFAULT_PITCH | FF_SWISS, "Arial");
+    HDC dc = GetDC(h->Page());
+    HGDIOBJ old = SelectObject(dc, font);
+    SIZE w{};
+    GetTextExtentPoint32A(dc, "-Inf", 4, &w);
+    SelectObject(dc, old);
+    ReleaseDC(h->Page(), dc);
+    DeleteObject(font);
+    const int gap = std::max<int>(1, (47 - 2 * w.cx) / 3);
+    EXPECT_EQ(h->Text(kIdReadout), "-Inf" + std::string(gap, ' ') + "-Inf");
+}
+
+// 50 opening and closing cycles leave no GDI object behind (counted by the
+// handle table's high-water mark: GetGuiResources answers 0 under Wine).
+TEST_F(EditorPageTest, OpenCloseCyclesLeakNoGdiObjects) {
+    ASSERT_TRUE(h->Open());
+    h->Tick(2);
+    h->Close();
+    const int before = GdiHighWater();
+    for (int i = 0; i < 50; ++i) {
+        ASSERT_TRUE(h->Open());
+        h->Tick(2);
+        h->Close();
+    }
+    EXPECT_EQ(GdiHighWater(), before);
+    EXPECT_EQ(h->prop->SetNotifyWindow(reinterpret_cast<HWND>(1), 1), S_OK) << "the page left its notify window";
+}
+
+// With ZV_SCREENSHOT_HOLD_MS set, the page stays up that long with some
+// audio-like levels, for tools/editor-screenshot to capture.
+TEST_F(EditorPageTest, Screenshot) {
+    ASSERT_TRUE(h->Open());
+    const char* hold = std::getenv("ZV_SCREENSHOT_HOLD_MS");
+    h->Pump(hold ? static_cast<DWORD>(std::atoi(hold)) : 200);
+}

@@ -1,0 +1,127 @@
+#include "PageHarness.h"
+
+#include <vector>
+
+#include "editor/EditorPage.h"
+#include "tests/host/PlugInTestSupport.h"
+
+namespace {
+
+// A page site that answers what a page may ask and nothing more.
+class CTestSite : public IPropertyPageSite {
+public:
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** ppv) override {
+        if (riid == IID_IUnknown || riid == IID_IPropertyPageSite) {
+            *ppv = this;
+            return S_OK;
+        }
+        *ppv = nullptr;
+        return E_NOINTERFACE;
+    }
+    ULONG STDMETHODCALLTYPE AddRef() override { return 2; }
+    ULONG STDMETHODCALLTYPE Release() override { return 1; }
+    HRESULT STDMETHODCALLTYPE OnStatusChange(DWORD) override { return S_OK; }
+    HRESULT STDMETHODCALLTYPE GetLocaleID(LCID* lcid) override {
+        *lcid = LOCALE_USER_DEFAULT;
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE GetPageContainer(IUnknown** unknown) override {
+        *unknown = nullptr;
+        return E_NOTIMPL;
+    }
+    HRESULT STDMETHODCALLTYPE TranslateAccelerator(MSG*) override { return E_NOTIMPL; }
+};
+CTestSite g_site;
+
+LRESULT CALLBACK FrameProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    return DefWindowProcW(window, message, wParam, lParam);
+}
+
+}  // namespace
+
+CPageHarness::CPageHarness() {
+    WNDCLASSW wc{};
+    wc.lpfnWndProc = FrameProc;
+    wc.hInstance = GetModuleHandleW(nullptr);
+    wc.lpszClassName = L"zvTestFrame";
+    wc.hCursor = LoadCursorW(nullptr, reinterpret_cast<LPCWSTR>(IDC_ARROW));
+    RegisterClassW(&wc);
+    // A borderless frame at the screen's origin: screenshots need no cropping
+    // arithmetic.
+    frame = CreateWindowW(L"zvTestFrame", L"zvDelayDX editor", WS_POPUP | WS_CLIPCHILDREN, 0, 0, 506, 381, nullptr,
+                          nullptr, wc.hInstance, nullptr);
+    ShowWindow(frame, SW_SHOW);
+    filter = NewPlugIn();
+    if (filter) filter->QueryInterface(IID_ITzPlugInProp, reinterpret_cast<void**>(&prop));
+}
+
+CPageHarness::~CPageHarness() {
+    Close();
+    if (prop) prop->Release();
+    if (filter) filter->Release();
+    DestroyWindow(frame);
+    Pump(0);
+}
+
+bool CPageHarness::Open() {
+    HRESULT hr = S_OK;
+    IUnknown* inner = CTzPlugInPropPage::CreateInstance(nullptr, &hr);
+    if (!inner) return false;
+    inner->QueryInterface(IID_IPropertyPage, reinterpret_cast<void**>(&page));
+    if (!page) return false;
+    page->SetPageSite(&g_site);
+    IUnknown* objects[] = {filter};
+    if (FAILED(page->SetObjects(1, objects))) return false;
+    RECT rect{0, 0, 506, 381};
+    if (FAILED(page->Activate(frame, &rect, FALSE))) return false;
+    page->Show(SW_SHOW);
+    Pump(0);
+    return Page() != nullptr;
+}
+
+void CPageHarness::Close() {
+    if (!page) return;
+    page->Deactivate();
+    page->SetObjects(0, nullptr);
+    page->SetPageSite(nullptr);
+    page->Release();
+    page = nullptr;
+    Pump(0);
+}
+
+HWND CPageHarness::Page() const { return FindWindowExW(frame, nullptr, nullptr, nullptr); }
+
+std::string CPageHarness::Text(int id) const {
+    char text[260] = {};
+    GetWindowTextA(Control(id), text, sizeof(text));
+    return text;
+}
+
+void CPageHarness::Pump(DWORD ms) {
+    const DWORD end = GetTickCount() + ms;
+    do {
+        MSG msg;
+        while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+            TranslateMessage(&msg);
+            DispatchMessageW(&msg);
+        }
+        if (ms) Sleep(5);
+    } while (static_cast<LONG>(end - GetTickCount()) > 0);
+}
+
+void CPageHarness::Tick(int n) const {
+    for (int i = 0; i < n; ++i) SendMessageW(Page(), WM_TIMER, 0, 0);
+}
+
+int GdiHighWater(int count) {
+    std::vector<HGDIOBJ> objects;
+    int highest = 0;
+    for (int i = 0; i < count; ++i) {
+        HGDIOBJ o = CreateSolidBrush(RGB(i & 255, 0, 0));
+        if (!o) break;
+        objects.push_back(o);
+        highest = std::max(highest, static_cast<int>(reinterpret_cast<UINT_PTR>(o) & 0xFFFF));
+    }
+    for (HGDIOBJ o : objects) DeleteObject(o);
+    return highest;
+}
