@@ -9,6 +9,7 @@
 #include "filterbase/DShow.h"
 #include "filterbase/PinLookup.h"
 #include "host/FilterSetupData.h"
+#include "tools/graph/EditorWindow.h"
 #include "tools/graph/PlugInModule.h"
 #include "tools/graph/WavSinkFilter.h"
 
@@ -52,8 +53,10 @@ struct GraphParts {
     IBaseFilter* delay = nullptr;
     ITzPlugInProp* prop = nullptr;
     CWavSinkFilter* sink = nullptr;  // counted through its IBaseFilter
+    CEditorWindow editor;
 
     ~GraphParts() {
+        editor.Close();
         SafeRelease(control);
         SafeRelease(events);
         SafeRelease(mediaFilter);
@@ -179,7 +182,13 @@ std::string Build(const GraphRequest& request, const GraphSummary& summary, Grap
         return Failed("cannot connect the WAVE Parser to the sink", hr);
     }
     // No clock: every filter streams as fast as it can.
-    if (FAILED(hr = g.mediaFilter->SetSyncSource(nullptr))) return Failed("SetSyncSource(NULL)", hr);
+    if (!request.realTime && FAILED(hr = g.mediaFilter->SetSyncSource(nullptr))) {
+        return Failed("SetSyncSource(NULL)", hr);
+    }
+    if (request.showEditor && g.delay) {
+        std::string error = g.editor.Open(g.module, g.delay);
+        if (!error.empty()) return error;
+    }
     return {};
 }
 
@@ -209,7 +218,11 @@ std::string RunGraph(const GraphRequest& request, GraphSummary& summary) {
     }
     const ULONGLONG target = summary.input.Frames();
     for (;;) {
-        WaitForSingleObject(g.sink->DoneEvent(), kPollMs);
+        if (g.editor.IsOpen()) {
+            CEditorWindow::WaitPumping(g.sink->DoneEvent(), kPollMs);
+        } else {
+            WaitForSingleObject(g.sink->DoneEvent(), kPollMs);
+        }
         if (g.prop) ReadMeter(g.prop, summary);
         if (g.sink->WriteFailed()) {
             error = "cannot write the output (disk full, or past 4 GB)";

@@ -90,6 +90,8 @@ int main() {
     request.settings = options.settings;
     request.dllPath = options.dll.empty() ? DefaultDll() : WindowsPath(options.dll);
     request.timeoutMs = options.timeoutSeconds * 1000;
+    request.showEditor = options.editor;
+    request.realTime = options.realTime;
 
     if (FAILED(CoInitializeEx(nullptr, COINIT_MULTITHREADED))) {
         std::fprintf(stderr, "zvdelay-graph: cannot initialise COM\n");

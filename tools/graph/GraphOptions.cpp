@@ -21,7 +21,7 @@ std::wstring WindowsPath(const std::wstring& path) {
 
 const char* GraphUsage() {
     return "usage: zvdelay-graph IN.wav OUT.wav [--set NAME=VALUE]... [--data \"DATA STRING\"] [--bypass]\n"
-           "                     [--bypass-graph] [--dll PATH] [--timeout SECONDS]\n"
+           "                     [--bypass-graph] [--editor] [--real-time] [--dll PATH] [--timeout SECONDS]\n"
            "       zvdelay-graph IN.wav --discard [options]\n"
            "  Runs a WAV file through zvDelayDX.dll in a DirectShow graph, File Source (Async.) ->\n"
            "  WAVE Parser -> zvDelayDX -> a sink that writes OUT.wav in the format the filter\n"
@@ -31,6 +31,8 @@ const char* GraphUsage() {
            "  --bypass           the effect's bypass switch on\n"
            "  --bypass-graph     leave zvDelayDX out: the parser feeds the sink directly\n"
            "  --discard          write no file (the sink only counts and measures)\n"
+           "  --editor           show the plug-in's editor page during the run (needs a display)\n"
+           "  --real-time        keep the graph's clock: the file plays at its own pace\n"
            "  --dll PATH         the plug-in DLL (default: beside this program, else the build's)\n"
            "  --timeout SECONDS  give up after this long (default: 60 plus the input's duration)\n"
            "  Later settings override earlier ones. The DLL is loaded directly (DllGetClassObject),\n"
@@ -54,6 +56,10 @@ std::string ParseGraphArguments(const std::vector<std::wstring>& args, GraphOpti
             options.bypassGraph = true;
         } else if (arg == L"--discard") {
             options.discard = true;
+        } else if (arg == L"--editor") {
+            options.editor = true;
+        } else if (arg == L"--real-time") {
+            options.realTime = true;
         } else if (arg == L"--dll") {
             if (!next(options.dll)) return "--dll needs a path";
         } else if (arg == L"--timeout") {
