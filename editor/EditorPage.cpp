@@ -559,6 +559,8 @@ void CTzPlugInPropPage::OnCommand(WPARAM wParam, LPARAM) {
         RefreshControls(0, 1, 1);
     } else if (code == kValueBoxTyped) {
         OnTypedValue(id);
+    } else if (m_plugIn) {
+        OnButton(id, code);
     }
 }
 

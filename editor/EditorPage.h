@@ -50,6 +50,16 @@ private:
     void OnTypedValue(int id);
     void FormatDataString(char** data);
 
+    // Commands (EditorCommands.cpp).
+    void OnButton(int id, WORD code);
+    int TrackMenu(HMENU menu, int anchorId);
+    void SelectSetup(int32_t setup);
+    void SetupMenu();
+    void PresetsMenu();
+    void NoteValueMenu(int buttonId);
+    void ClearPeakReadout();
+    void ShowHelp();
+
     void SetSliderRanges();
     void CacheLinkReferences();
     void SetFromControl(int id, int32_t value);

@@ -1,0 +1,193 @@
+// The editor page's commands: what its buttons and pop-up menus do to the
+// whole state (bypass, undo, setups, reset, presets, help, note values and
+// the TempoSync, Link and Listen toggles). Every command that changes values
+// asks the plug-in for an undo snapshot first, so that Undo returns to the
+// state before it. UI thread.
+#include "editor/EditorPage.h"
+
+#include <cstdio>
+#include <cstring>
+
+#include "editor/EditorLayout.h"
+#include "editor/HelpViewer.h"
+#include "editor/PageText.h"
+#include "editor/SkinDrawing.h"
+#include "editor/Toolkit.h"
+#include "effect/ITzPlugInProp.h"
+#include "effect/TempoSync.h"
+
+namespace {
+
+enum MenuItemId : UINT {
+    kMenuPresetManager = 10500,
+    kMenuAddPreset = 10501,
+    kMenuSetupA = 10502,
+    kMenuSetupB = 10503,
+    kMenuCopyTo = 10504,
+    kMenuCopyFrom = 10505,
+    kMenuNoteValue = 1000,
+};
+
+// The values Reset applies, in parameter order.
+constexpr int32_t kResetValues[kParamCount] = {5000, 12, 40, 10, 30, 5000, 12, 40, 10,  30,   40,
+                                               0,    0,  100, 301, 100, 0,  1,    1200, 1, 0};
+
+}  // namespace
+
+int CTzPlugInPropPage::TrackMenu(HMENU menu, int anchorId) {
+    RECT r{};
+    GetWindowRect(Control(anchorId), &r);
+    return TrackPopupMenu(menu, TPM_RETURNCMD, r.left + 1, r.bottom - 1, 0, m_window, nullptr);
+}
+
+void CTzPlugInPropPage::OnButton(int id, WORD code) {
+    const bool menuButton = id == kIdSetupMenu || id == kIdPresets || id == kIdFactorLMenu || id == kIdFactorRMenu;
+    if (menuButton) {
+        if (code != 1) return;
+        if (id == kIdSetupMenu) SetupMenu();
+        if (id == kIdPresets) PresetsMenu();
+        if (id == kIdFactorLMenu || id == kIdFactorRMenu) NoteValueMenu(id);
+        // The button was pressed when the menu opened: let it pop up.
+        SendMessageA(Control(id), kButtonRelease, 0, 0);
+        return;
+    }
+    if (id == kIdReadout) {
+        ClearPeakReadout();
+        return;
+    }
+    if (id == kIdClipLeft || id == kIdClipRight) {
+        m_plugIn->SetLeftClip(0, 0);
+        m_plugIn->SetRightClip(0, 0);
+        return;
+    }
+    if (code != kButtonClicked) return;
+    switch (id) {
+    case kIdBypass: {
+        const int32_t bypass = 1 - (m_plugIn->IsBypassed() ? 1 : 0);
+        m_plugIn->SetBypass(bypass);
+        SendMessageA(Control(kIdBypass), kButtonSetToggle, static_cast<WPARAM>(bypass), 0);
+        break;
+    }
+    case kIdUndo:
+        m_plugIn->Undo();
+        RefreshControls(0, 1, 1);
+        break;
+    case kIdSetup:
+        SelectSetup(1 - (m_plugIn->GetSetup() ? 1 : 0));
+        break;
+    case kIdReset:
+        m_plugIn->SaveUndoState(-2);
+        for (int i = 0; i < kParamCount; ++i) Set(static_cast<EParam>(i), kResetValues[i]);
+        RefreshControls(0, 1, 1);
+        break;
+    case kIdHelp:
+        ShowHelp();
+        break;
+    case kIdTempoSync: {
+        m_plugIn->SaveUndoState(-2);
+        const int32_t sync = (Get(kParamTempoSync) + 1) % 3;
+        Set(kParamTempoSync, sync);
+        if (sync != 0) {
+            ApplyTempo();
+        } else {
+            RefreshControls(kIdTempoSync, 1, 1);
+        }
+        break;
+    }
+    case kIdLink:
+        m_plugIn->SaveUndoState(-2);
+        Set(kParamLink, Get(kParamLink) == 0 ? 1 : 0);
+        CacheLinkReferences();
+        RefreshControls(kIdLink, 1, 1);
+        break;
+    case kIdListen:
+        m_plugIn->SaveUndoState(-2);
+        Set(kParamListen, Get(kParamListen) == 0 ? 1 : 0);
+        RefreshControls(kIdListen, 1, 1);
+        break;
+    default:
+        break;
+    }
+}
+
+void CTzPlugInPropPage::SelectSetup(int32_t setup) {
+    m_plugIn->SaveUndoState(-2);
+    m_plugIn->SelectSetup(setup);
+    SetWindowTextA(Control(kIdSetup), setup == 1 ? "Setup B" : "Setup A");
+    RefreshControls(0, 1, 1);
+}
+
+void CTzPlugInPropPage::SetupMenu() {
+    HMENU menu = CreatePopupMenu();
+    if (!menu) return;
+    const int32_t setup = m_plugIn->GetSetup() ? 1 : 0;
+    InsertMenuA(menu, static_cast<UINT>(-1), MF_BYPOSITION, kMenuSetupA, "Setup A");
+    InsertMenuA(menu, static_cast<UINT>(-1), MF_BYPOSITION, kMenuSetupB, "Setup B");
+    InsertMenuA(menu, static_cast<UINT>(-1), MF_BYPOSITION | MF_SEPARATOR, 0, nullptr);
+    InsertMenuA(menu, static_cast<UINT>(-1), MF_BYPOSITION, kMenuCopyTo, setup == 0 ? "Copy to B" : "Copy to A");
+    InsertMenuA(menu, static_cast<UINT>(-1), MF_BYPOSITION, kMenuCopyFrom, setup == 0 ? "Copy from B" : "Copy from A");
+    CheckMenuRadioItem(menu, 0, 2, static_cast<UINT>(setup), MF_BYPOSITION);
+    const int chosen = TrackMenu(menu, kIdSetup);
+    DestroyMenu(menu);
+    switch (chosen) {
+    case kMenuSetupA:
+    case kMenuSetupB:
+        SelectSetup(chosen == kMenuSetupB ? 1 : 0);
+        break;
+    case kMenuCopyTo:
+        m_plugIn->CopySetup(0, 1);   // nothing visible changes
+        break;
+    case kMenuCopyFrom:
+        m_plugIn->SaveUndoState(-2);
+        m_plugIn->CopySetup(1, 0);
+        RefreshControls(0, 1, 1);
+        break;
+    default:
+        break;
+    }
+}
+
+void CTzPlugInPropPage::NoteValueMenu(int buttonId) {
+    const bool left = buttonId == kIdFactorLMenu;
+    const int box = left ? kIdFactorLBox : kIdFactorRBox;
+    HMENU menu = CreatePopupMenu();
+    if (!menu) return;
+    for (int i = 0; kNoteValues[i].numerator != 0 || kNoteValues[i].denominator != 0; ++i) {
+        InsertMenuA(menu, static_cast<UINT>(-1), MF_BYPOSITION, kMenuNoteValue + static_cast<UINT>(i),
+                    NoteValueText(i).c_str());
+    }
+    const int32_t current = Get(left ? kParamFactorL : kParamFactorR);
+    CheckMenuRadioItem(menu, 0, kNoteValueCount - 1, static_cast<UINT>(current), MF_BYPOSITION);
+    const int chosen = TrackMenu(menu, box);
+    DestroyMenu(menu);
+    if (chosen <= 0) return;
+    m_plugIn->SaveUndoState(-2);
+    Set(left ? kParamFactorL : kParamFactorR, chosen - static_cast<int>(kMenuNoteValue));
+    RefreshControls(box, 1, 1);
+    ApplyTempo();
+    ApplyLinkRatio(left ? 0 : 1);
+}
+
+void CTzPlugInPropPage::ClearPeakReadout() {
+    SendMessageA(Control(kIdMeterLeft), kMeterResetHighest, 0, 0);
+    SendMessageA(Control(kIdMeterRight), kMeterResetHighest, 0, 0);
+    UpdateMeters();
+}
+
+void CTzPlugInPropPage::ShowHelp() {
+    char path[MAX_PATH] = {};
+    HelpFilePath(EditorModule(), path, sizeof(path));
+    if (OpenHelpFile(m_window, path)) return;
+    char text[MAX_PATH + 64];
+    std::snprintf(text, sizeof(text), "Unable to open the Tavrin:zv Delay help file:\n%s", path);
+    MessageBoxA(m_window, text, "Error", MB_ICONEXCLAMATION);
+}
+
+void CTzPlugInPropPage::PresetsMenu() {
+    HMENU menu = CreatePopupMenu();
+    if (!menu) return;
+    InsertMenuA(menu, static_cast<UINT>(-1), MF_BYPOSITION, kMenuAddPreset, "Add Preset...");
+    InsertMenuA(menu, static_cast<UINT>(-1), MF_BYPOSITION, kMenuPresetManager, "Preset Manager...");
+    TrackMenu(menu, kIdPresets);
+    DestroyMenu(menu);
+}
