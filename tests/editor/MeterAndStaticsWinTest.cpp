@@ -99,56 +99,58 @@ TEST_F(MeterAndStaticsTest, StaticsReportClicksAndShowTheirImage) {
 // toolkit. With ZV_TOOLKIT_HOLD_MS set the window stays up that long, for a
 // screenshot taken from outside.
 TEST_F(MeterAndStaticsTest, Showcase) {
-    const HINSTANCE module = EditorModule();
-    auto face = [&](int id) { return reinterpret_cast<WPARAM>(LoadPixelResource(module, id)); };
-    HWND bypass = Create("zv:PushButton", 10100, 16, 16, 76, 21, 0, "Bypass");
-    SendMessageA(bypass, kButtonSetFaces, face(124), static_cast<LPARAM>(face(120)));
-    HWND setup = Create("zv:PushButton", 10102, 174, 16, 61, 21, 0, "Setup A");
-    SendMessageA(setup, kButtonSetFaces, face(122), static_cast<LPARAM>(face(123)));
-    HWND arrow = Create("zv:PushButton", 10103, 235, 16, 15, 21, 0x1);
-    SendMessageA(arrow, kButtonSetFaces, face(125), static_cast<LPARAM>(face(121)));
-    HWND presets = Create("zv:PushButton", 10105, 332, 16, 76, 21, 0x1, "Presets");
-    SendMessageA(presets, kButtonSetFaces, face(124), static_cast<LPARAM>(face(120)));
-    HWND link = Create("zv:PushButton", 10072, 226, 231, 50, 21, 0, "Link");
-    SendMessageA(link, kButtonSetFaces, face(135), static_cast<LPARAM>(face(137)));
-    SendMessageA(link, kButtonSetToggle, 1, 0);
-    HWND sync = Create("zv:PushButton", 10070, 74, 274, 40, 21, 0x2, "Man");
-    SendMessageA(sync, kButtonSetFaces, face(130), 0);
-    HWND delay = Create("zv:Edit", 10000, 26, 82, 44, 21, 0x86, "500.0");
-    SendMessageA(delay, kValueBoxFrame, face(138), 0);
-    HWND feedback = Create("zv:Edit", 10004, 26, 142, 40, 21, 0x87, "40");
-    SendMessageA(feedback, kValueBoxFrame, face(118), 0);
-    HWND disabled = Create("zv:Edit", 10006, 26, 181, 40, 21, 0x87, "10");
-    SendMessageA(disabled, kValueBoxFrame, face(118), 0);
-    EnableWindow(disabled, FALSE);
-    HWND delaySlider = Create("zv:Slider", 10001, 25, 105, 186, 21);
-    SendMessageA(delaySlider, kSliderThumb, face(119), 0);
-    SendMessageA(delaySlider, kSliderTickSpacing, 1000, 0);
-    SendMessageA(delaySlider, kSliderSetRange, 1, 40000);
-    SendMessageA(delaySlider, kSliderSetValue, 5000, 0);
-    HWND slider = Create("zv:Slider", 10005, 81, 142, 130, 21);
-    SendMessageA(slider, kSliderThumb, face(119), 0);
-    SendMessageA(slider, kSliderTickSpacing, 5, 0);
-    SendMessageA(slider, kSliderSetRange, 0, 100);
-    SendMessageA(slider, kSliderSetValue, 40, 0);
-    HWND faded = Create("zv:Slider", 10007, 81, 181, 130, 21);
-    SendMessageA(faded, kSliderThumb, face(119), 0);
-    SendMessageA(faded, kSliderTickSpacing, 5, 0);
-    SendMessageA(faded, kSliderSetRange, 0, 100);
-    SendMessageA(faded, kSliderSetValue, 10, 0);
-    EnableWindow(faded, FALSE);
-    HWND meter = Create("zv:Meter", 10061, 231, 106, 12, 120, 0x9);
+    struct Item {
+        const char* className;
+        int id, x, y, width, height;
+        DWORD style;
+        const char* text;
+        UINT imageMessage;
+        int image, secondImage;
+    };
+    const Item items[] = {
+        {"zv:PushButton", 10100, 16, 16, 76, 21, 0, "Bypass", kButtonSetFaces, 124, 120},
+        {"zv:PushButton", 10102, 174, 16, 61, 21, 0, "Setup A", kButtonSetFaces, 122, 123},
+        {"zv:PushButton", 10103, 235, 16, 15, 21, 0x1, "", kButtonSetFaces, 125, 121},
+        {"zv:PushButton", 10105, 332, 16, 76, 21, 0x1, "Presets", kButtonSetFaces, 124, 120},
+        {"zv:PushButton", 10072, 226, 231, 50, 21, 0, "Link", kButtonSetFaces, 135, 137},
+        {"zv:PushButton", 10070, 74, 274, 40, 21, 0x2, "Man", kButtonSetFaces, 130, 134},
+        {"zv:Edit", 10000, 26, 82, 44, 21, 0x86, "500.0", kValueBoxFrame, 138, 0},
+        {"zv:Edit", 10004, 26, 142, 40, 21, 0x87, "40", kValueBoxFrame, 118, 0},
+        {"zv:Edit", 10006, 26, 181, 40, 21, 0x87, "10", kValueBoxFrame, 118, 0},
+        {"zv:Slider", 10001, 25, 105, 186, 21, 0, "", kSliderThumb, 119, 0},
+        {"zv:Slider", 10005, 81, 142, 130, 21, 0, "", kSliderThumb, 119, 0},
+        {"zv:Slider", 10007, 81, 181, 130, 21, 0, "", kSliderThumb, 119, 0},
+        {"zv:Meter", 10061, 231, 106, 12, 120, 0x9, "", kMeterStrips, 129, 128},
+        {"zv:StaticText", 10063, 226, 85, 52, 11, 0x101, "-18.0   -24.0", 0, 0, 0},
+        {"zv:StaticImage", 1020, 231, 97, 12, 9, 0, "", kImageSetId, 0, 0},
+    };
+    for (const Item& item : items) {
+        HWND control = Create(item.className, item.id, item.x, item.y, item.width, item.height, item.style, item.text);
+        if (item.imageMessage)
+            SendMessageA(control, item.imageMessage,
+                         reinterpret_cast<WPARAM>(LoadPixelResource(EditorModule(), item.image)),
+                         reinterpret_cast<LPARAM>(LoadPixelResource(EditorModule(), item.secondImage)));
+    }
+    auto control = [](int id) { return GetDlgItem(s_parent, id); };
+    SendMessageA(control(10072), kButtonSetToggle, 1, 0);
+    SendMessageA(control(1020), kImageSetId, 112, 0);
+    SendMessageA(control(10001), kSliderTickSpacing, 1000, 0);
+    SendMessageA(control(10001), kSliderSetRange, 1, 40000);
+    SendMessageA(control(10001), kSliderSetValue, 5000, 0);
+    for (int id : {10005, 10007}) {
+        SendMessageA(control(id), kSliderTickSpacing, 5, 0);
+        SendMessageA(control(id), kSliderSetRange, 0, 100);
+        SendMessageA(control(id), kSliderSetValue, id == 10005 ? 40 : 10, 0);
+    }
+    EnableWindow(control(10006), FALSE);
+    EnableWindow(control(10007), FALSE);
+    HWND meter = control(10061), slider = control(10005);
     SendMessageA(meter, kMeterRange, static_cast<WPARAM>(-600), 0);
-    SendMessageA(meter, kMeterStrips, face(129), static_cast<LPARAM>(face(128)));
-    HWND readout = Create("zv:StaticText", 10063, 226, 85, 52, 11, 0x101, "-18.0   -24.0");
-    HWND light = Create("zv:StaticImage", 1020, 231, 97, 12, 9);
-    SendMessageA(light, kImageSetId, 112, 0);
     RedrawWindow(s_parent, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
     SendMessageA(meter, kMeterLevels, static_cast<WPARAM>(-180), 0);
     for (int tick = 0; tick < 6; ++tick) SendMessageA(meter, kMeterLevels, static_cast<WPARAM>(-9999), 0);
     SetFocus(slider);
     Pump();
-    (void)readout;
     // The slider's thumb sits at p(40) = (50 + 40 * 101) / 100 = 40: its
     // middle row there differs from the bare background.
     EXPECT_NE(PixelOf(slider, 40 + 14, 8), BackgroundPixel(81 + 40 + 14, 142 + 8));
