@@ -1,0 +1,220 @@
+// "zv:Edit": the value box. It shows the text its parent gives it and never
+// changes a value itself: drags, the wheel and keys become steps posted to
+// the parent as message 2225 (MakeStepParam in Toolkit.h), and the parent
+// writes the new text back. A double-click or Space opens the in-place
+// editor (InPlaceEditor.cpp) for typing a value.
+#include <cstring>
+
+#include "editor/ControlMath.h"
+#include "editor/SkinDrawing.h"
+#include "editor/Toolkit.h"
+#include "editor/controls/ControlSupport.h"
+
+namespace {
+
+struct ValueBoxState {
+    int32_t dragging;
+    int32_t caretHidden;      // set on the first move of a drag
+    int32_t squaredDrag;      // 1 unless the window style has bit 0x1
+    int32_t reverse;          // bit 0x2 of message 2227
+    uint16_t lastX, lastY;
+    int32_t selectionEnd, selectionStart;
+    int32_t lastWheelTime;
+    int32_t dragAxis;         // 0 horizontal, 1 vertical
+    HBITMAP background;
+    const uint8_t* frameImage;
+};
+
+constexpr COLORREF kFocusLight = 0x0000E1;
+constexpr COLORREF kFocusDark = 0x0000C8;
+constexpr COLORREF kShadowColour = 0xCBC7C5;
+constexpr COLORREF kTextColour = 0x454140;
+constexpr COLORREF kDisabledTextColour = 0x909090;
+// VK_END and VK_HOME jump to the low and the high end: steps larger than any
+// range, which the parent's setters clamp.
+constexpr int32_t kJumpToEnd = 900000;
+
+void PostStep(HWND window, int32_t step) {
+    PostMessageA(GetParent(window), kValueBoxStep, MakeStepParam(ControlId(window), step),
+                 reinterpret_cast<LPARAM>(window));
+}
+
+void Paint(HWND window, ValueBoxState* state, HDC target) {
+    COffscreen offscreen(window, target, state->background);
+    HDC dc = offscreen.Dc();
+    const int width = offscreen.Width(), height = offscreen.Height();
+    const bool enabled = IsWindowEnabled(window) != FALSE;
+
+    BlendPixels(dc, 0, 0, width, height, state->frameImage, enabled ? 255 : 160, 0, 0);
+    if (GetFocus() == window) {
+        const int left = 2, top = 2, right = width - 2, bottom = height - 2;
+        DrawLine(dc, left, top, right, top, kFocusLight);
+        DrawLine(dc, left, top, left, bottom, kFocusLight);
+        DrawLine(dc, left, bottom - 1, right, bottom - 1, kFocusDark);
+        DrawLine(dc, right - 1, top, right - 1, bottom, kFocusDark);
+    }
+
+    RECT box{3, 3, width - 3, height - 3};
+    if ((box.bottom - box.top) & 1) box.top += 1;
+    box.right -= 2;
+    char text[257] = {};
+    GetWindowTextA(window, text, sizeof text);
+    const UINT format = DT_END_ELLIPSIS | DT_VCENTER |
+                        ((GetWindowLongA(window, GWL_STYLE) & 0x2) ? DT_RIGHT : DT_LEFT);
+    HFONT font = CreateControlFont(dc);
+    HGDIOBJ oldFont = SelectObject(dc, font);
+    SetBkMode(dc, TRANSPARENT);
+    RECT shadow = box;
+    OffsetRect(&shadow, 1, 1);
+    SetTextColor(dc, kShadowColour);
+    DrawTextA(dc, text, -1, &shadow, format);
+    SetTextColor(dc, enabled ? kTextColour : kDisabledTextColour);
+    DrawTextA(dc, text, -1, &box, format);
+    SelectObject(dc, oldFont);
+    ReleaseControlFont(font);
+    offscreen.Present();
+}
+
+void Repaint(HWND window) {
+    InvalidateRect(window, nullptr, FALSE);
+    UpdateWindow(window);
+}
+
+LRESULT OnCreate(HWND window, LPARAM lParam) {
+    auto* state = CreateState<ValueBoxState>(window);
+    if (!state) return -1;
+    const auto* create = reinterpret_cast<const CREATESTRUCTA*>(lParam);
+    state->squaredDrag = (create->style & 0x1) ? 0 : 1;
+    state->background = BackgroundFromCreate(lParam);
+    return 0;
+}
+
+LRESULT OnLButtonDown(HWND window, ValueBoxState* state, WPARAM wParam, LPARAM lParam) {
+    state->lastX = LOWORD(lParam);
+    state->lastY = HIWORD(lParam);
+    state->dragging = 1;
+    SetCapture(window);
+    SetToolkitCaptureFlag(1);
+    SetFocus(window);
+    Repaint(window);
+    return DefWindowProcA(window, WM_LBUTTONDOWN, wParam, lParam);
+}
+
+LRESULT OnMouseMove(HWND window, ValueBoxState* state, LPARAM lParam) {
+    if (!state->dragging) return 0;
+    if (!state->caretHidden) {
+        HideCaret(window);
+        DWORD start = 0, end = 0;
+        SendMessageA(window, EM_GETSEL, reinterpret_cast<WPARAM>(&start), reinterpret_cast<LPARAM>(&end));
+        state->selectionStart = static_cast<int32_t>(start);
+        state->selectionEnd = static_cast<int32_t>(end);
+        state->caretHidden = 1;
+    }
+    const uint16_t x = LOWORD(lParam), y = HIWORD(lParam);
+    const int32_t dx = static_cast<int16_t>(x - state->lastX);
+    const int32_t dy = static_cast<int16_t>(state->lastY - y);  // moving up is positive
+    const ValueBoxDrag drag = ValueBoxDragStep(state->dragAxis, dx, dy, state->reverse != 0, state->squaredDrag != 0);
+    state->dragAxis = drag.axis;
+    state->lastX = x;
+    state->lastY = y;
+    PostStep(window, drag.step);
+    return 0;
+}
+
+void EndDrag(HWND window, ValueBoxState* state) {
+    ReleaseCapture();
+    SetToolkitCaptureFlag(0);
+    state->dragging = 0;
+    if (state->caretHidden) {
+        SendMessageA(window, EM_SETSEL, static_cast<WPARAM>(state->selectionEnd), state->selectionEnd);
+        ShowCaret(window);
+        state->caretHidden = 0;
+    }
+    Repaint(window);
+}
+
+LRESULT OnLButtonUp(HWND window, ValueBoxState* state) {
+    if (state->dragging) EndDrag(window, state);
+    return 0;
+}
+
+LRESULT OnMouseWheel(HWND window, ValueBoxState* state, WPARAM wParam) {
+    if (OpenEditorWindow()) return 0;
+    int32_t notches = WheelNotches(GET_WHEEL_DELTA_WPARAM(wParam));
+    if (state->reverse) notches = -notches;
+    const auto now = static_cast<int32_t>(GetMessageTime());
+    const int32_t speed = WheelSpeed(now - state->lastWheelTime);
+    state->lastWheelTime = now;
+    PostStep(window, WheelStep(speed, notches));
+    return 0;
+}
+
+LRESULT OnKeyDown(HWND window, WPARAM key, LPARAM lParam) {
+    switch (key) {
+    case VK_SPACE: OpenInPlaceEditor(window); return 0;
+    case VK_PRIOR: PostStep(window, 10); return 0;
+    case VK_NEXT: PostStep(window, -10); return 0;
+    case VK_LEFT:
+    case VK_DOWN: PostStep(window, -1); return 0;
+    case VK_UP:
+    case VK_RIGHT: PostStep(window, 1); return 0;
+    case VK_END: PostStep(window, -kJumpToEnd); return 0;
+    case VK_HOME: PostStep(window, kJumpToEnd); return 0;
+    default: return DefWindowProcA(window, WM_KEYDOWN, key, lParam);
+    }
+}
+
+LRESULT OnKillFocus(HWND window, ValueBoxState* state) {
+    PostStep(window, 0);
+    if (state->dragging) EndDrag(window, state);
+    else Repaint(window);
+    return 0;
+}
+
+LRESULT OnSetText(HWND window, LPARAM lParam) {
+    char current[129] = {};
+    SendMessageA(window, WM_GETTEXT, 128, reinterpret_cast<LPARAM>(current));
+    const char* text = reinterpret_cast<const char*>(lParam);
+    if (std::strcmp(current, text ? text : "") == 0) return 0;
+    InvalidateRect(window, nullptr, FALSE);
+    return DefWindowProcA(window, WM_SETTEXT, 0, lParam);
+}
+
+LRESULT OnPaint(HWND window, ValueBoxState* state) {
+    PAINTSTRUCT paint;
+    HDC dc = BeginPaint(window, &paint);
+    if (dc) Paint(window, state, dc);
+    EndPaint(window, &paint);
+    return 0;
+}
+
+}  // namespace
+
+LRESULT CALLBACK ValueBoxProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == WM_CREATE) return OnCreate(window, lParam);
+    ValueBoxState* state = StateOf<ValueBoxState>(window);
+    if (!state) return DefWindowProcA(window, message, wParam, lParam);
+    switch (message) {
+    case WM_DESTROY: DestroyState<ValueBoxState>(window); return 0;
+    case WM_ERASEBKGND: return 1;
+    case WM_PAINT: return OnPaint(window, state);
+    case WM_LBUTTONDOWN: return OnLButtonDown(window, state, wParam, lParam);
+    case WM_MOUSEMOVE: return OnMouseMove(window, state, lParam);
+    case WM_LBUTTONUP: return OnLButtonUp(window, state);
+    case WM_LBUTTONDBLCLK: OpenInPlaceEditor(window); return 0;
+    case WM_RBUTTONDOWN:
+        if (state->dragging) return 0;
+        return DefWindowProcA(window, message, wParam, lParam);
+    case WM_MOUSEWHEEL: return OnMouseWheel(window, state, wParam);
+    case WM_KEYDOWN: return OnKeyDown(window, wParam, lParam);
+    case WM_KILLFOCUS: return OnKillFocus(window, state);
+    case WM_SETFOCUS: Repaint(window); return 0;
+    case WM_GETDLGCODE: return DLGC_WANTARROWS;
+    case WM_CAPTURECHANGED: SetToolkitCaptureFlag(0); return 0;
+    case WM_SETTEXT: return OnSetText(window, lParam);
+    case kValueBoxSquaredDrag: state->squaredDrag = static_cast<int32_t>(wParam); return 0;
+    case kValueBoxOptions: state->reverse = (wParam & 0x2) ? 1 : 0; return 0;
+    case kValueBoxFrame: state->frameImage = reinterpret_cast<const uint8_t*>(wParam); return 0;
+    default: return DefWindowProcA(window, message, wParam, lParam);
+    }
+}
