@@ -310,3 +310,24 @@ TEST_F(PresetFileTest, UsersPresetFileLoadsIdentically) {
     }));
     EXPECT_TRUE(m_box.shown.empty());
 }
+
+// The factory bank that the build puts beside the library loads complete:
+// four banks, every Data string whole and inside the ranges, no name twice.
+TEST_F(PresetFileTest, FactoryBankBesideTheLibraryLoads) {
+    std::string path = "Z:" ZV_LIBRARY_DIR "/zvDelayDX.ini";
+    for (char& c : path) c = c == '/' ? '\\' : c;
+    m_store.Open(path.c_str(), kKey, "unused.ini");
+    const PresetList& list = m_store.Working();
+    EXPECT_GE(list.Count(), 12);
+    std::vector<std::string> banks;
+    for (int i = 0; i < list.Count(); ++i) {
+        const PresetRecord* r = list.At(i);
+        if (banks.empty() || banks.back() != r->bank) banks.push_back(r->bank);
+        ParamBlock block{};
+        EXPECT_EQ(ReadDataString(r->data, block), kParamCount) << r->name;
+        for (int p = 0; p < kParamCount; ++p) EXPECT_EQ(block[p], ClampParam(p, block[p])) << r->name;
+        for (int j = 0; j < i; ++j) EXPECT_NE(_stricmp(list.At(j)->name, r->name), 0) << r->name;
+    }
+    EXPECT_EQ(banks, (std::vector<std::string>{"Rhythmic", "Space", "Utility", "Vintage"}));
+    EXPECT_TRUE(m_box.shown.empty());
+}
