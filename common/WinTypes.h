@@ -33,6 +33,7 @@ typedef uint64_t ULONGLONG;
 typedef uintptr_t WPARAM;
 typedef intptr_t LPARAM;
 typedef struct HWND__* HWND;
+typedef struct HINSTANCE__* HINSTANCE;
 #define ZV_WIDE(s) u##s
 #define STDMETHODCALLTYPE
 #define TRUE 1

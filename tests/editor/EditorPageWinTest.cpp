@@ -108,14 +108,14 @@ TEST_F(EditorPageTest, TextsAndEnableRulesFollowThePlugIn) {
     h->prop->SetOutput(-35, 0);
     h->prop->SetLowFreq(301, 0);
     h->prop->SetHighFreq(1, 0);
-    h->prop->SetLowQ(7, 0);
+    h->prop->SetLowQ(37, 0);
     h->prop->SetTempoSync(0, 0);
     h->prop->SetLink(0, 0);
     SendMessageW(h->Page(), WM_COMMAND, MAKEWPARAM(kIdPlugInNotify, 0), 0);   // a change notice
     EXPECT_EQ(h->Text(kIdOutputBox), "-3.5");
     EXPECT_EQ(h->Text(kIdLowFreqBox), "20000");
     EXPECT_EQ(h->Text(kIdHighFreqBox), "20");
-    EXPECT_EQ(h->Text(10044), "0.07");
+    EXPECT_EQ(h->Text(10044), "0.37");
     EXPECT_EQ(h->Text(kIdTempoSync), "Off");
     EXPECT_TRUE(IsWindowEnabled(h->Control(kIdDelayLSlider)));
     EXPECT_FALSE(IsWindowEnabled(h->Control(kIdTempoBox)));
@@ -185,10 +185,10 @@ TEST_F(EditorPageTest, StepsTypedValuesAndTheTempoRule) {
     EXPECT_EQ(Value(kParamTempo), 999);
     Type(kIdOutputBox, "-12.5");
     EXPECT_EQ(Value(kParamOutput), -125);
-    Type(10047, "2.5");
-    EXPECT_EQ(Value(kParamHighQ), 250);
+    Type(10047, "1.25");
+    EXPECT_EQ(Value(kParamHighQ), 125);
     Type(10047, "loud");   // not a number: unchanged
-    EXPECT_EQ(Value(kParamHighQ), 250);
+    EXPECT_EQ(Value(kParamHighQ), 125);
     Type(kIdFactorLBox, "3/4");
     EXPECT_EQ(Value(kParamFactorL), 11);
     Type(kIdFactorLBox, "0.75");

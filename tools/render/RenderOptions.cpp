@@ -5,6 +5,8 @@
 #include <cstdlib>
 #include <strings.h>
 
+#include "presets/DataString.h"
+
 namespace {
 
 // A whole string as a signed decimal integer that fits 32 bits.
@@ -86,11 +88,8 @@ std::string ParseDataString(const std::string& text, ParamBlock& block) {
 }
 
 std::string FormatDataString(const ParamBlock& b) {
-    char text[512];
-    std::snprintf(text, sizeof text,
-                  "%d,%d,%d,%d,%d, %d,%d,%d,%d,%d, %d,%d,%d,%d,%d,%d,%d, %d,%d,%d,%d", b[0], b[1], b[2], b[3],
-                  b[4], b[5], b[6], b[7], b[8], b[9], b[10], b[11], b[12], b[13], b[14], b[15], b[16], b[17],
-                  b[18], b[19], b[20]);
+    char text[kDataStringSize];
+    FormatDataString(b, text, sizeof text);
     return text;
 }
 

@@ -49,7 +49,7 @@ std::string ParseSetArgument(const std::string& argument, ParamSetting& setting)
 std::string ParseDataString(const std::string& text, ParamBlock& block);
 
 // The Data string of a block in the preset store's layout (a blank after
-// the 5th, 10th and 17th comma).
+// the 5th, 10th and 17th comma), as presets/DataString writes it.
 std::string FormatDataString(const ParamBlock& block);
 
 // Usage text for --help and for usage errors.

@@ -1,0 +1,160 @@
+// PresetStore: the user's named presets, grouped in optional banks, and the
+// INI file beside the plug-in that keeps them.
+//
+// The editor page creates one store when its window opens ("zv:Delay", its
+// own window as owner), calls Open to find and load "zvDelayDX.ini", and
+// destroys the store with the window. The presets menu and the manager
+// dialog work on it: the working list is what they show and edit; the
+// backup list is a deep copy that lets the manager's Cancel undo its
+// changes. Every call comes from the editor's user-interface thread; the
+// store takes no lock.
+//
+// The file is a Windows INI file read and written with the profile
+// functions:
+//
+//   [Plug-in]      PluginName=zv:Delay
+//                  CLSID=SOFTWARE\Classes\CLSID\{...}   (the registry path)
+//                  DefaultPreset=1                       (written, never read)
+//   [Preset1] ...  Version=3, Name=..., Bank=..., Data=<Data string>
+//
+// Preset sections are numbered from 1 without gaps; reading stops at the
+// first section that lacks one of its four keys. A file whose CLSID names
+// another plug-in is refused with a message; a missing file is an empty one.
+//
+// Users' presets live only in this file, so saving never edits it in place:
+// SaveAll builds the new content in a temporary file beside it and replaces
+// the real file only when all of it was written. Every fixed-size field
+// (names, banks, path, key, title) is filled through a bounded copy; longer
+// texts are cut.
+//
+// Files: PresetRecord (a record and its Data string), PresetList (the
+// growable list), PresetOrder (the sort), DataString (the 21 values as
+// text), DecimalText and BoundedText (safe numbers and copies); this file's
+// PresetStore.cpp holds the portable logic, PresetStoreFile.cpp the INI file
+// (Windows), PresetLocation.cpp the registry look-up of the file's folder
+// (Windows), PresetMessageBox.h the seam for message boxes.
+#pragma once
+#include <cstddef>
+#include <cstdint>
+
+#include "common/WinTypes.h"
+#include "presets/PresetList.h"
+#include "presets/PresetMessageBox.h"
+
+inline constexpr int32_t kFirstPresetId = 3501;   // ids count up from here
+inline constexpr int32_t kNoPresetId = -1;        // no current preset
+inline constexpr size_t kPresetPathSize = 260;
+inline constexpr size_t kPresetTitleSize = kPresetNameSize + 16;   // name + " Preset Manager"
+// The owner window is sent this message when the store needs the current
+// parameter values: wParam is the address of a record's data pointer (the old
+// string already freed), lParam 0. The owner stores there a Data string of
+// kDataStringSize bytes from AllocPresetData and returns 0.
+inline constexpr UINT kMsgGetCurrentData = 10900;
+
+class PresetStore {
+public:
+    // Without a name (null or empty) the plug-in name stays empty and the
+    // title is "Brasquin Tavrin:zv Preset Manager".
+    PresetStore(HINSTANCE module, HWND owner, const char* pluginName);
+    ~PresetStore() = default;
+    PresetStore(const PresetStore&) = delete;
+    PresetStore& operator=(const PresetStore&) = delete;
+
+    // --- Portable: lists, ids, order ---------------------------------------
+
+    // The largest id in the working list, at least 3500.
+    int32_t MaxId() const;
+    PresetRecord* FindById(int32_t id) const;
+    // TRUE when a preset of the working list has the same name, bank and
+    // data as record, each compared without regard to case.
+    BOOL ContainsDuplicate(const PresetRecord& record) const;
+    void Sort();
+    // Gives record the id MaxId() + 1 and appends it to the working list,
+    // which then owns it. On failure frees it and returns FALSE.
+    BOOL AdoptPreset(PresetRecord* record);
+    // Deletes the working list's preset with this id; FALSE when none has it.
+    BOOL DeleteById(int32_t id);
+
+    // The manager's backup: frees the backup's records, deep-copies the
+    // working list into it and exchanges the two, so that the manager edits
+    // the copy and the previous list is kept. FALSE when memory ran short
+    // (the working list is then untouched and changes cannot be cancelled).
+    BOOL MakeBackup();
+    // Discards the manager's changes: exchanges the two lists back.
+    void RestoreBackup();
+
+    // A preset's Data string by id (it stays the record's); the id becomes
+    // the current id and the preset's version is stored through version when
+    // given. Null when no preset has the id. (The menu's update command is
+    // the menu's own business, not an id.)
+    const char* GetPresetData(int32_t id, int32_t* version);
+
+    // --- The INI file (Windows) --------------------------------------------
+#ifdef _WIN32
+    // Sets the plug-in key to keyPath and finds the file: explicitPath if
+    // given, else the "PluginPath" folder or the registered library's folder
+    // (PresetLocation.h) joined with fileName. Then loads it when its CLSID
+    // matches the key (and sorts), refuses it with a message when it names
+    // another plug-in, and does nothing when it has none.
+    void Open(const char* explicitPath, const char* keyPath, const char* fileName);
+    // Appends the file's presets (in file order; the caller sorts). With
+    // prompt, each preset equal to one already present is added only when
+    // the user says Yes. TRUE (also for a null path) unless memory ran short.
+    BOOL LoadPresets(const char* path, BOOL prompt);
+    // Rewrites the file from the working list (see the file's note). TRUE
+    // when the file now holds the list; otherwise the old file is as it was
+    // and the user was told.
+    BOOL SaveAll(const char* path);
+    // Writes section "Preset<section>": Version, Name, Bank, Data. TRUE when
+    // all four were written.
+    BOOL WritePreset(int section, const PresetRecord& record, const char* path);
+    // The manager's import: checks the file's CLSID (with a message when it
+    // is missing or another plug-in's), then loads with the duplicate prompt.
+    BOOL ImportFile(const char* path);
+#endif
+
+    // --- Fields -------------------------------------------------------------
+    PresetList& Working() { return m_working; }
+    const PresetList& Working() const { return m_working; }
+    PresetList& Backup() { return m_backup; }
+    const char* IniPath() const { return m_iniPath; }
+    const char* PluginName() const { return m_pluginName; }
+    const char* PluginKey() const { return m_pluginKey; }
+    const char* Title() const { return m_title; }
+    HINSTANCE Module() const { return m_module; }
+    HWND OwnerWindow() const { return m_ownerWindow; }
+    HWND ManagerWindow() const { return m_managerWindow; }
+    void SetManagerWindow(HWND window) { m_managerWindow = window; }
+    HWND TreeWindow() const { return m_treeWindow; }
+    void SetTreeWindow(HWND window) { m_treeWindow = window; }
+    int32_t CurrentId() const { return m_currentId; }
+    void SetCurrentId(int32_t id) { m_currentId = id; }
+    BOOL Modified() const { return m_modified; }
+    void SetModified(BOOL modified) { m_modified = modified; }
+    int32_t& OpenCount() { return m_openCount; }
+    int32_t& SaveCount() { return m_saveCount; }
+    // The message boxes go here (the product's default: the real ones).
+    void SetMessageBox(IPresetMessageBox* box) { m_messageBox = box; }
+
+private:
+#ifdef _WIN32
+    int Ask(HWND owner, UINT flags, const char* text);
+    BOOL RewriteFile(const char* path);
+#endif
+
+    PresetList m_working;
+    PresetList m_backup;
+    char m_iniPath[kPresetPathSize] = {};
+    char m_pluginName[kPresetNameSize] = {};
+    char m_pluginKey[kPresetNameSize] = {};
+    char m_title[kPresetTitleSize] = {};
+    HWND m_managerWindow = nullptr;
+    HWND m_ownerWindow = nullptr;
+    HWND m_treeWindow = nullptr;
+    HINSTANCE m_module = nullptr;
+    int32_t m_currentId = kNoPresetId;
+    BOOL m_modified = FALSE;
+    int32_t m_openCount = 0;
+    int32_t m_saveCount = 0;
+    IPresetMessageBox* m_messageBox = nullptr;
+};

@@ -1,0 +1,333 @@
+// The preset store's INI file under Wine, with the real profile functions,
+// registry and file system: finding the file, the CLSID check, loading,
+// saving, importing, the messages, and the preset files users already have.
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <deque>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <vector>
+
+#include "presets/DataString.h"
+#include "presets/PresetStore.h"
+
+namespace {
+
+const char kKey[] = "SOFTWARE\\Classes\\CLSID\\{6A1F3B80-D27E-4C95-8E14-3B7D0A5C92E6}";
+const char kTitle[] = "zv:Delay Preset Manager";
+// A class of the tests' own, so that registry look-ups do not meet the
+// plug-in's registration (which other tests make and remove).
+const std::string kTestClass = "{0D3C5E2A-7B41-4F0E-9A6C-5B1E2D3F4A70}";
+const std::string kTestKey = "SOFTWARE\\Classes\\CLSID\\" + kTestClass;
+const char kData1[] = "3750,11,45,30,35, 3750,11,45,30,35, 40,0,40,100,220,100,0, 2,1200,1,0";
+const char kData2[] = "1,0,0,0,0, 1,0,0,0,0, 1,0,0,30,1,30,-361, 0,50,0,0";
+
+// Records every message box ("owner|caption|flags|text") and answers from
+// a queue (IDYES when it is empty).
+class CRecordingBox : public IPresetMessageBox {
+public:
+    int Show(HWND owner, const char* text, const char* caption, UINT flags) override {
+        shown.push_back((owner ? "manager|" : "none|") + std::string(caption) + "|" + std::to_string(flags) + "|" + text);
+        if (answers.empty()) return IDYES;
+        const int answer = answers.front();
+        answers.pop_front();
+        return answer;
+    }
+    std::vector<std::string> shown;
+    std::deque<int> answers;
+};
+
+std::string Box(const char* owner, UINT flags, const std::string& text) {
+    return std::string(owner) + "|" + kTitle + "|" + std::to_string(flags) + "|" + text;
+}
+
+std::string ReadBytes(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+void WriteBytes(const std::string& path, const std::string& bytes) { std::ofstream(path, std::ios::binary) << bytes; }
+
+std::string Section(int n, const std::string& version, const std::string& name, const std::string& bank,
+                    const std::string& data) {
+    return "[Preset" + std::to_string(n) + "]\r\nVersion=" + version + "\r\nName=" + name + "\r\nBank=" + bank +
+           "\r\nData=" + data + "\r\n";
+}
+
+std::string Header(const std::string& clsid = kKey) { return "[Plug-in]\r\nPluginName=zv:Delay\r\nCLSID=" + clsid + "\r\n"; }
+
+std::string Profile(const std::string& path, const char* section, const char* key) {
+    char value[4096];
+    GetPrivateProfileStringA(section, key, "<none>", value, sizeof value, path.c_str());
+    return value;
+}
+
+// "id bank/name/data vVersion" of every preset, in list order.
+std::vector<std::string> Listing(const PresetStore& store) {
+    std::vector<std::string> out;
+    for (int i = 0; i < store.Working().Count(); ++i) {
+        const PresetRecord* r = store.Working().At(i);
+        out.push_back(std::to_string(r->id) + " " + r->bank + "/" + r->name + "/" + r->data + " v" +
+                      std::to_string(r->version));
+    }
+    return out;
+}
+
+void SetRegistryString(HKEY root, const std::string& path, const char* name, const std::string& value) {
+    HKEY key = nullptr;
+    ASSERT_EQ(RegCreateKeyExA(root, path.c_str(), 0, nullptr, 0, KEY_WRITE, nullptr, &key, nullptr), ERROR_SUCCESS);
+    RegSetValueExA(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()), DWORD(value.size() + 1));
+    RegCloseKey(key);
+}
+
+// Every test gets a folder of its own (removed afterwards) and a store named
+// as the editor page names it, whose message boxes are recorded.
+class PresetFileTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        char temp[MAX_PATH];
+        GetTempPathA(MAX_PATH, temp);
+        m_folder = std::string(temp) + "zvpresets-" + std::to_string(GetCurrentProcessId()) + "-" +
+                   ::testing::UnitTest::GetInstance()->current_test_info()->name();
+        CreateDirectoryA(m_folder.c_str(), nullptr);
+        m_store.SetMessageBox(&m_box);
+    }
+    void TearDown() override {
+        WIN32_FIND_DATAA found;
+        HANDLE find = FindFirstFileA((m_folder + "\\*").c_str(), &found);
+        for (BOOL more = find != INVALID_HANDLE_VALUE; more; more = FindNextFileA(find, &found)) {
+            DeleteFileA(PathOf(found.cFileName).c_str());
+            RemoveDirectoryA(PathOf(found.cFileName).c_str());
+        }
+        if (find != INVALID_HANDLE_VALUE) FindClose(find);
+        RemoveDirectoryA(m_folder.c_str());
+        RegDeleteTreeA(HKEY_LOCAL_MACHINE, kTestKey.c_str());
+    }
+    std::string PathOf(const std::string& name) const { return m_folder + "\\" + name; }
+    // A second store reading a file, with the same recorder.
+    std::vector<std::string> Reread(const std::string& path) {
+        PresetStore store(nullptr, nullptr, "zv:Delay");
+        store.SetMessageBox(&m_box);
+        store.Open(path.c_str(), kKey, "unused.ini");
+        return Listing(store);
+    }
+
+    std::string m_folder;
+    CRecordingBox m_box;
+    PresetStore m_store{nullptr, nullptr, "zv:Delay"};
+    HWND m_manager = reinterpret_cast<HWND>(0x1234);   // handed through to the box only
+};
+
+}  // namespace
+
+// Reading stops at the first section that lacks one of its keys, even when
+// complete sections follow. Versions that are not numbers load as 0; names
+// and banks are cut at 127 bytes and data at 4095 by the read buffers.
+TEST_F(PresetFileTest, GapsEndLoadingAndLongValuesAreCut) {
+    const std::string gap = PathOf("gap.ini");
+    WriteBytes(gap, Header() + Section(1, "3", "One", "", kData1) + Section(3, "3", "Three", "", kData2));
+    EXPECT_EQ(Reread(gap), (std::vector<std::string>{std::string("3501 /One/") + kData1 + " v3"}));
+    WriteBytes(gap, Header() + Section(1, "abc", std::string(200, 'n'), std::string(300, 'b'), std::string(6000, '7')) +
+                        "[Preset2]\r\nVersion=3\r\nName=Two\r\nData=1\r\n" + Section(3, "3", "Three", "", kData2));
+    EXPECT_EQ(Reread(gap), (std::vector<std::string>{"3501 " + std::string(127, 'b') + "/" + std::string(127, 'n') +
+                                                     "/" + std::string(4095, '7') + " v0"}));
+    EXPECT_TRUE(m_box.shown.empty());
+}
+
+// Only the registry-path form of the key matches (in any letter case); a
+// bare class id is another plug-in's file. Files without a CLSID, and
+// missing ones, load nothing, quietly.
+TEST_F(PresetFileTest, ForeignFilesAreRefusedWithTheirMessage) {
+    const std::string path = PathOf("bare.ini");
+    WriteBytes(path, Header("{6A1F3B80-D27E-4C95-8E14-3B7D0A5C92E6}") + Section(1, "3", "One", "", kData1));
+    EXPECT_TRUE(Reread(path).empty());
+    EXPECT_EQ(m_box.shown, (std::vector<std::string>{Box("none", MB_OK | MB_ICONSTOP,
+        "No presets could be loaded because the preset file\n\"" + path +
+        "\"\ndoes not contain preset data compatible with this plug-in.")}));
+    WriteBytes(path, Header("software\\classes\\clsid\\{6a1f3b80-d27e-4c95-8e14-3b7d0a5c92e6}") +
+                         Section(1, "3", "One", "", kData1));
+    EXPECT_EQ(Reread(path).size(), 1u);
+    WriteBytes(path, Section(1, "3", "One", "", kData1));
+    EXPECT_TRUE(Reread(path).empty());
+    EXPECT_TRUE(Reread(PathOf("missing.ini")).empty());
+    EXPECT_EQ(m_box.shown.size(), 1u);
+}
+
+// Importing the same file twice asks once per preset; No keeps the list,
+// Yes adds the copy. Files of no plug-in or of another get their messages.
+TEST_F(PresetFileTest, ImportAsksAboutEachDuplicateOnce) {
+    const std::string path = PathOf("trade.ini");
+    WriteBytes(path, Header() + Section(1, "3", "Echo", "Shared", kData1) + Section(2, "3", "Slap", "", kData2));
+    m_store.Open(PathOf("empty.ini").c_str(), kKey, "unused.ini");
+    m_store.SetManagerWindow(m_manager);
+    EXPECT_TRUE(m_store.ImportFile(path.c_str()));
+    EXPECT_TRUE(m_box.shown.empty());
+    m_box.answers = {IDNO, IDNO, IDYES, IDNO};
+    EXPECT_TRUE(m_store.ImportFile(path.c_str()));
+    EXPECT_EQ(m_store.Working().Count(), 2);
+    EXPECT_TRUE(m_store.ImportFile(path.c_str()));
+    EXPECT_EQ(m_store.Working().Count(), 3);
+    EXPECT_STREQ(m_store.FindById(3503)->name, "Echo");
+    const UINT ask = MB_YESNO | MB_ICONQUESTION;
+    const std::string echo = Box("manager", ask, "The preset \"Echo\" you are importing already exists in the zv:Delay "
+                                                 "preset list.\nDo you want to add it anyway?");
+    const std::string slap = Box("manager", ask, "The preset \"Slap\" you are importing already exists in the zv:Delay "
+                                                 "preset list.\nDo you want to add it anyway?");
+    EXPECT_EQ(m_box.shown, (std::vector<std::string>{echo, slap, echo, slap}));
+
+    m_box.shown.clear();
+    WriteBytes(PathOf("none.ini"), Section(1, "3", "One", "", kData1));
+    WriteBytes(PathOf("other.ini"), Header(kTestKey) + Section(1, "3", "One", "", kData1));
+    EXPECT_FALSE(m_store.ImportFile(PathOf("none.ini").c_str()));
+    EXPECT_FALSE(m_store.ImportFile(PathOf("other.ini").c_str()));
+    EXPECT_FALSE(m_store.ImportFile(""));
+    EXPECT_EQ(m_box.shown, (std::vector<std::string>{
+        Box("manager", MB_OK | MB_ICONSTOP, "The file you selected does not contain Brasquin Tavrin:zv plug-in preset data."),
+        Box("manager", MB_OK | MB_ICONSTOP, "The preset file you are trying to import does not contain data for this plug-in.")}));
+    EXPECT_EQ(m_store.Working().Count(), 3);
+}
+
+// Saving after deletions leaves no surplus sections; the rest of the file
+// stays; the [Plug-in] keys are written.
+TEST_F(PresetFileTest, SavingAfterDeletionsRemovesSurplusSections) {
+    const std::string path = PathOf("zvDelayDX.ini");
+    WriteBytes(path, "[Notes]\r\nKept=yes\r\n" + Header() + Section(1, "3", "A", "", kData1) +
+                         Section(2, "3", "B", "", kData2) + Section(3, "2", "C", "X", kData1));
+    m_store.Open(path.c_str(), kKey, "unused.ini");
+    m_store.DeleteById(3501);
+    m_store.DeleteById(3502);
+    ASSERT_TRUE(m_store.SaveAll(path.c_str()));
+    EXPECT_EQ(Reread(path), (std::vector<std::string>{std::string("3501 X/C/") + kData1 + " v2"}));
+    EXPECT_EQ(ReadBytes(path).find("[Preset2]"), std::string::npos);
+    EXPECT_EQ(Profile(path, "Plug-in", "DefaultPreset") + Profile(path, "Notes", "Kept"), "1yes");
+    m_store.DeleteById(3503);
+    ASSERT_TRUE(m_store.SaveAll(path.c_str()));
+    EXPECT_EQ(ReadBytes(path).find("[Preset"), std::string::npos);
+    EXPECT_EQ(GetFileAttributesA((path + ".tmp").c_str()), INVALID_FILE_ATTRIBUTES);
+    EXPECT_TRUE(m_box.shown.empty());
+}
+
+// What the store writes reads back the same, in the same order, including
+// names the profile functions would trim or unquote.
+TEST_F(PresetFileTest, WrittenFileReadsBackIdentically) {
+    // In sorted order, so that the ids follow the file's order on reading.
+    const char* presets[][4] = {
+        {"Odd; Bank", "  padded  ", kData1, "1"}, {"Odd; Bank", "a=b; c", "not numbers", "3"},
+        {"Rhythmic", "\"Quoted\"", kData2, "3"},  {"", "'single'", "", "3"},
+        {"", "Caf\xE9 \x80uro \xFC [x]", kData2, "7"},
+    };
+    for (auto& p : presets) {
+        PresetRecord* r = NewPresetRecord();
+        strcpy(r->bank, p[0]);
+        strcpy(r->name, p[1]);
+        r->data = DuplicatePresetData(p[2]);
+        r->version = atoi(p[3]);
+        m_store.AdoptPreset(r);
+    }
+    m_store.Open(PathOf("none-yet.ini").c_str(), kKey, "unused.ini");
+    const std::string path = PathOf("zvDelayDX.ini");
+    ASSERT_TRUE(m_store.SaveAll(path.c_str()));
+    EXPECT_EQ(Reread(path), Listing(m_store));
+    EXPECT_NE(ReadBytes(path).find("Name=\"\"Quoted\"\"\r\n"), std::string::npos);
+    EXPECT_TRUE(m_box.shown.empty());
+}
+
+// A save that cannot be completed leaves the old file exactly as it was and
+// no temporary file, and tells the user.
+TEST_F(PresetFileTest, FailedSaveLeavesTheOldFileIntact) {
+    const std::string path = PathOf("zvDelayDX.ini");
+    const std::string old = Header() + Section(1, "3", "Keep me", "", kData1);
+    WriteBytes(path, old);
+    m_store.Open(path.c_str(), kKey, "unused.ini");
+    m_store.DeleteById(3501);
+    // The temporary file's name is taken by a folder: it cannot be written.
+    ASSERT_TRUE(CreateDirectoryA((path + ".tmp").c_str(), nullptr));
+    EXPECT_FALSE(m_store.SaveAll(path.c_str()));
+    EXPECT_EQ(ReadBytes(path), old);
+    RemoveDirectoryA((path + ".tmp").c_str());
+    // A folder that does not exist: nothing is created.
+    const std::string missing = PathOf("missing\\zvDelayDX.ini");
+    m_store.SetManagerWindow(m_manager);
+    EXPECT_FALSE(m_store.SaveAll(missing.c_str()));
+    EXPECT_EQ(GetFileAttributesA(PathOf("missing").c_str()), INVALID_FILE_ATTRIBUTES);
+    auto failed = [](const char* owner, const std::string& p) {
+        return Box(owner, MB_OK | MB_ICONSTOP, "The presets could not be saved to the preset file\n\"" + p +
+                                                   "\".\nThe file has been left as it was.");
+    };
+    EXPECT_EQ(m_box.shown, (std::vector<std::string>{failed("none", path), failed("manager", missing)}));
+    // Once the way is clear the same save goes through.
+    EXPECT_TRUE(m_store.SaveAll(path.c_str()));
+    EXPECT_TRUE(Reread(path).empty());
+}
+
+// The folder comes from "PluginPath" when an installer set it, else from
+// the library registration recorded under InprocServer32 (written here
+// through HKEY_CLASSES_ROOT as registration writes it, found through
+// HKEY_LOCAL_MACHINE). Longer paths are cut at 259 bytes.
+TEST_F(PresetFileTest, PathFromPluginPathOrTheRegisteredLibrary) {
+    WriteBytes(PathOf("zvDelayDX.ini"), Header(kTestKey) + Section(1, "3", "Found", "", kData1));
+    auto open = [&]() {
+        PresetStore store(nullptr, nullptr, "zv:Delay");
+        store.SetMessageBox(&m_box);
+        store.Open(nullptr, kTestKey.c_str(), "zvDelayDX.ini");
+        return std::string(store.IniPath()) + " " + std::to_string(store.Working().Count());
+    };
+    EXPECT_EQ(open(), " 0");
+    SetRegistryString(HKEY_CLASSES_ROOT, "CLSID\\" + kTestClass + "\\InprocServer32", nullptr, PathOf("zvDelayDX.DLL"));
+    EXPECT_EQ(open(), PathOf("zvDelayDX.ini") + " 1");
+    SetRegistryString(HKEY_LOCAL_MACHINE, kTestKey, "PluginPath", "C:\\elsewhere");
+    EXPECT_EQ(open(), "C:\\elsewhere\\zvDelayDX.ini 0");
+    SetRegistryString(HKEY_LOCAL_MACHINE, kTestKey, "PluginPath", m_folder + "\\");
+    EXPECT_EQ(open(), PathOf("zvDelayDX.ini") + " 1");
+    SetRegistryString(HKEY_LOCAL_MACHINE, kTestKey, "PluginPath", "C:\\" + std::string(300, 'f'));
+    EXPECT_EQ(open(), "C:\\" + std::string(256, 'f') + " 0");
+    // An empty PluginPath counts as none; a library without ".dll" gives none.
+    SetRegistryString(HKEY_LOCAL_MACHINE, kTestKey, "PluginPath", "");
+    SetRegistryString(HKEY_LOCAL_MACHINE, kTestKey + "\\InprocServer32", nullptr, PathOf("zvDelayDX.exe"));
+    EXPECT_EQ(open(), " 0");
+    EXPECT_TRUE(m_box.shown.empty());
+}
+
+// A preset file as users keep it, committed once: every later version must
+// load it to these values. Ids follow the file's order; the list is sorted.
+TEST_F(PresetFileTest, UsersPresetFileLoadsIdentically) {
+    std::string path = "Z:" ZV_FIXTURE_DIR "/users-presets.ini";
+    for (char& c : path) c = c == '/' ? '\\' : c;
+    EXPECT_EQ(Reread(path), (std::vector<std::string>{
+        "3503 Caf\xE9/Caf\xE9 \x80uro \xFC/5000,12,40,10,30, 5000,12,40,10,30, 40,0,0,100,301,100,0, 1,1200,1,0 v2",
+        "3502 Odd; Names/a=b=c/1,0,0,0,0, 1,0,0,0,0, 1,0,0,30,1,30,-361, 0,50,0,0 v3",
+        "3506 odd; names/lower bank/1200,12,10,50,50, 1300,12,10,50,50, 40,0,0,100,301,100,-20, 0,1200,1,0 v3",
+        "3501 Odd; Names/Say \"Hi\"/3750,11,45,30,35, 3750,11,45,30,35, 40,0,40,100,220,100,0, 2,1200,1,0 v3",
+        "3509 Utility/Back\\slash/fwd/150,0,0,0,50, 230,0,0,0,50, 40,0,0,100,301,100,0, 0,1200,0,1 v3",
+        "3507 Vintage/Padded/100,2,3 v0",
+        "3504 /;not a comment/2500,9,20,0,25, 2500,9,20,0,25, 40,0,0,100,301,100,0, 0,1200,1,0 v3",
+        "3505 /Quoted/40000,19,100,100,100, 40000,19,100,100,100, 100,100,301,130,301,130,60, 2,9999,1,1 v3",
+        "3508 /Zed [not a section]/7500,13,55,20,40, 7500,13,55,20,40, 60,40,30,100,250,100,-15, 1,1200,1,0 v3",
+    }));
+    EXPECT_TRUE(m_box.shown.empty());
+}
+
+// The factory bank that the build puts beside the library loads complete:
+// four banks, every Data string whole and inside the ranges, no name twice.
+TEST_F(PresetFileTest, FactoryBankBesideTheLibraryLoads) {
+    std::string path = "Z:" ZV_LIBRARY_DIR "/zvDelayDX.ini";
+    for (char& c : path) c = c == '/' ? '\\' : c;
+    m_store.Open(path.c_str(), kKey, "unused.ini");
+    const PresetList& list = m_store.Working();
+    EXPECT_GE(list.Count(), 12);
+    std::vector<std::string> banks;
+    for (int i = 0; i < list.Count(); ++i) {
+        const PresetRecord* r = list.At(i);
+        if (banks.empty() || banks.back() != r->bank) banks.push_back(r->bank);
+        ParamBlock block{};
+        EXPECT_EQ(ReadDataString(r->data, block), kParamCount) << r->name;
+        for (int p = 0; p < kParamCount; ++p) EXPECT_EQ(block[p], ClampParam(p, block[p])) << r->name;
+        for (int j = 0; j < i; ++j) EXPECT_NE(_stricmp(list.At(j)->name, r->name), 0) << r->name;
+    }
+    EXPECT_EQ(banks, (std::vector<std::string>{"Rhythmic", "Space", "Utility", "Vintage"}));
+    EXPECT_TRUE(m_box.shown.empty());
+}
