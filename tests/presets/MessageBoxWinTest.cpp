@@ -1,6 +1,6 @@
 // The message-box seam against the real thing: the store's default box is
 // MessageBoxA, shown here on a real (virtual) display and answered by a
-// watcher thread, as a user would answer it. Runs under tools/with-xvfb.
+// watcher thread, as a user would answer it. Needs a display (tools/check provides one).
 #include <gtest/gtest.h>
 #include <windows.h>
 
@@ -61,7 +61,7 @@ SeenBox AnswerBox(WPARAM answer) {
 }  // namespace
 
 TEST(PresetMessageBoxWin, RealBoxAsksAndTheAnswerCounts) {
-    ASSERT_NE(getenv("DISPLAY"), nullptr) << "run under tools/with-xvfb";
+    ASSERT_NE(getenv("DISPLAY"), nullptr) << "needs a display (tools/start-display)";
     ASSERT_NE(TestDesktop(), nullptr);
     ASSERT_TRUE(SetThreadDesktop(TestDesktop()));
     char temp[MAX_PATH];
