@@ -145,6 +145,7 @@ std::string Build(const GraphRequest& request, const GraphSummary& summary, Grap
     g.sink->SetOutputPath(request.output);
     g.sink->SetTargetFrames(summary.input.Frames());
     g.sink->RecordPartition(request.recordPartition);
+    g.sink->PaceToRealTime(request.realTime);
 
     hr = CoCreateInstance(CLSID_FilterGraph, nullptr, CLSCTX_INPROC_SERVER, IID_IFilterGraph2,
                           reinterpret_cast<void**>(&g.graph));
@@ -181,10 +182,9 @@ std::string Build(const GraphRequest& request, const GraphSummary& summary, Grap
     } else if (FAILED(hr = g.Connect(g.parser, g.sink))) {
         return Failed("cannot connect the WAVE Parser to the sink", hr);
     }
-    // No clock: every filter streams as fast as it can.
-    if (!request.realTime && FAILED(hr = g.mediaFilter->SetSyncSource(nullptr))) {
-        return Failed("SetSyncSource(NULL)", hr);
-    }
+    // No clock: every filter streams as fast as it can (a paced sink holds
+    // each buffer until it would have played).
+    if (FAILED(hr = g.mediaFilter->SetSyncSource(nullptr))) return Failed("SetSyncSource(NULL)", hr);
     if (request.showEditor && g.delay) {
         std::string error = g.editor.Open(g.module, g.delay);
         if (!error.empty()) return error;

@@ -38,7 +38,7 @@ struct GraphRequest {
     DWORD timeoutMs = 0;             // 0: one minute plus the input's duration
     bool recordPartition = false;    // keep the frames of every output buffer
     bool showEditor = false;         // the plug-in's editor page open during the run
-    bool realTime = false;           // keep the graph's clock: play at the file's pace
+    bool realTime = false;           // the sink takes the audio at the pace it plays
 };
 
 struct GraphSummary {

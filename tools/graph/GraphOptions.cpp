@@ -32,7 +32,7 @@ const char* GraphUsage() {
            "  --bypass-graph     leave zvDelayDX out: the parser feeds the sink directly\n"
            "  --discard          write no file (the sink only counts and measures)\n"
            "  --editor           show the plug-in's editor page during the run (needs a display)\n"
-           "  --real-time        keep the graph's clock: the file plays at its own pace\n"
+           "  --real-time        the sink takes the audio no faster than it plays\n"
            "  --dll PATH         the plug-in DLL (default: beside this program, else the build's)\n"
            "  --timeout SECONDS  give up after this long (default: 60 plus the input's duration)\n"
            "  Later settings override earlier ones. The DLL is loaded directly (DllGetClassObject),\n"

@@ -16,7 +16,7 @@ struct GraphOptions {
     bool bypass = false;       // --bypass: the effect's bypass switch on
     bool bypassGraph = false;  // --bypass-graph: zvDelayDX left out of the graph
     bool editor = false;       // --editor: the editor page open during the run
-    bool realTime = false;     // --real-time: the graph keeps its clock
+    bool realTime = false;     // --real-time: the sink paces the run
     bool help = false;
     std::wstring dll;          // --dll PATH (empty: the default)
     DWORD timeoutSeconds = 0;  // --timeout SECONDS (0: the default)

@@ -91,6 +91,13 @@ void CWavSinkFilter::Consume(const BYTE* data, DWORD bytes) {
     m_lastTime = now.QuadPart;
     m_frames = m_frames + frames;
     InterlockedIncrement(&m_buffers);
+    if (m_paced && m_format.nSamplesPerSec) {
+        LARGE_INTEGER frequency;
+        QueryPerformanceFrequency(&frequency);
+        const LONGLONG due = m_firstTime + static_cast<LONGLONG>(m_frames * frequency.QuadPart / m_format.nSamplesPerSec);
+        QueryPerformanceCounter(&now);
+        if (due > now.QuadPart) Sleep(static_cast<DWORD>((due - now.QuadPart) * 1000 / frequency.QuadPart));
+    }
     if (m_targetFrames && m_frames >= m_targetFrames) SetEvent(m_doneEvent);
 }
 

@@ -54,6 +54,9 @@ public:
     void SetTargetFrames(ULONGLONG frames) { m_targetFrames = frames; }
     // Record the frames of every buffer.
     void RecordPartition(bool on) { m_recordPartition = on; }
+    // Takes samples no faster than they play: each buffer is held until the
+    // wall-clock time of its last frame since the first buffer arrived.
+    void PaceToRealTime(bool on) { m_paced = on; }
 
     // Set by target, end of stream or a failed write; reset on pause from stopped.
     HANDLE DoneEvent() const { return m_doneEvent; }
@@ -92,6 +95,7 @@ private:
     HANDLE m_doneEvent;
     ULONGLONG m_targetFrames = 0;
     bool m_recordPartition = false;
+    bool m_paced = false;
     volatile ULONGLONG m_frames = 0;
     volatile LONG m_buffers = 0;
     volatile LONG m_endOfStreams = 0;
