@@ -12,6 +12,9 @@
 #include "editor/Toolkit.h"
 #include "effect/ITzPlugInProp.h"
 #include "effect/TempoSync.h"
+#include "presets/DataString.h"
+#include "presets/PresetRecord.h"
+#include "presets/PresetStore.h"
 
 namespace {
 
@@ -19,7 +22,9 @@ constexpr int kDialogId = 106;
 constexpr int kTitleId = 1;
 constexpr UINT_PTR kTimerId = 0;
 constexpr UINT kTimerMs = 75;
-constexpr UINT kPresetDataMessage = 10900;
+constexpr char kPlugInName[] = "zv:Delay";
+constexpr char kPlugInKey[] = "SOFTWARE\\Classes\\CLSID\\{6A1F3B80-D27E-4C95-8E14-3B7D0A5C92E6}";
+constexpr char kPresetFileName[] = "zvDelayDX.ini";
 constexpr int kBackgroundId = 103;
 
 using Getter = HRESULT (STDMETHODCALLTYPE ITzPlugInProp::*)(int32_t*);
@@ -140,7 +145,7 @@ INT_PTR CTzPlugInPropPage::OnReceiveMessage(HWND window, UINT message, WPARAM wP
     case kValueBoxStep:
         OnValueBoxStep(IdFromStepParam(wParam), StepFromParam(wParam));
         return TRUE;
-    case kPresetDataMessage:
+    case kMsgGetCurrentData:
         FormatDataString(reinterpret_cast<char**>(wParam));
         SetWindowLongPtrW(window, DWLP_MSGRESULT, 0);
         return TRUE;
@@ -167,6 +172,8 @@ void CTzPlugInPropPage::OnInitDialog(HWND window) {
     for (int id : {kIdClipLeft, kIdClipRight}) {
         SendDlgItemMessageA(window, id, STM_SETIMAGE, IMAGE_BITMAP, reinterpret_cast<LPARAM>(m_indicators[1]));
     }
+    m_presets = new (std::nothrow) PresetStore(EditorModule(), window, kPlugInName);
+    if (m_presets) m_presets->Open(nullptr, kPlugInKey, kPresetFileName);
     SetSliderRanges();
     CacheLinkReferences();
     RefreshControls(0, 1, 1);
@@ -254,6 +261,8 @@ void CTzPlugInPropPage::OnDestroy() {
         if (b) DeleteObject(b);
         b = nullptr;
     }
+    delete m_presets;
+    m_presets = nullptr;
     m_window = nullptr;
 }
 
@@ -565,16 +574,14 @@ void CTzPlugInPropPage::OnCommand(WPARAM wParam, LPARAM) {
 }
 
 // The preset store asks for the current values as a Data string; the string
-// it receives is its own.
+// it receives is its own (freed with FreePresetData).
 void CTzPlugInPropPage::FormatDataString(char** data) {
     if (!data) return;
-    char* text = new (std::nothrow) char[1024];
+    char* text = AllocPresetData(kDataStringSize);
     if (text) {
-        int32_t v[kParamCount];
-        for (int i = 0; i < kParamCount; ++i) v[i] = Get(static_cast<EParam>(i));
-        std::snprintf(text, 1024, "%d,%d,%d,%d,%d, %d,%d,%d,%d,%d, %d,%d,%d,%d,%d,%d,%d, %d,%d,%d,%d", v[0], v[1],
-                      v[2], v[3], v[4], v[5], v[6], v[7], v[8], v[9], v[10], v[11], v[12], v[13], v[14], v[15],
-                      v[16], v[17], v[18], v[19], v[20]);
+        ParamBlock block{};
+        for (int i = 0; i < kParamCount; ++i) block.v[i] = Get(static_cast<EParam>(i));
+        ::FormatDataString(block, text, kDataStringSize);
     }
     *data = text;
 }

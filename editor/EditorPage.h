@@ -19,6 +19,7 @@
 #include "effect/ParamTable.h"
 
 struct ITzPlugInProp;
+class PresetStore;
 
 class CTzPlugInPropPage : public CBasePropertyPage {
 public:
@@ -76,6 +77,7 @@ private:
     ITzPlugInProp* m_plugIn = nullptr;
     HBITMAP m_background = nullptr;
     HPALETTE m_palette = nullptr;
+    PresetStore* m_presets = nullptr;   // owned: created with the window
     HFONT m_readoutFont = nullptr;
     bool m_ownsReadoutFont = false;
     HBITMAP m_indicators[3] = {};   // images 112, 111, 113

@@ -13,6 +13,7 @@
 #include "editor/SkinDrawing.h"
 #include "editor/Toolkit.h"
 #include "effect/TempoSync.h"
+#include "presets/PresetRecord.h"
 
 namespace {
 
@@ -201,7 +202,7 @@ TEST_F(EditorPageTest, StepsTypedValuesAndTheTempoRule) {
     SendMessageW(h->Page(), 10900, reinterpret_cast<WPARAM>(&data), 0);
     ASSERT_NE(data, nullptr);
     EXPECT_EQ(std::string(data).substr(0, 9), "40000,11,");
-    delete[] data;
+    FreePresetData(data);
 }
 
 TEST_F(EditorPageTest, ClipLightsAndPeakReadout) {
