@@ -86,5 +86,15 @@ void RedrawNow(HWND window, Paint paint) {
     ReleaseDC(window, dc);
 }
 
+// Answers WM_PAINT: paint(dc) between BeginPaint and EndPaint.
+template <class Paint>
+LRESULT PaintInWmPaint(HWND window, Paint paint) {
+    PAINTSTRUCT ps;
+    HDC dc = BeginPaint(window, &ps);
+    if (dc) paint(dc);
+    EndPaint(window, &ps);
+    return 0;
+}
+
 // Control id of a child window.
 inline int ControlId(HWND window) { return GetDlgCtrlID(window); }

@@ -102,14 +102,6 @@ LRESULT ReadPair(WPARAM a, LPARAM b, int32_t valueA, int32_t valueB) {
     return 0;
 }
 
-LRESULT OnPaint(HWND window, MeterState* state) {
-    PAINTSTRUCT paint;
-    HDC dc = BeginPaint(window, &paint);
-    if (dc) Paint(window, state, dc);
-    EndPaint(window, &paint);
-    return 0;
-}
-
 }  // namespace
 
 LRESULT CALLBACK MeterProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
@@ -119,7 +111,7 @@ LRESULT CALLBACK MeterProc(HWND window, UINT message, WPARAM wParam, LPARAM lPar
     switch (message) {
     case WM_DESTROY: OnDestroy(window, state); return 0;
     case WM_ERASEBKGND: return 1;
-    case WM_PAINT: return OnPaint(window, state);
+    case WM_PAINT: return PaintInWmPaint(window, [&](HDC dc) { Paint(window, state, dc); });
     case kMeterRange:
         state->minimum = static_cast<int32_t>(wParam);
         state->maximum = static_cast<int32_t>(lParam);

@@ -223,14 +223,6 @@ LRESULT OnFocusAdjust(ButtonState* state, WPARAM adjust, LPARAM rimSelector) {
     return 0;
 }
 
-LRESULT OnPaint(HWND window, ButtonState* state) {
-    PAINTSTRUCT paint;
-    HDC dc = BeginPaint(window, &paint);
-    if (dc) Paint(window, state, dc);
-    EndPaint(window, &paint);
-    return 0;
-}
-
 }  // namespace
 
 LRESULT CALLBACK PushButtonProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
@@ -240,7 +232,7 @@ LRESULT CALLBACK PushButtonProc(HWND window, UINT message, WPARAM wParam, LPARAM
     switch (message) {
     case WM_DESTROY: OnDestroy(window, state); return 0;
     case WM_ERASEBKGND: return 1;
-    case WM_PAINT: return OnPaint(window, state);
+    case WM_PAINT: return PaintInWmPaint(window, [&](HDC dc) { Paint(window, state, dc); });
     case WM_LBUTTONDOWN: return OnLButtonDown(window, state, false);
     case WM_LBUTTONDBLCLK: return OnLButtonDown(window, state, true);
     case WM_MOUSEMOVE: return OnMouseMove(window, state, lParam);

@@ -38,14 +38,6 @@ LRESULT OnCreate(HWND window, LPARAM lParam) {
     return 0;
 }
 
-LRESULT OnPaint(HWND window, StaticImageState* state) {
-    PAINTSTRUCT paint;
-    HDC dc = BeginPaint(window, &paint);
-    if (dc) Paint(window, state, dc);
-    EndPaint(window, &paint);
-    return 0;
-}
-
 LRESULT ImageProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam, bool reportsClicks) {
     if (message == WM_CREATE) return OnCreate(window, lParam);
     StaticImageState* state = StateOf<StaticImageState>(window);
@@ -53,7 +45,7 @@ LRESULT ImageProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam, bool 
     switch (message) {
     case WM_DESTROY: DestroyState<StaticImageState>(window); return 0;
     case WM_ERASEBKGND: return 1;
-    case WM_PAINT: return OnPaint(window, state);
+    case WM_PAINT: return PaintInWmPaint(window, [&](HDC dc) { Paint(window, state, dc); });
     case kImageSetId:
         state->bitmapId = static_cast<int32_t>(wParam);
         InvalidateRect(window, nullptr, FALSE);

@@ -31,14 +31,6 @@ LRESULT OnCreate(HWND window, LPARAM lParam) {
     return 0;
 }
 
-LRESULT OnPaint(HWND window, StaticTextState* state) {
-    PAINTSTRUCT paint;
-    HDC dc = BeginPaint(window, &paint);
-    if (dc) Paint(window, state, dc);
-    EndPaint(window, &paint);
-    return 0;
-}
-
 }  // namespace
 
 LRESULT CALLBACK StaticTextProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
@@ -48,7 +40,7 @@ LRESULT CALLBACK StaticTextProc(HWND window, UINT message, WPARAM wParam, LPARAM
     switch (message) {
     case WM_DESTROY: DestroyState<StaticTextState>(window); return 0;
     case WM_ERASEBKGND: return 1;
-    case WM_PAINT: return OnPaint(window, state);
+    case WM_PAINT: return PaintInWmPaint(window, [&](HDC dc) { Paint(window, state, dc); });
     case WM_SETFONT:
         state->font = reinterpret_cast<HFONT>(wParam);
         if (lParam) InvalidateRect(window, nullptr, FALSE);

@@ -180,14 +180,6 @@ LRESULT OnSetText(HWND window, LPARAM lParam) {
     return DefWindowProcA(window, WM_SETTEXT, 0, lParam);
 }
 
-LRESULT OnPaint(HWND window, ValueBoxState* state) {
-    PAINTSTRUCT paint;
-    HDC dc = BeginPaint(window, &paint);
-    if (dc) Paint(window, state, dc);
-    EndPaint(window, &paint);
-    return 0;
-}
-
 }  // namespace
 
 LRESULT CALLBACK ValueBoxProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
@@ -197,7 +189,7 @@ LRESULT CALLBACK ValueBoxProc(HWND window, UINT message, WPARAM wParam, LPARAM l
     switch (message) {
     case WM_DESTROY: DestroyState<ValueBoxState>(window); return 0;
     case WM_ERASEBKGND: return 1;
-    case WM_PAINT: return OnPaint(window, state);
+    case WM_PAINT: return PaintInWmPaint(window, [&](HDC dc) { Paint(window, state, dc); });
     case WM_LBUTTONDOWN: return OnLButtonDown(window, state, wParam, lParam);
     case WM_MOUSEMOVE: return OnMouseMove(window, state, lParam);
     case WM_LBUTTONUP: return OnLButtonUp(window, state);
