@@ -574,6 +574,7 @@ TEST_F(PresetManagerWin, HoldForScreenshot) {
     if (!hold) GTEST_SKIP() << "set ZV_HOLD_MANAGER=<seconds> to hold the manager on screen";
     RunManagerWith([&](HWND dialog, HWND tree) {
         Select(tree, "Lonely");
+        Select(tree, "Beta");
         RECT rect;
         GetWindowRect(dialog, &rect);
         std::printf("manager at %ld,%ld size %ldx%ld\n", rect.left, rect.top, rect.right - rect.left,
