@@ -276,7 +276,7 @@ protected:
 
     // Runs the manager while script drives it from a watcher thread; the
     // script gets the dialog and its tree. Returns RunManager's result.
-    int32_t RunManagerWith(const std::function<void(HWND, HWND)>& script) {
+    int32_t RunManagerWith(const std::function<void(HWND, HWND)>& script, PresetStore* store = nullptr) {
         std::thread watcher([&] {
             SetThreadDesktop(TestDesktop());
             HWND dialog = WaitDialog(kManagerTitle);
@@ -287,7 +287,7 @@ protected:
                 PostMessageA(dialog, WM_COMMAND, IDC_PRESET_CANCEL, 0);
             }
         });
-        const int32_t result = RunManager(*m_store);
+        const int32_t result = RunManager(store ? *store : *m_store);
         watcher.join();
         return result;
     }
@@ -318,20 +318,23 @@ protected:
 
 }  // namespace
 
-TEST_F(PresetManagerWin, OpensWithTheTreeOfBanksAndPresets) {
+// The tree as it opens (the current preset selected); a double click on a
+// preset of an unchanged list ends the manager with its id.
+TEST_F(PresetManagerWin, OpensWithTheTreeAndADoubleClickReturnsTheId) {
     m_store->SetCurrentId(3502);   // Beta
     std::vector<std::string> listing;
-    std::string selected, caption;
-    BOOL update = FALSE, rename = FALSE;
+    std::string selected;
+    BOOL update = FALSE, rename = TRUE;
     EXPECT_EQ(RunManagerWith([&](HWND dialog, HWND tree) {
                   listing = TreeListing(tree);
                   selected = SelectedText(tree);
                   update = IsWindowEnabled(GetDlgItem(dialog, IDC_PRESET_UPDATE));
                   Select(tree, "Available zv:Delay presets");
                   rename = IsWindowEnabled(GetDlgItem(dialog, IDC_PRESET_RENAME));
-                  SendMessageA(dialog, WM_COMMAND, IDC_PRESET_CANCEL, 0);
+                  HTREEITEM lonely = Select(tree, "Lonely");
+                  PostMessageA(tree, WM_LBUTTONDBLCLK, MK_LBUTTON, ItemPoint(tree, lonely));
               }),
-              0);
+              3503);
     const std::vector<std::string> expected = {
         "Available zv:Delay presets =root 0/0",
         "  b =bank 2/3",
@@ -343,10 +346,11 @@ TEST_F(PresetManagerWin, OpensWithTheTreeOfBanksAndPresets) {
         "  Root Two =3505 1/1",
     };
     EXPECT_EQ(listing, expected);
-    EXPECT_EQ(selected, "Beta =3502 1/1");   // the current preset
+    EXPECT_EQ(selected, "Beta =3502 1/1");
     EXPECT_TRUE(update);
     EXPECT_FALSE(rename);   // the root cannot be renamed
     EXPECT_TRUE(m_box.Seen().empty());
+    EXPECT_FALSE(m_store->Modified());
     EXPECT_EQ(m_store->ManagerWindow(), nullptr);
     EXPECT_EQ(m_store->TreeWindow(), nullptr);
 }
@@ -401,16 +405,6 @@ TEST_F(PresetManagerWin, EscapeAfterChangesAsksBeforeLeaving) {
     EXPECT_EQ(Presets(), m_original);
 }
 
-TEST_F(PresetManagerWin, DoubleClickingAPresetReturnsItsId) {
-    EXPECT_EQ(RunManagerWith([&](HWND, HWND tree) {
-                  HTREEITEM beta = Select(tree, "Beta");
-                  PostMessageA(tree, WM_LBUTTONDBLCLK, MK_LBUTTON, ItemPoint(tree, beta));
-              }),
-              3502);
-    EXPECT_TRUE(m_box.Seen().empty());
-    EXPECT_FALSE(m_store->Modified());
-}
-
 // Renaming a bank renames it in every preset of it (whatever the letter
 // case), Update takes the owner's values, and Save writes the file.
 TEST_F(PresetManagerWin, RenameABankUpdateAndSave) {
@@ -441,37 +435,45 @@ TEST_F(PresetManagerWin, RenameABankUpdateAndSave) {
 }
 
 // The "Move Preset" sub-menu: no "to Root" for a root preset, the banks
-// other than the preset's own (banks differing in case are one); "to Root"
-// from the keyboard moves a banked preset.
-TEST_F(PresetManagerWin, ContextMenuOffersMovesAndMovesToRoot) {
+// other than the preset's own (banks differing in case are one). Chosen from
+// the keyboard: a bank entry (its bank's first preset has the id 5001, the
+// same number as "to New Bank...": the entry still moves to the bank), and
+// "to Root" for a banked preset.
+TEST_F(PresetManagerWin, ContextMenuMovesPresets) {
+    m_store->FindById(3503)->id = 5001;   // Lonely, the only preset of "Solo"
     std::vector<std::string> rootMenu, rootMove, bankMove, listing;
     std::string selected;
     EXPECT_EQ(RunManagerWith([&](HWND dialog, HWND tree) {
-                  const LPARAM at = ItemPoint(tree, FindItem(tree, Next(tree, nullptr, TVGN_ROOT), "a:b c"));
-                  PostMessageA(tree, WM_RBUTTONDOWN, MK_RBUTTON, at);
-                  PostMessageA(tree, WM_RBUTTONUP, 0, at);
-                  HWND menu = WaitWindow("#32768", nullptr);
+                  // Right-clicks the item (opening its bank first) and waits for the menu.
+                  auto openMenu = [&](const char* bank, const char* item, HMENU& popup) -> HWND {
+                      HTREEITEM parent = Next(tree, nullptr, TVGN_ROOT);
+                      if (bank) {
+                          parent = FindItem(tree, parent, bank);
+                          SendMessageA(tree, TVM_EXPAND, TVE_EXPAND, reinterpret_cast<LPARAM>(parent));
+                      }
+                      const LPARAM at = ItemPoint(tree, FindItem(tree, parent, item));
+                      PostMessageA(tree, WM_RBUTTONDOWN, MK_RBUTTON, at);
+                      PostMessageA(tree, WM_RBUTTONUP, 0, at);
+                      HWND menu = WaitWindow("#32768", nullptr);
+                      popup = menu ? reinterpret_cast<HMENU>(SendMessageA(menu, MN_GETHMENU, 0, 0)) : nullptr;
+                      return menu;
+                  };
+                  HMENU popup = nullptr;
+                  HWND menu = openMenu(nullptr, "a:b c", popup);
                   if (!menu) return;
-                  HMENU popup = reinterpret_cast<HMENU>(SendMessageA(menu, MN_GETHMENU, 0, 0));
                   rootMenu = MenuItems(popup);
                   rootMove = MenuItems(GetSubMenu(popup, GetMenuItemCount(popup) - 1));
                   selected = SelectedText(tree);
-                  EndMenu();
-                  WaitGone(menu);
+                  // Up: the last item, "Move Preset"; Right opens it on its first
+                  // item; Up again wraps to its last, the bank "Solo".
+                  for (WPARAM key : {VK_UP, VK_RIGHT, VK_UP, VK_RETURN}) PostMessageA(menu, WM_KEYDOWN, key, 0);
+                  WaitUntil(dialog, [&] { return std::string(m_store->FindById(3504)->bank) == "Solo"; });
 
-                  // Banks start folded: open "b" to reach Alpha.
-                  HTREEITEM bank = FindItem(tree, Next(tree, nullptr, TVGN_ROOT), "b");
-                  SendMessageA(tree, TVM_EXPAND, TVE_EXPAND, reinterpret_cast<LPARAM>(bank));
-                  const LPARAM alpha = ItemPoint(tree, FindItem(tree, bank, "Alpha"));
-                  PostMessageA(tree, WM_RBUTTONDOWN, MK_RBUTTON, alpha);
-                  PostMessageA(tree, WM_RBUTTONUP, 0, alpha);
-                  menu = WaitWindow("#32768", nullptr);
+                  menu = openMenu("b", "Alpha", popup);
                   if (!menu) return;
-                  popup = reinterpret_cast<HMENU>(SendMessageA(menu, MN_GETHMENU, 0, 0));
                   bankMove = MenuItems(GetSubMenu(popup, GetMenuItemCount(popup) - 1));
-                  // Up selects the last item ("Move Preset"), Right opens it on its first.
                   for (WPARAM key : {VK_UP, VK_RIGHT, VK_RETURN}) PostMessageA(menu, WM_KEYDOWN, key, 0);
-                  WaitUntil(dialog, [&] { return m_store->Modified() != FALSE; });
+                  WaitUntil(dialog, [&] { return m_store->FindById(3501)->bank[0] == '\0'; });
                   listing = TreeListing(tree);
                   SendMessageA(dialog, WM_COMMAND, IDC_PRESET_CANCEL, 0);
               }),
@@ -481,9 +483,28 @@ TEST_F(PresetManagerWin, ContextMenuOffersMovesAndMovesToRoot) {
     EXPECT_EQ(rootMove, (std::vector<std::string>{"to New Bank...", "-", "b", "Solo"}));
     EXPECT_EQ(bankMove, (std::vector<std::string>{"to Root", "to New Bank...", "-", "Solo"}));
     EXPECT_EQ(listing, (std::vector<std::string>{"Available zv:Delay presets =root 0/0", "  B =bank 2/3",
-                                                  "    Beta =3502 1/1", "  Solo =bank 2/3", "    Lonely =3503 1/1",
-                                                  "  a:b c =3504 1/1", "  Alpha =3501 1/1", "  Root Two =3505 1/1"}));
-    EXPECT_EQ(Presets(), m_original);   // Cancel dropped the move
+                                                  "    Beta =3502 1/1", "  Solo =bank 2/3", "    a:b c =3504 1/1",
+                                                  "    Lonely =5001 1/1", "  Alpha =3501 1/1", "  Root Two =3505 1/1"}));
+    EXPECT_EQ(Presets(), m_original);   // Cancel dropped the moves
+}
+
+// A save that fails (the file's folder is missing) keeps the manager open
+// with its changes; the store has told the user.
+TEST_F(PresetManagerWin, AFailedSaveKeepsTheManagerOpen) {
+    PresetStore store(GetModuleHandleA(nullptr), m_owner, "zv:Delay");
+    store.SetMessageBox(&m_box);
+    store.Open("C:\\no-such-folder\\zvDelayDX.ini", kKey, "unused.ini");
+    bool open = false;
+    RunManagerWith(
+        [&](HWND dialog, HWND) {
+            SendMessageA(dialog, WM_COMMAND, IDOK, 0);
+            open = IsWindowVisible(dialog) != FALSE;
+            SendMessageA(dialog, WM_COMMAND, IDC_PRESET_CANCEL, 0);
+        },
+        &store);
+    EXPECT_TRUE(open);
+    ASSERT_EQ(m_box.Seen().size(), 1u);
+    EXPECT_EQ(m_box.Seen()[0].text.rfind("The presets could not be saved", 0), 0u);
 }
 
 // Export proposes the preset's name made safe for a file name and writes the
