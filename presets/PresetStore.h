@@ -136,9 +136,14 @@ public:
     // The message boxes go here (the product's default: the real ones).
     void SetMessageBox(IPresetMessageBox* box) { m_messageBox = box; }
 
+#ifdef _WIN32
+    // Shows a message box through the store's box, with the title as
+    // caption (the manager's dialogs use it too). Returns the button chosen.
+    int Ask(HWND owner, UINT flags, const char* text);
+#endif
+
 private:
 #ifdef _WIN32
-    int Ask(HWND owner, UINT flags, const char* text);
     BOOL RewriteFile(const char* path);
 #endif
 

@@ -1,0 +1,97 @@
+// Dialog 505: renames the manager's selected bank (every preset in it,
+// banks compared without regard to case) or its selected preset.
+#include <windows.h>
+
+#include <cstdio>
+
+#include "editor/SkinDrawing.h"
+#include "presets/BoundedText.h"
+#include "presets/PresetDialogIds.h"
+#include "presets/PresetManagerParts.h"
+
+namespace {
+
+// The dialog's state, in DWLP_USER: the store and what was selected when
+// the dialog opened.
+struct RenameState {
+    PresetStore* store = nullptr;
+    TreeSelection selection;
+};
+
+RenameState* StateOf(HWND dialog) { return reinterpret_cast<RenameState*>(GetWindowLongPtrA(dialog, DWLP_USER)); }
+
+void OnInitDialog(HWND dialog, RenameState& state) {
+    SetWindowLongPtrA(dialog, DWLP_USER, reinterpret_cast<LONG_PTR>(&state));
+    CenterWindowOverParent(dialog);
+    SendDlgItemMessageA(dialog, IDC_PRESET_NAME, EM_LIMITTEXT, kPresetNameSize - 1, 0);
+    PresetStore& store = *state.store;
+    char caption[kPresetNameSize + 32];
+    if (state.selection.kind == TreeSelectionKind::Bank) {
+        std::snprintf(caption, sizeof caption, "Rename %s bank", store.PluginName());
+        SetWindowTextA(dialog, caption);
+        SetDlgItemTextA(dialog, IDC_PRESET_NAME, state.selection.text);
+    } else if (state.selection.kind == TreeSelectionKind::Preset) {
+        const PresetRecord* preset = store.FindById(state.selection.presetId);
+        std::snprintf(caption, sizeof caption, "Rename %s preset", store.PluginName());
+        SetWindowTextA(dialog, caption);
+        SetDlgItemTextA(dialog, IDC_PRESET_NAME, preset ? preset->name : "");
+    }
+}
+
+void OnRename(HWND dialog, RenameState& state) {
+    const TreeSelection& selection = state.selection;
+    if (selection.kind != TreeSelectionKind::Bank && selection.kind != TreeSelectionKind::Preset) return;
+    PresetStore& store = *state.store;
+    char name[kPresetNameSize] = {};
+    GetDlgItemTextA(dialog, IDC_PRESET_NAME, name, sizeof name);
+    if (!name[0]) {
+        store.Ask(dialog, MB_OK | MB_ICONSTOP, "Unable to rename preset because you did not specify any name.");
+        return;
+    }
+    uint32_t select = kTreeBankValue;
+    if (selection.kind == TreeSelectionKind::Bank) {
+        const PresetList& list = store.Working();
+        for (int i = 0; i < list.Count(); ++i) {
+            PresetRecord* preset = list.At(i);
+            if (preset && CompareNoCase(preset->bank, selection.text) == 0) {
+                CopyBounded(preset->bank, sizeof preset->bank, name);
+            }
+        }
+    } else {
+        PresetRecord* preset = store.FindById(selection.presetId);
+        if (preset) CopyBounded(preset->name, sizeof preset->name, name);
+        select = static_cast<uint32_t>(selection.presetId);
+    }
+    RebuildTree(store);
+    SelectById(store, select);
+    store.SetModified(TRUE);
+    EndDialog(dialog, 1);
+}
+
+INT_PTR CALLBACK RenameDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
+    switch (message) {
+    case WM_INITDIALOG:
+        OnInitDialog(dialog, *reinterpret_cast<RenameState*>(lParam));
+        return TRUE;
+    case WM_CLOSE:
+        EndDialog(dialog, 1);
+        return TRUE;
+    case WM_COMMAND:
+        if (LOWORD(wParam) == IDOK) OnRename(dialog, *StateOf(dialog));
+        if (LOWORD(wParam) == IDCANCEL) EndDialog(dialog, 0);
+        return TRUE;
+    default:
+        return FALSE;
+    }
+}
+
+}  // namespace
+
+INT_PTR RunRenamePresetDialog(PresetStore& store, HWND owner) {
+    RenameState state;
+    state.store = &store;
+    state.selection = GetTreeSelection(store);
+    const INT_PTR result = DialogBoxParamA(store.Module(), MAKEINTRESOURCEA(IDD_RENAME_PRESET), owner,
+                                           RenameDialogProc, reinterpret_cast<LPARAM>(&state));
+    return result > 0 ? result : 0;
+}
