@@ -15,6 +15,9 @@
 #include "editor/Toolkit.h"
 #include "effect/ITzPlugInProp.h"
 #include "effect/TempoSync.h"
+#include "presets/DataString.h"
+#include "presets/PresetDialogs.h"
+#include "presets/PresetMenu.h"
 
 namespace {
 
@@ -184,10 +187,30 @@ void CTzPlugInPropPage::ShowHelp() {
 }
 
 void CTzPlugInPropPage::PresetsMenu() {
+    if (!m_presets) return;
     HMENU menu = CreatePopupMenu();
     if (!menu) return;
     InsertMenuA(menu, static_cast<UINT>(-1), MF_BYPOSITION, kMenuAddPreset, "Add Preset...");
     InsertMenuA(menu, static_cast<UINT>(-1), MF_BYPOSITION, kMenuPresetManager, "Preset Manager...");
-    TrackMenu(menu, kIdPresets);
+    AppendPresetMenuItems(*m_presets, menu);
+    int chosen = TrackMenu(menu, kIdPresets);
     DestroyMenu(menu);
+    if (chosen <= 0) return;
+    if (chosen == static_cast<int>(kMenuPresetManager)) chosen = RunManager(*m_presets);
+    if (chosen == static_cast<int>(kMenuAddPreset)) AddPresetDialog(*m_presets);
+    const char* data = GetPresetMenuData(*m_presets, chosen);
+    if (!data) return;
+    ApplyDataString(data);
+}
+
+// A preset's values, applied as the user's edits. Positions the string does
+// not hold keep their current values; the setters clamp the rest.
+void CTzPlugInPropPage::ApplyDataString(const char* data) {
+    ParamBlock block{};
+    for (int i = 0; i < kParamCount; ++i) block.v[i] = Get(static_cast<EParam>(i));
+    ReadDataString(data, block);
+    m_plugIn->SaveUndoState(-2);
+    for (int i = 0; i < kParamCount; ++i) Set(static_cast<EParam>(i), block.v[i]);
+    RefreshControls(0, 1, 1);
+    InvalidateRect(m_window, nullptr, FALSE);
 }

@@ -29,6 +29,8 @@ public:
     // slider; 0 or 32700 = all) from the plug-in; showText 0 leaves the value
     // boxes' texts; reload asks the plug-in to refresh its parameters first.
     void RefreshControls(int id, int showText, int reload);
+    // The page's preset store while its window exists, else null.
+    PresetStore* Presets() const { return m_presets; }
 
 private:
     explicit CTzPlugInPropPage(IUnknown* outer);
@@ -57,6 +59,7 @@ private:
     void SelectSetup(int32_t setup);
     void SetupMenu();
     void PresetsMenu();
+    void ApplyDataString(const char* data);
     void NoteValueMenu(int buttonId);
     void ClearPeakReadout();
     void ShowHelp();

@@ -137,8 +137,8 @@ public:
     void SetMessageBox(IPresetMessageBox* box) { m_messageBox = box; }
 
 #ifdef _WIN32
-    // Shows a message box through the store's box, with the title as
-    // caption (the manager's dialogs use it too). Returns the button chosen.
+    // A message box under the store's title, through the seam: the button
+    // chosen, or 0 when none could be shown. The manager's dialogs use it too.
     int Ask(HWND owner, UINT flags, const char* text);
 #endif
 

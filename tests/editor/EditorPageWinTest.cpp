@@ -17,33 +17,8 @@
 
 namespace {
 
-class EditorPageTest : public ::testing::Test {
+class EditorPageTest : public PageTest {
 protected:
-    void SetUp() override {
-        CoInitialize(nullptr);
-        h = new CPageHarness();
-        ASSERT_NE(h->prop, nullptr);
-    }
-    void TearDown() override {
-        delete h;
-        CoUninitialize();
-    }
-    int32_t Value(EParam p) {
-        int32_t all[kParamCount];
-        h->prop->GetAllParams(all);
-        return all[p];
-    }
-    void Step(int box, int32_t step) {
-        SendMessageW(h->Page(), kValueBoxStep, MakeStepParam(box, step), reinterpret_cast<LPARAM>(h->Control(box)));
-    }
-    void Slide(int slider, int32_t value) {
-        SendMessageW(h->Page(), kSliderChanged, static_cast<WPARAM>(value),
-                     reinterpret_cast<LPARAM>(h->Control(slider)));
-    }
-    void Type(int box, const char* text) {
-        SetWindowTextA(h->Control(box), text);
-        SendMessageW(h->Page(), WM_COMMAND, MAKEWPARAM(box, kValueBoxTyped), reinterpret_cast<LPARAM>(h->Control(box)));
-    }
     // The bitmap shown by a clip light, as the resource id it was loaded from.
     int ClipImage(int id) {
         HBITMAP shown = reinterpret_cast<HBITMAP>(SendMessageW(h->Control(id), STM_GETIMAGE, IMAGE_BITMAP, 0));
@@ -64,7 +39,6 @@ protected:
         ReleaseDC(nullptr, dc);
         return px;
     }
-    CPageHarness* h = nullptr;
 };
 
 }  // namespace

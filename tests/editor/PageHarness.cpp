@@ -109,8 +109,112 @@ void CPageHarness::Pump(DWORD ms) {
     } while (static_cast<LONG>(end - GetTickCount()) > 0);
 }
 
+CTzPlugInPropPage* CPageHarness::PageObject() const {
+    return page ? static_cast<CTzPlugInPropPage*>(static_cast<CBasePropertyPage*>(page)) : nullptr;
+}
+
 void CPageHarness::Tick(int n) const {
     for (int i = 0; i < n; ++i) SendMessageW(Page(), WM_TIMER, 0, 0);
+}
+
+namespace {
+
+MenuScript* g_menu = nullptr;
+BoxScript* g_box = nullptr;
+
+std::vector<MenuItemSeen> ReadMenu(HMENU menu) {
+    std::vector<MenuItemSeen> items;
+    const int count = GetMenuItemCount(menu);
+    for (int i = 0; i < count; ++i) {
+        MenuItemSeen item;
+        char text[256] = {};
+        GetMenuStringA(menu, static_cast<UINT>(i), text, sizeof(text), MF_BYPOSITION);
+        item.text = text;
+        const UINT state = GetMenuState(menu, static_cast<UINT>(i), MF_BYPOSITION);
+        item.checked = (state & MF_CHECKED) != 0;
+        item.separator = (state & MF_SEPARATOR) != 0;
+        if (HMENU sub = GetSubMenu(menu, i)) item.sub = ReadMenu(sub);
+        items.push_back(item);
+    }
+    return items;
+}
+
+void Press(HWND window, UINT key) {
+    PostMessageW(window, WM_KEYDOWN, key, 0);
+    PostMessageW(window, WM_KEYUP, key, 0xC0000000);
+}
+
+void CALLBACK MenuTimer(HWND, UINT, UINT_PTR id, DWORD) {
+    HWND window = FindWindowW(L"#32768", nullptr);
+    if (!window || !IsWindowVisible(window) || !g_menu) return;
+    KillTimer(nullptr, id);
+    HMENU menu = reinterpret_cast<HMENU>(SendMessageW(window, 0x01E1 /* MN_GETHMENU */, 0, 0));
+    g_menu->items = ReadMenu(menu);
+    g_menu->seen = true;
+    if (g_menu->choose < 0) {
+        if (g_menu->holdMs) {
+            SetTimer(nullptr, 0, g_menu->holdMs, [](HWND, UINT, UINT_PTR timer, DWORD) {
+                KillTimer(nullptr, timer);
+                EndMenu();
+            });
+        } else {
+            EndMenu();
+        }
+        g_menu = nullptr;
+        return;
+    }
+    int downs = 0;
+    for (int i = 0; i <= g_menu->choose && i < static_cast<int>(g_menu->items.size()); ++i) {
+        if (!g_menu->items[static_cast<size_t>(i)].separator) ++downs;
+    }
+    for (int i = 0; i < downs; ++i) Press(window, VK_DOWN);
+    if (g_menu->subChoose >= 0) {
+        Press(window, VK_RIGHT);   // opens the sub-menu on its first item
+        for (int i = 0; i < g_menu->subChoose; ++i) Press(window, VK_DOWN);
+    }
+    Press(window, VK_RETURN);
+    g_menu = nullptr;
+}
+
+BOOL CALLBACK FindBox(HWND window, LPARAM found) {
+    char cls[32] = {}, caption[256] = {};
+    GetClassNameA(window, cls, sizeof(cls));
+    GetWindowTextA(window, caption, sizeof(caption));
+    if (std::string(cls) == "#32770" && g_box && g_box->caption == caption && IsWindowVisible(window)) {
+        *reinterpret_cast<HWND*>(found) = window;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+void CALLBACK BoxTimer(HWND, UINT, UINT_PTR id, DWORD) {
+    HWND box = nullptr;
+    EnumThreadWindows(GetCurrentThreadId(), FindBox, reinterpret_cast<LPARAM>(&box));
+    if (!box) return;
+    KillTimer(nullptr, id);
+    char text[512] = {};
+    GetDlgItemTextA(box, 0xFFFF, text, sizeof(text));
+    BoxScript* script = g_box;
+    g_box = nullptr;
+    script->text = text;
+    script->seen = true;
+    if (script->act) {
+        script->act(box);
+    } else {
+        PostMessageW(box, WM_COMMAND, static_cast<WPARAM>(script->answer), 0);
+    }
+}
+
+}  // namespace
+
+void AnswerNextMenu(MenuScript* script) {
+    g_menu = script;
+    SetTimer(nullptr, 0, 30, MenuTimer);
+}
+
+void AnswerNextBox(BoxScript* script) {
+    g_box = script;
+    SetTimer(nullptr, 0, 30, BoxTimer);
 }
 
 int GdiHighWater(int count) {
