@@ -106,8 +106,9 @@ VIAddVersionKey /LANG=1033 "LegalCopyright" "${COMPANY}"
 !macroend
 
 ; Copies one file of the package into $INSTDIR, replacing an earlier one.
-; A file that cannot be written (held open by a running program) may be
-; retried; otherwise the setup fails.
+; A file that cannot be written (a DLL loaded by a running host) may be
+; retried; otherwise the earlier install is registered again as it was and
+; the setup fails.
 !macro INSTALL_FILE source name
   !define LABEL_RETRY retry_${__COUNTER__}
   ${LABEL_RETRY}:
@@ -115,10 +116,26 @@ VIAddVersionKey /LANG=1033 "LegalCopyright" "${COMPANY}"
   File "/oname=${name}" "${source}"
   ${If} ${Errors}
     MessageBox MB_RETRYCANCEL|MB_ICONEXCLAMATION "Cannot write $INSTDIR\${name}.$\r$\nClose every program that uses ${PRODUCT} and retry." /SD IDCANCEL IDRETRY ${LABEL_RETRY}
+    Call RestoreRegistration
     !insertmacro FAIL ${ERR_FILE} "Cannot write $INSTDIR\${name}."
   ${EndIf}
   !undef LABEL_RETRY
 !macroend
+
+; Set when the setup has unregistered the DLL of an earlier install in
+; $INSTDIR; a failed upgrade then registers it again, with its PluginPath.
+Var Unregistered
+Function RestoreRegistration
+  ${If} $Unregistered == 1
+  ${AndIf} ${FileExists} "$INSTDIR\zvDelayDX.dll"
+    DetailPrint "Registering the earlier $INSTDIR\zvDelayDX.dll again"
+    StrCpy $0 error
+    ExecWait '"$SYSDIR\regsvr32.exe" /s "$INSTDIR\zvDelayDX.dll"' $0
+    ${If} $0 == 0
+      WriteRegStr HKLM "${CLASS_KEY}" "PluginPath" "$INSTDIR"
+    ${EndIf}
+  ${EndIf}
+FunctionEnd
 
 ; The fingerprint of a file, "size:hash" (FNV-1a, 32 bits, over every byte),
 ; or "" when the file cannot be read. In: $R0 the path. Out: $R0.
@@ -193,7 +210,8 @@ FunctionEnd
 
 ; The folder given with /D= on the command line, "" without one. The setup
 ; replaces a folder it cannot use (a path through a file, say) by its
-; default without a word; the install section compares the two.
+; default without a word; in silent mode the install section compares the
+; two and fails rather than install elsewhere.
 Var RequestedDir
 Function ReadRequestedDir
   StrCpy $RequestedDir ""
@@ -235,7 +253,8 @@ Section "Install"
   SetOverwrite try
 
   Call ReadRequestedDir
-  ${If} $RequestedDir != ""
+  ${If} ${Silent}
+  ${AndIf} $RequestedDir != ""
   ${AndIf} $RequestedDir != $INSTDIR
     !insertmacro FAIL ${ERR_FOLDER} "Cannot install into $RequestedDir."
   ${EndIf}
@@ -277,9 +296,12 @@ Section "Install"
 
   ; 2. An earlier DLL here: unregistered first, so that its keys go and the
   ;    new DLL writes its own.
+  StrCpy $Unregistered 0
   ${If} ${FileExists} "$INSTDIR\zvDelayDX.dll"
+  ${AndIfNot} ${FileExists} "$INSTDIR\zvDelayDX.dll\*.*"
     DetailPrint "Unregistering the earlier zvDelayDX.dll"
     ExecWait '"$SYSDIR\regsvr32.exe" /u /s "$INSTDIR\zvDelayDX.dll"' $0
+    StrCpy $Unregistered 1
   ${EndIf}
 
   ; 3. The library and the help file.

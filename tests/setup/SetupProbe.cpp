@@ -10,6 +10,10 @@
 //   - the system device enumerator lists the filter by its name in the
 //     DirectShow filter category.
 // Prints one line per check; exit code 0 when every check passed, else 1.
+//
+// zvdelay-setup-probe --hold SECONDS: creates the filter and keeps it (and
+// so the DLL) loaded for that long, as a running host would; prints "holding"
+// once it is loaded.
 #include <windows.h>
 
 #include <dshow.h>
@@ -117,7 +121,24 @@ bool FilterListed() {
 
 }  // namespace
 
+int Hold(int seconds) {
+    CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+    IBaseFilter* filter = nullptr;
+    if (FAILED(CoCreateInstance(kFilterClsid, nullptr, CLSCTX_INPROC_SERVER, IID_IBaseFilter,
+                                reinterpret_cast<void**>(&filter)))) {
+        std::wprintf(L"FAIL: CoCreateInstance of the filter\n");
+        return 1;
+    }
+    std::wprintf(L"holding\n");
+    std::fflush(stdout);
+    Sleep(static_cast<DWORD>(seconds) * 1000);
+    filter->Release();
+    CoUninitialize();
+    return 0;
+}
+
 int wmain(int argc, wchar_t** argv) {
+    if (argc == 3 && lstrcmpW(argv[1], L"--hold") == 0) return Hold(_wtoi(argv[2]));
     const std::wstring expected = argc > 1 ? TrimSlash(argv[1]) : std::wstring();
     const std::wstring expectedVersion = argc > 2 ? std::wstring(argv[2]) : std::wstring();
     CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);

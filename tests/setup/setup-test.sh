@@ -5,10 +5,12 @@
 #   default  silent install into the default folder; silent uninstall (no
 #            file or key of ours left); install again; then an install into
 #            another folder moves the install and carries the user's presets.
-#   upgrade  silent install into a chosen folder; an older, registered
-#            install holding a user-edited preset file is upgraded (the file
-#            stays byte-identical, the factory bank goes beside it, the DLL
-#            is replaced); silent uninstall leaves only the user's file;
+#   upgrade  silent install into a chosen folder; an upgrade while a host
+#            has the DLL loaded fails and leaves the install registered and
+#            working; an older, registered install holding a user-edited
+#            preset file is upgraded (the file stays byte-identical, the
+#            factory bank goes beside it, the DLL is replaced); silent
+#            uninstall leaves only the user's file;
 #            install and uninstall once more; failing installs report a
 #            non-zero exit code and register nothing.
 # The prefix lives in PREFIX_ROOT/CASE and is deleted at the end.
@@ -236,6 +238,22 @@ upgrade)
   check "setup exit code 0" test $? -eq 0
   check_installed "$folder"
   check "nothing in the default folder" absent "$(unix_path "$default_folder")"
+
+  say "an upgrade while a host holds the DLL fails and keeps the install working"
+  hold_out="$prefix_root/$case_name.hold"
+  timeout 120 wine "$probe_exe" --hold 6 </dev/null >"$hold_out" 2>&1 &
+  holder=$!
+  for _ in $(seq 100); do
+    grep -q "^holding" "$hold_out" 2>/dev/null && break
+    sleep 0.1
+  done
+  check "a host process holds the DLL" grep -q "^holding" "$hold_out"
+  run_setup
+  rc=$?
+  check "setup unable to replace the loaded DLL: exit code 3 (got $rc)" test "$rc" -eq 3
+  wait "$holder"
+  rm -f "$hold_out"
+  check_installed "$folder"
 
   say "making it an older install holding the user's presets"
   # Bytes after the last section: the DLL still loads and stays registered,
