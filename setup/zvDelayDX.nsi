@@ -18,6 +18,9 @@
 ;   6. the DLL is registered with the 64-bit regsvr32;
 ;   7. "PluginPath" (the folder) is written under the filter's class key,
 ;      where the preset store looks for its file.
+; A file that cannot be written (a host has the DLL loaded) ends the setup
+; with the earlier DLL registered again. In silent mode a /D= folder the
+; setup cannot use ends it before anything is done.
 ;
 ; Which zvDelayDX.ini is the user's: the setup records, in its uninstall
 ; entry, the fingerprint (size and FNV-1a hash of the bytes) of the factory
