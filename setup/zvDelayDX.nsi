@@ -1,0 +1,419 @@
+; The setup program of zvDelayDX: a 64-bit setup built with makensis.
+;
+; makensis -DVERSION=1.2.3.4 -DDLL=... -DCHM=... -DINI=... -DOUTFILE=... zvDelayDX.nsi
+;   VERSION  the version of the DLL's version record (resources/Version.h)
+;   DLL      the plug-in library, zvDelayDX.dll
+;   CHM      the help file, TavrinzvDelay.chm
+;   INI      the factory preset bank, zvDelayDX.ini
+;   OUTFILE  the setup program to write
+;
+; What it does, in order (section "Install"):
+;   1. an earlier install in another folder is uninstalled by its own
+;      uninstaller; a preset file of the user's there is copied over;
+;   2. an earlier DLL in the target folder is unregistered;
+;   3. the DLL and the help file are copied (replacing earlier ones);
+;   4. the factory preset bank: as zvDelayDX.ini when the folder has no
+;      preset file, else as zvDelayDX-factory.ini beside the user's file;
+;   5. the uninstaller and the uninstall entry are written;
+;   6. the DLL is registered with the 64-bit regsvr32;
+;   7. "PluginPath" (the folder) is written under the filter's class key,
+;      where the preset store looks for its file.
+; A file that cannot be written (a host has the DLL loaded) ends the setup
+; with the earlier DLL registered again. In silent mode a /D= folder the
+; setup cannot use ends it before anything is done.
+;
+; Which zvDelayDX.ini is the user's: the setup records, in its uninstall
+; entry, the fingerprint (size and FNV-1a hash of the bytes) of the factory
+; bank it installed as zvDelayDX.ini. The uninstaller removes zvDelayDX.ini
+; only when the file still has that fingerprint, i.e. nobody changed it; any
+; other zvDelayDX.ini is the user's and stays, with its folder. An existing
+; zvDelayDX.ini is never overwritten by the setup.
+;
+; Silent mode: /S, with /D=folder last. Exit codes: 0 success, 1 cancelled,
+; 2 aborted, 3 a file could not be written, 4 registration failed,
+; 5 a registry value could not be written, 6 not run as an administrator,
+; 7 the folder given with /D= cannot be used.
+
+Target amd64-unicode
+Unicode true
+ManifestDPIAware true
+RequestExecutionLevel admin
+SetCompressor /SOLID lzma
+
+!ifndef VERSION | DLL | CHM | INI | OUTFILE
+  !error "VERSION, DLL, CHM, INI and OUTFILE must be defined (-D on the makensis command line)"
+!endif
+
+!define PRODUCT "zvDelayDX"
+!define COMPANY "Brasquin Tavrin"
+!define FILTER_NAME "Tavrin:zv Delay"
+!define CLSID_FILTER "{6A1F3B80-D27E-4C95-8E14-3B7D0A5C92E6}"
+!define CLSID_PAGE "{6A1F3B81-D27E-4C95-8E14-3B7D0A5C92E6}"
+; The filter mapper's default category (DirectShow filters).
+!define CLSID_FILTER_CATEGORY "{083863F1-70DE-11D0-BD40-00A0C911CE86}"
+!define CLASS_KEY "SOFTWARE\Classes\CLSID\${CLSID_FILTER}"
+!define UNINST_KEY "Software\Microsoft\Windows\CurrentVersion\Uninstall\${PRODUCT}"
+!define PRESET_FILE "zvDelayDX.ini"
+!define FACTORY_COPY "zvDelayDX-factory.ini"
+!define UNINSTALLER "uninstall.exe"
+
+!define ERR_FILE 3
+!define ERR_REGISTER 4
+!define ERR_REGISTRY 5
+!define ERR_NOT_ADMIN 6
+!define ERR_FOLDER 7
+
+!include "MUI2.nsh"
+!include "LogicLib.nsh"
+!include "FileFunc.nsh"
+
+Name "${PRODUCT} ${VERSION}"
+Caption "${PRODUCT} ${VERSION} Setup"
+OutFile "${OUTFILE}"
+InstallDir "$PROGRAMFILES64\${COMPANY}\${PRODUCT}"
+; An upgrade goes to the folder of the earlier install unless told otherwise.
+InstallDirRegKey HKLM "${UNINST_KEY}" "InstallLocation"
+ShowInstDetails show
+ShowUninstDetails show
+BrandingText "${COMPANY}"
+
+VIProductVersion "${VERSION}"
+VIFileVersion "${VERSION}"
+VIAddVersionKey /LANG=1033 "ProductName" "${PRODUCT}"
+VIAddVersionKey /LANG=1033 "CompanyName" "${COMPANY}"
+VIAddVersionKey /LANG=1033 "FileDescription" "${PRODUCT} ${VERSION} Setup"
+VIAddVersionKey /LANG=1033 "FileVersion" "${VERSION}"
+VIAddVersionKey /LANG=1033 "ProductVersion" "${VERSION}"
+VIAddVersionKey /LANG=1033 "LegalCopyright" "${COMPANY}"
+
+!define MUI_ABORTWARNING
+!define MUI_WELCOMEPAGE_TEXT "This will install the stereo delay ${PRODUCT} ${VERSION} (${FILTER_NAME}) on your computer.$\r$\n$\r$\nAfter setup, open your audio program and choose $\"${FILTER_NAME}$\" from its DirectX audio effects.$\r$\n$\r$\nPresets you have saved are kept.$\r$\n$\r$\n$_CLICK"
+!insertmacro MUI_PAGE_WELCOME
+!insertmacro MUI_PAGE_DIRECTORY
+!insertmacro MUI_PAGE_INSTFILES
+!define MUI_FINISHPAGE_TEXT "${PRODUCT} is installed and registered. Your audio program lists it as $\"${FILTER_NAME}$\" among its DirectX audio effects."
+!insertmacro MUI_PAGE_FINISH
+
+!insertmacro MUI_UNPAGE_CONFIRM
+!insertmacro MUI_UNPAGE_INSTFILES
+
+!insertmacro MUI_LANGUAGE "English"
+
+; Fails the setup: logs the message, shows it (not in silent mode), sets the
+; exit code and stops.
+!macro FAIL code message
+  DetailPrint "${message}"
+  MessageBox MB_OK|MB_ICONSTOP "${message}" /SD IDOK
+  SetErrorLevel ${code}
+  Abort "${message}"
+!macroend
+
+; Copies one file of the package into $INSTDIR, replacing an earlier one.
+; A file that cannot be written (a DLL loaded by a running host) may be
+; retried; otherwise the earlier install is registered again as it was and
+; the setup fails.
+!macro INSTALL_FILE source name
+  !define LABEL_RETRY retry_${__COUNTER__}
+  ${LABEL_RETRY}:
+  ClearErrors
+  File "/oname=${name}" "${source}"
+  ${If} ${Errors}
+    MessageBox MB_RETRYCANCEL|MB_ICONEXCLAMATION "Cannot write $INSTDIR\${name}.$\r$\nClose every program that uses ${PRODUCT} and retry." /SD IDCANCEL IDRETRY ${LABEL_RETRY}
+    Call RestoreRegistration
+    !insertmacro FAIL ${ERR_FILE} "Cannot write $INSTDIR\${name}."
+  ${EndIf}
+  !undef LABEL_RETRY
+!macroend
+
+; Set when the setup has unregistered the DLL of an earlier install in
+; $INSTDIR; a failed upgrade then registers it again, with its PluginPath.
+Var Unregistered
+Function RestoreRegistration
+  ${If} $Unregistered == 1
+  ${AndIf} ${FileExists} "$INSTDIR\zvDelayDX.dll"
+    DetailPrint "Registering the earlier $INSTDIR\zvDelayDX.dll again"
+    StrCpy $0 error
+    ExecWait '"$SYSDIR\regsvr32.exe" /s "$INSTDIR\zvDelayDX.dll"' $0
+    ${If} $0 == 0
+      WriteRegStr HKLM "${CLASS_KEY}" "PluginPath" "$INSTDIR"
+    ${EndIf}
+  ${EndIf}
+FunctionEnd
+
+; The fingerprint of a file, "size:hash" (FNV-1a, 32 bits, over every byte),
+; or "" when the file cannot be read. In: $R0 the path. Out: $R0.
+!macro FINGERPRINT_FUNCTION prefix
+Function ${prefix}Fingerprint
+  Push $0
+  Push $1
+  Push $2
+  Push $3
+  ClearErrors
+  FileOpen $0 $R0 r
+  ${If} ${Errors}
+    StrCpy $R0 ""
+  ${Else}
+    IntOp $1 0x811C9DC5 + 0
+    StrCpy $2 0
+    ${Do}
+      FileReadByte $0 $3
+      ${If} ${Errors}
+        ${ExitDo}
+      ${EndIf}
+      IntOp $1 $1 ^ $3
+      IntOp $1 $1 * 16777619
+      IntOp $2 $2 + 1
+    ${Loop}
+    FileClose $0
+    IntFmt $1 "%08X" $1
+    StrCpy $R0 "$2:$1"
+  ${EndIf}
+  Pop $3
+  Pop $2
+  Pop $1
+  Pop $0
+FunctionEnd
+!macroend
+!insertmacro FINGERPRINT_FUNCTION ""
+!insertmacro FINGERPRINT_FUNCTION "un."
+
+; Paths compared in their short form, so that "C:\Program Files" and
+; "C:\PROGRA~1" are the same folder. In: $R0, $R1. Out: $R0 "1" or "0".
+!macro SAME_PATH_FUNCTION prefix
+Function ${prefix}SamePath
+  Push $R1
+  GetFullPathName /SHORT $R0 $R0
+  GetFullPathName /SHORT $R1 $R1
+  ${If} $R0 != ""
+  ${AndIf} $R0 == $R1
+    StrCpy $R0 1
+  ${Else}
+    StrCpy $R0 0
+  ${EndIf}
+  Pop $R1
+FunctionEnd
+!macroend
+!insertmacro SAME_PATH_FUNCTION ""
+!insertmacro SAME_PATH_FUNCTION "un."
+
+!macro REQUIRE_ADMIN
+  UserInfo::GetAccountType
+  Pop $0
+  ${If} $0 != "admin"
+    MessageBox MB_OK|MB_ICONSTOP "${PRODUCT} setup needs administrator rights." /SD IDOK
+    SetErrorLevel ${ERR_NOT_ADMIN}
+    Quit
+  ${EndIf}
+!macroend
+
+Function .onInit
+  SetRegView 64
+  !insertmacro REQUIRE_ADMIN
+FunctionEnd
+
+; The folder given with /D= on the command line, "" without one. The setup
+; replaces a folder it cannot use (a path through a file, say) by its
+; default without a word; in silent mode the install section compares the
+; two and fails rather than install elsewhere.
+Var RequestedDir
+Function ReadRequestedDir
+  StrCpy $RequestedDir ""
+  System::Call 'kernel32::GetCommandLineW() t .r0'
+  StrLen $1 $0
+  ${Do}
+    IntOp $1 $1 - 1
+    ${If} $1 < 0
+      ${ExitDo}
+    ${EndIf}
+    StrCpy $2 $0 4 $1
+    ${If} $2 == " /D="
+      IntOp $1 $1 + 4
+      StrCpy $RequestedDir $0 "" $1
+      ${ExitDo}
+    ${EndIf}
+  ${Loop}
+  ; Without trailing backslashes, as $INSTDIR is.
+  ${Do}
+    StrLen $1 $RequestedDir
+    StrCpy $2 $RequestedDir 1 -1
+    ${If} $1 <= 3
+    ${OrIf} $2 != "\"
+      ${ExitDo}
+    ${EndIf}
+    StrCpy $RequestedDir $RequestedDir -1
+  ${Loop}
+FunctionEnd
+
+Function un.onInit
+  SetRegView 64
+  !insertmacro REQUIRE_ADMIN
+FunctionEnd
+
+Section "Install"
+  SetRegView 64
+  ; Earlier files are replaced; one that cannot be written sets the error
+  ; flag (no built-in prompt), and INSTALL_FILE decides.
+  SetOverwrite try
+
+  Call ReadRequestedDir
+  ${If} ${Silent}
+  ${AndIf} $RequestedDir != ""
+  ${AndIf} $RequestedDir != $INSTDIR
+    !insertmacro FAIL ${ERR_FOLDER} "Cannot install into $RequestedDir."
+  ${EndIf}
+
+  ; 1. An earlier install in another folder: its uninstaller removes it
+  ;    (and keeps a preset file of the user's, which is copied here).
+  ReadRegStr $R2 HKLM "${UNINST_KEY}" "InstallLocation"
+  StrCpy $R0 $R2
+  StrCpy $R1 $INSTDIR
+  Call SamePath
+  ${If} $R2 != ""
+  ${AndIf} $R0 == 0
+  ${AndIf} ${FileExists} "$R2\${UNINSTALLER}"
+    DetailPrint "Removing the earlier install in $R2"
+    StrCpy $0 error
+    ExecWait '"$R2\${UNINSTALLER}" /S _?=$R2' $0
+    DetailPrint "Earlier uninstaller finished: $0"
+    Delete "$R2\${UNINSTALLER}"
+    ${If} ${FileExists} "$R2\${PRESET_FILE}"
+    ${AndIfNot} ${FileExists} "$INSTDIR\${PRESET_FILE}"
+      DetailPrint "Copying your presets from $R2"
+      CreateDirectory "$INSTDIR"
+      ClearErrors
+      CopyFiles /SILENT "$R2\${PRESET_FILE}" "$INSTDIR"
+      ${If} ${Errors}
+        !insertmacro FAIL ${ERR_FILE} "Cannot copy your presets from $R2\${PRESET_FILE} to $INSTDIR."
+      ${EndIf}
+    ${EndIf}
+    RMDir "$R2"
+    ${GetParent} "$R2" $R3
+    ${If} $R3 == "$PROGRAMFILES64\${COMPANY}"
+      RMDir "$R3"
+    ${EndIf}
+  ${ElseIf} $R2 != ""
+  ${AndIf} $R0 == 0
+    ; The entry of an install that is gone: its records say nothing here.
+    DeleteRegKey HKLM "${UNINST_KEY}"
+  ${EndIf}
+
+  ; 2. An earlier DLL here: unregistered first, so that its keys go and the
+  ;    new DLL writes its own.
+  StrCpy $Unregistered 0
+  ${If} ${FileExists} "$INSTDIR\zvDelayDX.dll"
+  ${AndIfNot} ${FileExists} "$INSTDIR\zvDelayDX.dll\*.*"
+    DetailPrint "Unregistering the earlier zvDelayDX.dll"
+    ExecWait '"$SYSDIR\regsvr32.exe" /u /s "$INSTDIR\zvDelayDX.dll"' $0
+    StrCpy $Unregistered 1
+  ${EndIf}
+
+  ; 3. The library and the help file.
+  SetOutPath "$INSTDIR"
+  !insertmacro INSTALL_FILE "${DLL}" "zvDelayDX.dll"
+  !insertmacro INSTALL_FILE "${CHM}" "TavrinzvDelay.chm"
+
+  ; 4. The factory preset bank, never over a preset file that is there.
+  ${If} ${FileExists} "$INSTDIR\${PRESET_FILE}"
+    DetailPrint "Keeping the preset file $INSTDIR\${PRESET_FILE}"
+    !insertmacro INSTALL_FILE "${INI}" "${FACTORY_COPY}"
+    WriteRegDWORD HKLM "${UNINST_KEY}" "FactoryCopyInstalled" 1
+  ${Else}
+    !insertmacro INSTALL_FILE "${INI}" "${PRESET_FILE}"
+    StrCpy $R0 "$INSTDIR\${PRESET_FILE}"
+    Call Fingerprint
+    WriteRegStr HKLM "${UNINST_KEY}" "PresetFileFingerprint" "$R0"
+  ${EndIf}
+
+  ; 5. The uninstaller and its entry.
+  ClearErrors
+  WriteUninstaller "$INSTDIR\${UNINSTALLER}"
+  ${If} ${Errors}
+    !insertmacro FAIL ${ERR_FILE} "Cannot write $INSTDIR\${UNINSTALLER}."
+  ${EndIf}
+  ${GetSize} "$INSTDIR" "/S=0K /G=0" $R4 $1 $2
+  ClearErrors
+  WriteRegStr HKLM "${UNINST_KEY}" "DisplayName" "${PRODUCT} (${FILTER_NAME})"
+  WriteRegStr HKLM "${UNINST_KEY}" "DisplayVersion" "${VERSION}"
+  WriteRegStr HKLM "${UNINST_KEY}" "Publisher" "${COMPANY}"
+  WriteRegStr HKLM "${UNINST_KEY}" "InstallLocation" "$INSTDIR"
+  WriteRegStr HKLM "${UNINST_KEY}" "UninstallString" '"$INSTDIR\${UNINSTALLER}"'
+  WriteRegStr HKLM "${UNINST_KEY}" "QuietUninstallString" '"$INSTDIR\${UNINSTALLER}" /S'
+  WriteRegDWORD HKLM "${UNINST_KEY}" "NoModify" 1
+  WriteRegDWORD HKLM "${UNINST_KEY}" "NoRepair" 1
+  WriteRegDWORD HKLM "${UNINST_KEY}" "EstimatedSize" $R4
+  ${If} ${Errors}
+    !insertmacro FAIL ${ERR_REGISTRY} "Cannot write the uninstall entry."
+  ${EndIf}
+
+  ; 6. Registration, as regsvr32 does it (the 64-bit regsvr32: this setup
+  ;    is a 64-bit program, so System32 is not redirected).
+  DetailPrint "Registering $INSTDIR\zvDelayDX.dll"
+  StrCpy $0 error
+  ExecWait '"$SYSDIR\regsvr32.exe" /s "$INSTDIR\zvDelayDX.dll"' $0
+  ${If} $0 != 0
+    !insertmacro FAIL ${ERR_REGISTER} "Registering $INSTDIR\zvDelayDX.dll failed ($0)."
+  ${EndIf}
+
+  ; 7. Where the preset store finds its file. Written after registration,
+  ;    which (re)creates the class key.
+  ClearErrors
+  WriteRegStr HKLM "${CLASS_KEY}" "PluginPath" "$INSTDIR"
+  ${If} ${Errors}
+    !insertmacro FAIL ${ERR_REGISTRY} "Cannot write HKLM\${CLASS_KEY}\PluginPath."
+  ${EndIf}
+  DetailPrint "${PRODUCT} ${VERSION} is installed in $INSTDIR"
+SectionEnd
+
+Section "Uninstall"
+  SetRegView 64
+
+  ; Unregister, unless the class is registered to a copy elsewhere (then
+  ; that copy keeps its registration). Unregistering removes the class keys
+  ; with "PluginPath" in them; what remains (a failed unregistration, a
+  ; registration already gone) is removed below.
+  ReadRegStr $R2 HKLM "${CLASS_KEY}\InprocServer32" ""
+  StrCpy $R0 $R2
+  StrCpy $R1 "$INSTDIR\zvDelayDX.dll"
+  Call un.SamePath
+  ${If} $R0 == 1
+  ${OrIf} $R2 == ""
+  ${OrIfNot} ${FileExists} "$R2"
+    ${If} ${FileExists} "$INSTDIR\zvDelayDX.dll"
+      DetailPrint "Unregistering $INSTDIR\zvDelayDX.dll"
+      ExecWait '"$SYSDIR\regsvr32.exe" /u /s "$INSTDIR\zvDelayDX.dll"' $0
+    ${EndIf}
+    DeleteRegKey HKLM "SOFTWARE\Classes\CLSID\${CLSID_FILTER_CATEGORY}\Instance\${CLSID_FILTER}"
+    DeleteRegKey HKLM "SOFTWARE\Classes\Filter\${CLSID_FILTER}"
+    DeleteRegKey HKLM "SOFTWARE\Classes\CLSID\${CLSID_PAGE}"
+    DeleteRegKey HKLM "${CLASS_KEY}"
+  ${Else}
+    DetailPrint "Keeping the registration of $R2"
+    DeleteRegValue HKLM "${CLASS_KEY}" "PluginPath"
+  ${EndIf}
+
+  Delete /REBOOTOK "$INSTDIR\zvDelayDX.dll"
+  Delete /REBOOTOK "$INSTDIR\TavrinzvDelay.chm"
+  ReadRegDWORD $0 HKLM "${UNINST_KEY}" "FactoryCopyInstalled"
+  ${If} $0 == 1
+    Delete "$INSTDIR\${FACTORY_COPY}"
+  ${EndIf}
+  ; The preset file goes only while it is the factory bank this setup put
+  ; there, unchanged; otherwise it holds the user's presets and stays.
+  ReadRegStr $R1 HKLM "${UNINST_KEY}" "PresetFileFingerprint"
+  StrCpy $R0 "$INSTDIR\${PRESET_FILE}"
+  Call un.Fingerprint
+  ${If} $R1 != ""
+  ${AndIf} $R0 == $R1
+    Delete "$INSTDIR\${PRESET_FILE}"
+  ${ElseIf} $R0 != ""
+    DetailPrint "Keeping your presets: $INSTDIR\${PRESET_FILE}"
+  ${EndIf}
+
+  Delete "$INSTDIR\${UNINSTALLER}"
+  RMDir "$INSTDIR"
+  ${GetParent} "$INSTDIR" $R3
+  ${If} $R3 == "$PROGRAMFILES64\${COMPANY}"
+    RMDir "$R3"
+  ${EndIf}
+  DeleteRegKey HKLM "${UNINST_KEY}"
+SectionEnd
