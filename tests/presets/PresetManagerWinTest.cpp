@@ -454,9 +454,24 @@ TEST_F(PresetManagerWin, ContextMenuMovesPresets) {
                       const LPARAM at = ItemPoint(tree, FindItem(tree, parent, item));
                       PostMessageA(tree, WM_RBUTTONDOWN, MK_RBUTTON, at);
                       PostMessageA(tree, WM_RBUTTONUP, 0, at);
-                      HWND menu = WaitWindow("#32768", nullptr);
-                      popup = menu ? reinterpret_cast<HMENU>(SendMessageA(menu, MN_GETHMENU, 0, 0)) : nullptr;
-                      return menu;
+                      // The new context menu's own window: a menu window of the
+                      // previous one (or its sub-menu) may still be on its way out.
+                      const HMENU previous = popup;
+                      for (int i = 0; i < 2000; ++i) {
+                          HWND menu = FindWindowA("#32768", nullptr);
+                          HMENU shown = menu && IsWindowVisible(menu)
+                                            ? reinterpret_cast<HMENU>(SendMessageA(menu, MN_GETHMENU, 0, 0))
+                                            : nullptr;
+                          char first[32] = {};
+                          if (shown) GetMenuStringA(shown, 0, first, sizeof(first), MF_BYPOSITION);
+                          if (shown && shown != previous && std::string(first) == "Add...") {
+                              popup = shown;
+                              return menu;
+                          }
+                          Sleep(10);
+                      }
+                      ADD_FAILURE() << "no context menu";
+                      return nullptr;
                   };
                   HMENU popup = nullptr;
                   HWND menu = openMenu(nullptr, "a:b c", popup);
