@@ -33,8 +33,8 @@ public:
             return;
         }
         std::string why;
-        for (size_t i = 0; i < problems.size() && i < 3; ++i) why += (i ? "; " : "") + problems[i];
-        if (problems.size() > 3) why += "; and " + std::to_string(problems.size() - 3) + " more";
+        for (size_t i = 0; i < problems.size() && i < 6; ++i) why += (i ? "; " : "") + problems[i];
+        if (problems.size() > 6) why += "; and " + std::to_string(problems.size() - 6) + " more";
         Fail(name, why);
     }
     // A line of figures or a table row, printed as it is.
