@@ -1,3 +1,0 @@
-#include "tools/validator/WinSupport.h"
-void CheckLifecycle(CCheckLog&, const Options&) {}
-void CheckConcurrency(CCheckLog&, const Options&) {}
