@@ -185,7 +185,18 @@ void CStreamRig::Release() {
 
 ResourceFigures MeasureResources() {
     ResourceFigures f;
-    GetProcessHandleCount(GetCurrentProcess(), &f.handles);
+    // GetProcessHandleCount answers 0 under Wine: the handle table's
+    // high-water mark instead, probed like the GDI table's.
+    std::vector<HANDLE> events;
+    for (int i = 0; i < 256; ++i) {
+        HANDLE e = CreateEventW(nullptr, FALSE, FALSE, nullptr);
+        if (!e) break;
+        events.push_back(e);
+        f.handles = std::max<DWORD>(f.handles, static_cast<DWORD>(reinterpret_cast<UINT_PTR>(e) / 4));
+    }
+    for (HANDLE e : events) CloseHandle(e);
+    DWORD counted = 0;
+    if (GetProcessHandleCount(GetCurrentProcess(), &counted) && counted) f.handles = counted;
     PROCESS_MEMORY_COUNTERS_EX counters{};
     counters.cb = sizeof counters;
     if (GetProcessMemoryInfo(GetCurrentProcess(), reinterpret_cast<PROCESS_MEMORY_COUNTERS*>(&counters),

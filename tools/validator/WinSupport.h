@@ -98,9 +98,10 @@ private:
     IPin* m_plugInOut = nullptr;
 };
 
-// The process's handle count, private bytes and GDI high-water mark (the
-// highest GDI handle index new objects get: Wine hands out freed entries
-// first, so it grows only when objects were left undeleted).
+// The process's handle count (under Wine, which answers 0, the handle
+// table's high-water mark), private bytes and GDI high-water mark (the
+// highest handle index new objects get: Wine hands out freed entries first,
+// so a high-water mark grows only when objects were left undeleted).
 struct ResourceFigures {
     DWORD handles = 0;
     SIZE_T privateBytes = 0;
