@@ -59,7 +59,7 @@ public:
     ULONG STDMETHODCALLTYPE Release() override { return 1; }
     HRESULT STDMETHODCALLTYPE Read(void* pv, ULONG cb, ULONG* read) override {
         const size_t n = std::min<size_t>(cb, m_size - m_pos);
-        std::memcpy(pv, m_data + m_pos, n);
+        if (n) std::memcpy(pv, m_data + m_pos, n);
         m_pos += n;
         if (read) *read = static_cast<ULONG>(n);
         return n == cb ? S_OK : S_FALSE;
