@@ -31,6 +31,16 @@ bool StartsEarlierThenBytes(const MP_ENVELOPE_SEGMENT& a, const MP_ENVELOPE_SEGM
     return std::memcmp(&a, &b, sizeof(MP_ENVELOPE_SEGMENT)) < 0;
 }
 
+// The segment's curve code as the host sent it, any 32-bit value. Read as an
+// integer: a code outside the enumeration may not be loaded as the
+// enumeration type (that is undefined behaviour).
+uint32_t CurveCode(const MP_ENVELOPE_SEGMENT& segment) {
+    static_assert(sizeof(segment.iCurve) == sizeof(uint32_t), "a curve code is 32 bits");
+    uint32_t code;
+    std::memcpy(&code, &segment.iCurve, sizeof code);
+    return code;
+}
+
 // Distance b - a for b >= a, exact even when the signed difference overflows
 // (an open start of -2^63 against a positive time).
 double Distance(REFERENCE_TIME a, REFERENCE_TIME b) {
@@ -229,7 +239,8 @@ HRESULT CParamEnvelope::EvaluateAt(REFERENCE_TIME t) {
         const double vE = ToInternal(segment.valEnd);
         const double d = vE - vS;
         double value;
-        if (segment.iCurve == MP_CURVE_JUMP) {
+        const uint32_t curve = CurveCode(segment);
+        if (curve == MP_CURVE_JUMP) {
             value = vS;
         } else if (segment.rtEnd == segment.rtStart) {
             // A zero-length segment has no position inside it (0 / 0): it
@@ -237,7 +248,7 @@ HRESULT CParamEnvelope::EvaluateAt(REFERENCE_TIME t) {
             value = vE;
         } else {
             const double x = (Distance(segment.rtStart, t) * 1e-7) / (Distance(segment.rtStart, segment.rtEnd) * 1e-7);
-            switch (segment.iCurve) {
+            switch (curve) {
                 case MP_CURVE_LINEAR:
                     value = vS + d * x;
                     break;

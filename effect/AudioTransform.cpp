@@ -120,6 +120,12 @@ HRESULT CAudioTransform::SetAllParams(const int32_t* block) {
 }
 
 int32_t CAudioTransform::RefreshFromAutomation(ParamBlock* dest) {
+    // The whole refresh under the parameter lock: between a setter's store
+    // into the live block and its SetParam, the automation object still holds
+    // the old value, and a refresh reading it then would put it back over
+    // the new one (a SetAllParams would leave a block made of two). The
+    // streaming thread holds the filter lock here, which comes first.
+    CAutoLock lock(&m_paramLock);
     if (m_automation) {
         for (int i = 0; i < kParamCount; ++i) {
             const float inForce = m_automation->ValueInForce(static_cast<DWORD>(i));
@@ -140,7 +146,6 @@ int32_t CAudioTransform::RefreshFromAutomation(ParamBlock* dest) {
             }
         }
     }
-    CAutoLock lock(&m_paramLock);
     if (dest) *dest = m_live;
     const int32_t changed = m_dirty;
     m_dirty = 0;

@@ -5,7 +5,8 @@
 // PrepareStreaming and ReleaseStreaming with the filter lock held (the lock
 // of the CQvi base, owned elsewhere). The editor's thread calls ITzPlugInProp.
 // m_paramLock guards the parameter blocks' copy-outs and whole-block
-// operations, the setters, the notification entries and the capture list.
+// operations, the setters, the refresh from automation, the notification
+// entries and the capture list.
 // When both locks are taken, the filter lock comes first. The per-frame loop
 // takes no lock: it reads the live block's 32-bit fields directly and writes
 // the meter fields, which the editor reads without a lock (a lost update only
@@ -76,7 +77,9 @@ public:
 
     // Parameter refresh from the automation object: copies the live block to
     // *dest and returns the dirty flag as it was (nonzero: something changed
-    // since the last call). Filter lock held when called while streaming.
+    // since the last call). Filter lock held when called while streaming;
+    // takes the parameter lock for the whole refresh, so that it never runs
+    // inside another thread's SetAllParams.
     int32_t RefreshFromAutomation(ParamBlock* dest);
     // After the automation state was loaded: re-applies it and posts code 100.
     HRESULT ReloadFromAutomation();

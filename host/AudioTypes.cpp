@@ -10,8 +10,11 @@ namespace {
 // 32-bit positions.
 constexpr DWORD kMaxSampleRate = 0x7FFFFFFF / 4;
 
+// The format block, when the type says it is a WAVEFORMATEX (another format
+// type's block, a VIDEOINFOHEADER say, is not read as one) and it is whole.
 const WAVEFORMATEX* Format(const AM_MEDIA_TYPE* mt) {
-    if (!mt || mt->cbFormat < sizeof(WAVEFORMATEX) || !mt->pbFormat) return nullptr;
+    if (!mt || mt->formattype != FORMAT_WaveFormatEx) return nullptr;
+    if (mt->cbFormat < sizeof(WAVEFORMATEX) || !mt->pbFormat) return nullptr;
     return reinterpret_cast<const WAVEFORMATEX*>(mt->pbFormat);
 }
 

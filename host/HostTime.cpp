@@ -25,7 +25,10 @@ WBX_MUSICAL_TIME HostFramesToTicks(IWbxHostTimeConverter* converter, IWbxHostTim
         WbxTimeRecord time = {kWbxTimeSamples, frames};
         if (FAILED(converter->ConvertTime(&time, kWbxTimeMusical))) return 0;
         // Musical time is 32-bit unsigned; a host answer outside it is clamped.
-        const int64_t ticks = std::clamp<int64_t>(time.value, 0, std::numeric_limits<WBX_MUSICAL_TIME>::max());
+        // Copied out first: the record is packed, and std::clamp takes a
+        // reference, which may not bind to a misaligned field.
+        const int64_t value = time.value;
+        const int64_t ticks = std::clamp<int64_t>(value, 0, std::numeric_limits<WBX_MUSICAL_TIME>::max());
         return static_cast<WBX_MUSICAL_TIME>(ticks);
     }
     if (timeMap) {

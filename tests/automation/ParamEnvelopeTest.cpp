@@ -5,6 +5,8 @@
 // are exactly 4410 samples, so the round times below lie on the sample grid.
 #include <gtest/gtest.h>
 
+#include <cstring>
+
 #include <cmath>
 #include <limits>
 #include <vector>
@@ -105,7 +107,6 @@ TEST(ParamEnvelope, CurveShapes) {
         {MP_CURVE_SINE, 0.2f, 0.8f, 1000000, 0.2f},     // (sin(-pi/2) + 1) / 2 = 0
         {MP_CURVE_SINE, 0.2f, 0.8f, 1500000, 0.5f},     // (sin(0) + 1) / 2
         {MP_CURVE_SINE, 0.2f, 0.8f, 2000000, 0.8f},
-        {static_cast<MP_CURVE_TYPE>(0x40), 0.2f, 0.8f, 1500000, 0.5f},   // unknown: sine
         {MP_CURVE_SQUARE, 0.0f, 1.0f, 1500000, 0.25f},     // 1 * 0.5 * 0.5
         {MP_CURVE_SQUARE, 0.0f, 1.0f, 1250000, 0.0625f},
         {MP_CURVE_INVSQUARE, 0.0f, 1.0f, 1500000, 0.75f},  // 1 - 1 * 0.5 * 0.5
@@ -129,6 +130,19 @@ TEST(ParamEnvelope, CurveShapes) {
         z.Add({Seg(1000000, 1000000, 0.2f, 0.8f, curve)});
         EXPECT_EQ(z.At(1000000), curve == MP_CURVE_JUMP ? 0.2f : 0.8f) << curve;
         EXPECT_EQ(z.At(1000001), 0.8f);
+    }
+}
+
+// A host may send any 32-bit curve code; codes outside the enumeration are
+// drawn as a sine. They are read as the integers they are: loading one as
+// the enumeration type is undefined (UndefinedBehaviorSanitizer stops there).
+TEST(ParamEnvelope, UnknownCurveCodesAreSines) {
+    for (uint32_t code : {0x20u, 0x40u, 0x80000000u, 0xFFFFFFFFu}) {
+        MP_ENVELOPE_SEGMENT segment = Seg(1000000, 2000000, 0.2f, 0.8f, MP_CURVE_SINE);
+        std::memcpy(&segment.iCurve, &code, sizeof code);
+        Envelope e;
+        e.Add({segment});
+        EXPECT_EQ(e.At(1500000), 0.5f) << code;
     }
 }
 

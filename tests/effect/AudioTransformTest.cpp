@@ -2,6 +2,9 @@
 // operations, setups, undo and the notification windows.
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <future>
+
 #include "../host/MemoryStream.h"
 #include "EffectTestSupport.h"
 
@@ -139,6 +142,45 @@ TEST_F(AudioTransformTest, RefreshReadsTheAutomationValuesInForce) {
     EXPECT_EQ(effect.IsUpToDate(), 1);
     automation.changed = true;           // a host SetParam since
     EXPECT_EQ(effect.IsUpToDate(), 0);
+}
+
+// The streaming thread's refresh may run while another thread is inside
+// SetAllParams, between a setter's store into the live block and its SetParam
+// to the automation object. The refresh must wait for the whole block: run
+// there, it would put the old automation value back over the new live one,
+// and readers would see a block made of both.
+TEST_F(AudioTransformTest, RefreshDuringSetAllParamsLeavesTheWholeNewBlock) {
+    class CRefreshInSetParam : public CRecordingAutomation {
+    public:
+        CTestDelay* effect = nullptr;
+        HRESULT STDMETHODCALLTYPE SetParam(DWORD index, MP_DATA value) override {
+            if (index == kParamMixL && effect) {
+                // Another thread refreshes now; given time to finish unless it
+                // has to wait for the parameter lock.
+                auto refresh = std::async(std::launch::async, [this] {
+                    ParamBlock scratch;
+                    effect->RefreshFromAutomation(&scratch);
+                });
+                refresh.wait_for(std::chrono::milliseconds(300));
+                pending.push_back(std::move(refresh));
+            }
+            return CRecordingAutomation::SetParam(index, value);
+        }
+        std::vector<std::future<void>> pending;
+    } racing;
+    CTestDelay other;
+    other.Attach(&racing);
+    ParamBlock block = kDefaultBlock;
+    block[kParamMixL] = 77;
+    racing.effect = &other;
+    other.SetAllParams(block.v);
+    racing.effect = nullptr;
+    ParamBlock live;
+    other.GetAllParams(live.v);
+    for (std::future<void>& f : racing.pending) f.wait();
+    EXPECT_EQ(live[kParamMixL], 77);
+    other.GetAllParams(live.v);
+    EXPECT_EQ(live[kParamMixL], 77);
 }
 
 TEST_F(AudioTransformTest, SelectSetupSwapsLiveAndAlternate) {

@@ -101,8 +101,8 @@ TEST_F(EventSchedulerTest, NoteOffReleasesOneHeldNoteOfItsKey) {
     scheduler.Enqueue(Note(0, 60, 0, 0));
     ASSERT_EQ(scheduler.RenderEvents(1, &hooks), S_OK);
     ASSERT_EQ(active.size(), 2u);
-    EXPECT_EQ(active[0].duration, 0);  // 60 released
-    EXPECT_EQ(active[1].duration, -1);
+    EXPECT_EQ(int32_t(active[0].duration), 0);  // 60 released
+    EXPECT_EQ(int32_t(active[1].duration), -1);
     // A released note counts as a note-off at the next block and leaves.
     scheduler.AdvancePosition(1);
     ASSERT_EQ(scheduler.RenderEvents(1, &hooks), S_OK);
@@ -124,7 +124,7 @@ TEST_F(EventSchedulerTest, SweepAsksAboutNotesAndRetiresPastRecords) {
     hooks.keepNoteResult = E_UNEXPECTED;
     EXPECT_EQ(scheduler.SweepActive(1, &hooks), E_UNEXPECTED);
     ASSERT_EQ(active.size(), 2u);
-    EXPECT_EQ(active[0].type, kQviNote);
+    EXPECT_EQ(int32_t(active[0].type), kQviNote);
     hooks.keepNoteResult = S_FALSE;
     ASSERT_EQ(scheduler.SweepActive(0, &hooks), S_OK);
     EXPECT_EQ(active.size(), 1u);

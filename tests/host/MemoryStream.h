@@ -21,7 +21,7 @@ public:
 
     HRESULT STDMETHODCALLTYPE Read(void* pv, ULONG cb, ULONG* pcbRead) override {
         const size_t n = std::min<size_t>(cb, data.size() - readPos);
-        std::memcpy(pv, data.data() + readPos, n);
+        if (n) std::memcpy(pv, data.data() + readPos, n);
         readPos += n;
         if (pcbRead) *pcbRead = static_cast<ULONG>(n);
         return n == cb ? S_OK : S_FALSE;

@@ -188,6 +188,14 @@ TEST_F(PinsTest, RefusedTypes) {
     AM_MEDIA_TYPE video = *stereo.Get();
     video.majortype = MEDIATYPE_Video;
     EXPECT_EQ(input->QueryAccept(&video), S_FALSE);
+    // A format block that the format type does not call a WAVEFORMATEX is
+    // not read as one, on either side.
+    for (const GUID& formatType : {GUID_NULL, FORMAT_VideoInfo, FORMAT_None}) {
+        AM_MEDIA_TYPE other = *stereo.Get();
+        other.formattype = formatType;
+        EXPECT_EQ(input->QueryAccept(&other), S_FALSE);
+        EXPECT_EQ(output->QueryAccept(&other), S_FALSE);
+    }
 }
 
 // The effect reports each format as soon as a pin has stored it, forgets it

@@ -206,7 +206,7 @@ TEST_F(SoftSynthTest, StartAndLoopPlaceSequencedEvents) {
     EXPECT_EQ(first.frameTime, 0);
     EXPECT_EQ(Queue()[1].frameTime, 24000);
     EXPECT_EQ(std::memcmp(&first, &events.items[0], sizeof(WbxEvent)), 0);
-    EXPECT_EQ(first.duration, 480);
+    EXPECT_EQ(int32_t(first.duration), 480);
     EXPECT_EQ(first.portNumber, 3u);
     EXPECT_EQ(first.source, kQviSourceSequenced);
     EXPECT_EQ(first.zero, 0);
@@ -306,11 +306,11 @@ TEST_F(SoftSynthTest, OnInputMakesARecordForEveryChannelMessage) {
                                 {4, 0, 70, 0, 0},    {5, 0xFF, 0xFF, 0, 0}};
     for (size_t i = 0; i < 8; ++i) {
         const QviEvent& e = Queue()[i];
-        EXPECT_EQ(e.type, expected[i][0]) << i;
+        EXPECT_EQ(int32_t(e.type), expected[i][0]) << i;
         EXPECT_EQ(e.data1, expected[i][1]) << i;
         EXPECT_EQ(e.data2, expected[i][2]) << i;
         EXPECT_EQ(e.data3, expected[i][3]) << i;
-        EXPECT_EQ(e.duration, expected[i][4]) << i;
+        EXPECT_EQ(int32_t(e.duration), expected[i][4]) << i;
         EXPECT_EQ(e.channel, i) << i;
         EXPECT_EQ(e.port, 0);
         EXPECT_EQ(e.portNumber, 7u);
@@ -346,14 +346,14 @@ TEST_F(SoftSynthTest, LiveNoteOnIsDeliveredAndReleasedByVelocityZero) {
     ASSERT_EQ(plugin.notesOn.size(), 1u);
     EXPECT_EQ(plugin.notesOn[0].data1, 60);
     ASSERT_EQ(Active().size(), 1u);
-    EXPECT_EQ(Active()[0].duration, -1);
+    EXPECT_EQ(int32_t(Active()[0].duration), -1);
 
     midi.items[0].data2 = 0;
     ASSERT_EQ(SendMidi(0), S_OK);
     EXPECT_EQ(Queue()[0].frameTime, 256);
     ASSERT_EQ(plugin.RunBlock(256), S_OK);
     ASSERT_EQ(Active().size(), 1u);
-    EXPECT_EQ(Active()[0].duration, 0);
+    EXPECT_EQ(int32_t(Active()[0].duration), 0);
 }
 
 TEST_F(SoftSynthTest, PortModifiersShapeDeliveredEvents) {

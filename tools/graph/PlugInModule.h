@@ -24,6 +24,8 @@ public:
     // Frees the DLL once DllCanUnloadNow answers S_OK (every object of it
     // released); otherwise it stays loaded until the process ends.
     void Unload();
+    // The DLL's own answer: S_OK once none of its objects is alive.
+    HRESULT CanUnloadNow() const { return m_canUnloadNow ? m_canUnloadNow() : E_UNEXPECTED; }
 
 private:
     HMODULE m_module = nullptr;
