@@ -22,18 +22,12 @@
 namespace {
 
 enum MenuItemId : UINT {
-    kMenuPresetManager = 10500,
-    kMenuAddPreset = 10501,
     kMenuSetupA = 10502,
     kMenuSetupB = 10503,
     kMenuCopyTo = 10504,
     kMenuCopyFrom = 10505,
     kMenuNoteValue = 1000,
 };
-
-// The values Reset applies, in parameter order.
-constexpr int32_t kResetValues[kParamCount] = {5000, 12, 40, 10, 30, 5000, 12, 40, 10,  30,   40,
-                                               0,    0,  100, 301, 100, 0,  1,    1200, 1, 0};
 
 }  // namespace
 
@@ -80,7 +74,8 @@ void CTzPlugInPropPage::OnButton(int id, WORD code) {
         break;
     case kIdReset:
         m_plugIn->SaveUndoState(-2);
-        for (int i = 0; i < kParamCount; ++i) Set(static_cast<EParam>(i), kResetValues[i]);
+        // Reset is the default block, each value set as the user's edit.
+        for (int i = 0; i < kParamCount; ++i) Set(static_cast<EParam>(i), kDefaultBlock.v[i]);
         RefreshControls(0, 1, 1);
         break;
     case kIdHelp:
@@ -190,14 +185,14 @@ void CTzPlugInPropPage::PresetsMenu() {
     if (!m_presets) return;
     HMENU menu = CreatePopupMenu();
     if (!menu) return;
-    InsertMenuA(menu, static_cast<UINT>(-1), MF_BYPOSITION, kMenuAddPreset, "Add Preset...");
-    InsertMenuA(menu, static_cast<UINT>(-1), MF_BYPOSITION, kMenuPresetManager, "Preset Manager...");
+    InsertMenuA(menu, static_cast<UINT>(-1), MF_BYPOSITION, kPresetMenuAdd, "Add Preset...");
+    InsertMenuA(menu, static_cast<UINT>(-1), MF_BYPOSITION, kPresetMenuManager, "Preset Manager...");
     AppendPresetMenuItems(*m_presets, menu);
     int chosen = TrackMenu(menu, kIdPresets);
     DestroyMenu(menu);
     if (chosen <= 0) return;
-    if (chosen == static_cast<int>(kMenuPresetManager)) chosen = RunManager(*m_presets);
-    if (chosen == static_cast<int>(kMenuAddPreset)) AddPresetDialog(*m_presets);
+    if (chosen == kPresetMenuManager) chosen = RunManager(*m_presets);
+    if (chosen == kPresetMenuAdd) AddPresetDialog(*m_presets);
     const char* data = GetPresetMenuData(*m_presets, chosen);
     if (!data) return;
     ApplyDataString(data);

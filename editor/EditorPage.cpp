@@ -36,10 +36,6 @@ const Setter kSetters[kParamCount] = {ZV_PARAM_LIST(ZV_SETTER)};
 #undef ZV_GETTER
 #undef ZV_SETTER
 
-int32_t Clamp64(long long v) {
-    return static_cast<int32_t>(std::max<long long>(INT32_MIN, std::min<long long>(INT32_MAX, v)));
-}
-
 const char* ClassName(ControlClass kind) {
     switch (kind) {
     case ControlClass::kButton: return "zv:PushButton";
@@ -392,12 +388,22 @@ void CTzPlugInPropPage::SetFromControl(int id, int32_t value) {
         return;
     }
     if (id == kIdLowFreqBox || id == kIdLowFreqSlider) {
-        Set(kParamLowFreq, std::min(value, Clamp64(static_cast<long long>(Get(kParamHighFreq)) + 1)));
+        SetLowFreqBelowHigh(value);
         RefreshControls(id, 1, 1);
     } else if (id == kIdHighFreqBox || id == kIdHighFreqSlider) {
-        Set(kParamHighFreq, std::max(value, Clamp64(static_cast<long long>(Get(kParamLowFreq)) - 1)));
+        SetHighFreqAboveLow(value);
         RefreshControls(id, 1, 1);
     }
+}
+
+// The low cut stays at most one step above the high cut, and the other way
+// round (the steps of the two count from different origins).
+void CTzPlugInPropPage::SetLowFreqBelowHigh(int32_t value) {
+    Set(kParamLowFreq, std::min(value, SaturateToInt32(static_cast<long long>(Get(kParamHighFreq)) + 1)));
+}
+
+void CTzPlugInPropPage::SetHighFreqAboveLow(int32_t value) {
+    Set(kParamHighFreq, std::max(value, SaturateToInt32(static_cast<long long>(Get(kParamLowFreq)) - 1)));
 }
 
 // Tempo sync on: both delays follow Tempo and their note values. Runs after
@@ -471,7 +477,7 @@ void CTzPlugInPropPage::OnValueBoxStep(int id, int32_t step) {
     const ParamBinding* b = FindBinding(id);
     if (!m_plugIn || !b || b->box != id) return;
     if (step != 0) m_plugIn->SaveUndoState(id);
-    const int32_t next = Clamp64(static_cast<long long>(Get(b->param)) + step);
+    const int32_t next = SaturateToInt32(static_cast<long long>(Get(b->param)) + step);
     switch (b->param) {
     case kParamDelayL: case kParamDelayR: case kParamFeedbkL: case kParamFeedbkR:
     case kParamXfeedL: case kParamXfeedR: case kParamMixL: case kParamMixR:
@@ -488,10 +494,10 @@ void CTzPlugInPropPage::OnValueBoxStep(int id, int32_t step) {
         ApplyTempo();
         break;
     case kParamLowFreq:
-        Set(kParamLowFreq, std::min(next, Clamp64(static_cast<long long>(Get(kParamHighFreq)) + 1)));
+        SetLowFreqBelowHigh(next);
         break;
     case kParamHighFreq:
-        Set(kParamHighFreq, std::max(next, Clamp64(static_cast<long long>(Get(kParamLowFreq)) - 1)));
+        SetHighFreqAboveLow(next);
         break;
     case kParamDiffTime: case kParamDiffAmnt: case kParamLowQ: case kParamHighQ: case kParamOutput:
         Set(b->param, next);
@@ -548,10 +554,9 @@ void CTzPlugInPropPage::OnTypedValue(int id) {
     case kParamLowFreq: case kParamHighFreq: {
         const int32_t k = FrequencyStepFromHertz(ParseFixed(text, 0));
         if (b->param == kParamLowFreq) {
-            Set(kParamLowFreq, std::min(Clamp64(static_cast<long long>(k) + 1),
-                                        Clamp64(static_cast<long long>(Get(kParamHighFreq)) + 1)));
+            SetLowFreqBelowHigh(SaturateToInt32(static_cast<long long>(k) + 1));
         } else {
-            Set(kParamHighFreq, std::max(k, Clamp64(static_cast<long long>(Get(kParamLowFreq)) - 1)));
+            SetHighFreqAboveLow(k);
         }
         RefreshControls(b->slider, 1, 1);
         break;

@@ -67,6 +67,8 @@ private:
     void SetSliderRanges();
     void CacheLinkReferences();
     void SetFromControl(int id, int32_t value);
+    void SetLowFreqBelowHigh(int32_t value);
+    void SetHighFreqAboveLow(int32_t value);
     void ApplyTempo();
     void ApplyLinkRatio(int side);
     void ApplyEnableRules();

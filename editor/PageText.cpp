@@ -22,16 +22,16 @@ std::string Integer(long long value) {
     return text;
 }
 
-int32_t Saturate(long long v) {
-    if (v > std::numeric_limits<int32_t>::max()) return std::numeric_limits<int32_t>::max();
-    if (v < std::numeric_limits<int32_t>::min()) return std::numeric_limits<int32_t>::min();
-    return static_cast<int32_t>(v);
-}
-
 // 20 * 10^(step * 0.01), rounded to whole hertz.
 long long Hertz(int32_t step) { return static_cast<long long>(std::floor(20.0 * std::pow(10.0, step * 0.01) + 0.5)); }
 
 }  // namespace
+
+int32_t SaturateToInt32(long long v) {
+    if (v > std::numeric_limits<int32_t>::max()) return std::numeric_limits<int32_t>::max();
+    if (v < std::numeric_limits<int32_t>::min()) return std::numeric_limits<int32_t>::min();
+    return static_cast<int32_t>(v);
+}
 
 std::string NoteValueText(int32_t index) {
     if (index < 0 || index >= kNoteValueCount) return std::string();
@@ -115,7 +115,7 @@ int32_t ParseFixed(const char* text, int decimals) {
         }
     }
     const long long result = value + fraction;
-    return Saturate(negative ? -result : result);
+    return SaturateToInt32(negative ? -result : result);
 }
 
 bool ParseQ(const char* text, int32_t* value) {
@@ -157,11 +157,11 @@ int ReadoutGap(int leftWidth, int rightWidth) {
 
 int32_t LinkedRatio(int32_t refOther, int32_t value, int32_t refOwn) {
     if (refOwn == 0) return refOther;
-    return Saturate(static_cast<long long>(refOther) * value / refOwn);
+    return SaturateToInt32(static_cast<long long>(refOther) * value / refOwn);
 }
 
 int32_t LinkedOffset(int32_t refOther, int32_t value, int32_t refOwn) {
-    return Saturate(static_cast<long long>(refOther) - refOwn + value);
+    return SaturateToInt32(static_cast<long long>(refOther) - refOwn + value);
 }
 
 int32_t DelayByNoteRatio(int32_t refOther, int32_t ownNote, int32_t otherNote) {

@@ -40,6 +40,9 @@ std::string PeakLevelText(int32_t level);
 // truncated, at least 1.
 int ReadoutGap(int leftWidth, int rightWidth);
 
+// A wide result pinned to the 32-bit range (the setters clamp further).
+int32_t SaturateToInt32(long long value);
+
 // Link arithmetic, done wide and saturated to 32 bits (the setters clamp):
 // the other delay keeping the ratio of the references,
 // refOther * value / refOwn (refOther when refOwn is 0);

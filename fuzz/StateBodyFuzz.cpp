@@ -6,13 +6,13 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     CEnvelopeSet set;
-    CSetLink link(set);
-    CFuzzStream in(data, size);
+    CEnvelopeSetLink link(set);
+    CMemoryStream in(std::vector<uint8_t>(data, data + size));
     const HRESULT hr = LoadStateBody(&link, &in);
     ZV_FUZZ_CHECK(hr == S_OK || hr == E_FAIL);
     CheckValuesInForce(set);
-    CFuzzStream out;
+    CMemoryStream out;
     ZV_FUZZ_CHECK(SaveStateBody(&link, &out) == S_OK);
-    ZV_FUZZ_CHECK(out.bytes.size() == kStateBodySize);
+    ZV_FUZZ_CHECK(out.data.size() == kStateBodySize);
     return 0;
 }

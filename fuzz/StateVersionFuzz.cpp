@@ -5,13 +5,13 @@
 #include "host/StateVersion.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    CFuzzStream in(data, size);
+    CMemoryStream in(std::vector<uint8_t>(data, data + size));
     int32_t version = 0;
     const HRESULT hr = ReadStateVersion(&in, &version);
     ZV_FUZZ_CHECK(hr == S_OK || hr == VFW_E_INVALID_FILE_FORMAT);
-    ZV_FUZZ_CHECK(in.pos <= size);
+    ZV_FUZZ_CHECK(in.readPos <= size);
     if (hr == S_OK) {
-        CFuzzStream text;
+        CMemoryStream text;
         ZV_FUZZ_CHECK(WriteStateVersion(&text, version) == S_OK);
         int32_t again = 0;
         ZV_FUZZ_CHECK(ReadStateVersion(&text, &again) == S_OK);

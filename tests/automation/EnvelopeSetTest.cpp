@@ -9,6 +9,7 @@
 
 #include "EffectHarness.h"
 #include "automation/EnvelopeSet.h"
+#include "automation/EnvelopeSetLink.h"
 
 namespace {
 
@@ -18,23 +19,6 @@ MP_ENVELOPE_SEGMENT Seg(REFERENCE_TIME start, REFERENCE_TIME end, float from, fl
                         MP_CURVE_TYPE curve = MP_CURVE_LINEAR) {
     return MP_ENVELOPE_SEGMENT{start, end, from, to, curve, 0};
 }
-
-// The effect's automation link over an envelope set, without a host.
-class CSetLink : public IAutomationLink {
-public:
-    explicit CSetLink(CEnvelopeSet& set) : m_set(set) {}
-    HRESULT STDMETHODCALLTYPE SetParam(DWORD i, MP_DATA v) override { return m_set.SetParam(i, v); }
-    MP_DATA ValueInForce(DWORD i) const override { return m_set.ValueInForce(i); }
-    HRESULT TestAndClearChanged() override { return m_set.TestAndClearChanged(); }
-    HRESULT STDMETHODCALLTYPE ParamsBeginCapture(DWORD* i, DWORD n) override { return m_set.SetCapture(i, n, true); }
-    HRESULT STDMETHODCALLTYPE ParamsChanged(DWORD* i, DWORD n, MP_DATA* v) override {
-        return m_set.ApplyChanges(i, n, v);
-    }
-    HRESULT STDMETHODCALLTYPE ParamsEndCapture(DWORD* i, DWORD n) override { return m_set.SetCapture(i, n, false); }
-
-private:
-    CEnvelopeSet& m_set;
-};
 
 }  // namespace
 
@@ -164,7 +148,7 @@ TEST(EnvelopeSet, HostThreadAndStreamingThreadKeepTheListSorted) {
 
 TEST(EnvelopeSet, EditorDragWinsOverTheEnvelopeUntilReleased) {
     CEnvelopeSet set;
-    CSetLink link(set);
+    CEnvelopeSetLink link(set);
     CStreamRun run(&link);
     const MP_ENVELOPE_SEGMENT mix = Seg(0, 100000000, 0.0f, 0.0f, MP_CURVE_JUMP);
     set.AddEnvelope(kParamMixL, 1, &mix);

@@ -19,58 +19,15 @@
 #include <string>
 #include <vector>
 
-#include "automation/EnvelopeSet.h"
+#include "automation/EnvelopeSetLink.h"
 #include "host/StateBody.h"
 #include "presets/DataString.h"
+#include "tests/host/MemoryStream.h"
 #include "tools/validator/CheckLog.h"
 #include "tools/validator/Hostile.h"
 #include "tools/validator/Reference.h"
 
 namespace {
-
-// The effect's automation link over an envelope set, as the plug-in's
-// media-parameters object is over its own.
-class CSetLink : public IAutomationLink {
-public:
-    explicit CSetLink(CEnvelopeSet& set) : m_set(set) {}
-    HRESULT STDMETHODCALLTYPE SetParam(DWORD i, MP_DATA v) override { return m_set.SetParam(i, v); }
-    HRESULT STDMETHODCALLTYPE GetParam(DWORD i, MP_DATA* v) override { return m_set.GetParam(i, v); }
-    MP_DATA ValueInForce(DWORD i) const override { return m_set.ValueInForce(i); }
-    HRESULT TestAndClearChanged() override { return m_set.TestAndClearChanged(); }
-    HRESULT STDMETHODCALLTYPE ParamsBeginCapture(DWORD* i, DWORD n) override { return m_set.SetCapture(i, n, true); }
-    HRESULT STDMETHODCALLTYPE ParamsChanged(DWORD* i, DWORD n, MP_DATA* v) override {
-        return m_set.ApplyChanges(i, n, v);
-    }
-    HRESULT STDMETHODCALLTYPE ParamsEndCapture(DWORD* i, DWORD n) override { return m_set.SetCapture(i, n, false); }
-
-private:
-    CEnvelopeSet& m_set;
-};
-
-// A read-only stream over bytes.
-class CByteStream : public IStream {
-public:
-    CByteStream(const uint8_t* data, size_t size) : m_data(data), m_size(size) {}
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID, void** ppv) override {
-        *ppv = nullptr;
-        return E_NOINTERFACE;
-    }
-    ULONG STDMETHODCALLTYPE AddRef() override { return 1; }
-    ULONG STDMETHODCALLTYPE Release() override { return 1; }
-    HRESULT STDMETHODCALLTYPE Read(void* pv, ULONG cb, ULONG* read) override {
-        const size_t n = std::min<size_t>(cb, m_size - m_pos);
-        if (n) std::memcpy(pv, m_data + m_pos, n);
-        m_pos += n;
-        if (read) *read = static_cast<ULONG>(n);
-        return n == cb ? S_OK : S_FALSE;
-    }
-    HRESULT STDMETHODCALLTYPE Write(const void*, ULONG, ULONG*) override { return E_NOTIMPL; }
-
-private:
-    const uint8_t* m_data;
-    size_t m_size;
-    size_t m_pos = 0;
-};
 
 struct Options {
     bool longRun = false;
@@ -115,7 +72,7 @@ void CheckPartitions(CCheckLog& log, const Options& o) {
 void CheckAutomationFuzz(CCheckLog& log, const Options& o) {
     CHostile hostile(o.seed);
     CEnvelopeSet set;
-    CSetLink link(set);
+    CEnvelopeSetLink link(set);
     COfflineEffect effect;
     effect.AttachAutomation(&link);
     effect.QviReset();
@@ -194,10 +151,10 @@ void CheckStateBodies(CCheckLog& log, const Options& o) {
             }
         }
         CEnvelopeSet set;
-        CSetLink link(set);
+        CEnvelopeSetLink link(set);
         COfflineEffect effect;
         effect.AttachAutomation(&link);
-        CByteStream stream(body.data(), body.size());
+        CMemoryStream stream(body);
         LoadStateBody(&link, &stream);
         effect.ReloadFromAutomation();
         ParamBlock block{};

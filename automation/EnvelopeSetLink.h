@@ -1,0 +1,23 @@
+// The effect's automation link over a bare envelope set, without the COM
+// media-parameters object around it: what the tests, the fuzzers and the
+// validator's core part attach to an effect.
+#pragma once
+#include "automation/EnvelopeSet.h"
+#include "effect/AutomationLink.h"
+
+class CEnvelopeSetLink : public IAutomationLink {
+public:
+    explicit CEnvelopeSetLink(CEnvelopeSet& set) : m_set(set) {}
+    HRESULT STDMETHODCALLTYPE SetParam(DWORD i, MP_DATA v) override { return m_set.SetParam(i, v); }
+    HRESULT STDMETHODCALLTYPE GetParam(DWORD i, MP_DATA* v) override { return m_set.GetParam(i, v); }
+    MP_DATA ValueInForce(DWORD i) const override { return m_set.ValueInForce(i); }
+    HRESULT TestAndClearChanged() override { return m_set.TestAndClearChanged(); }
+    HRESULT STDMETHODCALLTYPE ParamsBeginCapture(DWORD* i, DWORD n) override { return m_set.SetCapture(i, n, true); }
+    HRESULT STDMETHODCALLTYPE ParamsChanged(DWORD* i, DWORD n, MP_DATA* v) override {
+        return m_set.ApplyChanges(i, n, v);
+    }
+    HRESULT STDMETHODCALLTYPE ParamsEndCapture(DWORD* i, DWORD n) override { return m_set.SetCapture(i, n, false); }
+
+private:
+    CEnvelopeSet& m_set;
+};
