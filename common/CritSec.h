@@ -28,6 +28,15 @@ public:
         m_mutex.lock();
 #endif
     }
+    // One attempt, no wait: true when the lock is now held (and must be
+    // unlocked), false when another thread holds it.
+    bool TryLock() {
+#ifdef _WIN32
+        return TryEnterCriticalSection(&m_cs) != 0;
+#else
+        return m_mutex.try_lock();
+#endif
+    }
     void Unlock() {
 #ifdef _WIN32
         LeaveCriticalSection(&m_cs);
