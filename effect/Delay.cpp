@@ -2,6 +2,7 @@
 
 #include "effect/TempoSync.h"
 #include "host/HostServices.h"
+#include "host/QviEvent.h"
 #include "host/StateBody.h"
 #include "host/QviSynthContext.h"
 
@@ -68,11 +69,42 @@ HRESULT CDelay::QviPollTempo(int64_t streamPosition, int32_t*, void*, int32_t, i
     return S_OK;
 }
 
+bool CDelay::FollowsHostTempo() {
+    int32_t sync = 0;
+    GetTempoSync(&sync);
+    return sync == 2 && m_tempoFollowStop != 1 && m_owner && m_owner->GetHostTimeMap();
+}
+
+void CDelay::ApplyHostTempo(int32_t hostTempo) {
+    if (hostTempo <= 0 || hostTempo == m_lastHostTempo) return;
+    m_lastHostTempo = hostTempo;
+    const int32_t tempo = TempoFromHost(hostTempo);
+    SetTempo(tempo, 0);
+    int32_t factorL = 0;
+    int32_t factorR = 0;
+    GetFactorL(&factorL);
+    GetFactorR(&factorR);
+    const int32_t delayR = DelayFromTempo(tempo, factorR);
+    const int32_t delayL = DelayFromTempo(tempo, factorL);
+    SetDelayL(delayL, 0);
+    SetDelayR(delayR, 0);
+    SetRefreshPending(1);
+}
+
 HRESULT CDelay::OnEvent(QviEvent*) { return S_OK; }
 
 HRESULT CDelay::OnNoteOn(QviEvent*) { return S_OK; }
 
-HRESULT CDelay::KeepNote(QviEvent*, int32_t) { return S_FALSE; }
+// Notes make no sound here, so the frame keeps a note only while a later
+// note-off may still refer to it: a live note-on that is still held
+// (duration -1). A released note, a sequenced note (which carries its own
+// length) and every note at a transport start or stop (flag set) are let go,
+// so the active list holds the notes being held and no more.
+HRESULT CDelay::KeepNote(QviEvent* event, int32_t flag) {
+    if (!event) return E_POINTER;
+    const int32_t duration = event->duration;
+    return flag == 0 && duration == -1 ? S_FALSE : S_OK;
+}
 
 HRESULT CDelay::OnFilterStart() { return S_OK; }
 
@@ -83,17 +115,31 @@ HRESULT CDelay::OnFilterStop() {
 
 int32_t CDelay::GetStateSize() { return static_cast<int32_t>(kStateBodySize); }
 
+// The host's stream is read with no lock held (it may be slow, or call back
+// into the filter); what arrived is applied under the filter lock, so that no
+// buffer sees half of it, and the parameter lock, so that no snapshot does.
 HRESULT CDelay::LoadState(IStream* stream) {
-    CAutoLock lock(this);
-    const HRESULT hr = LoadStateBody(m_automation, stream);
+    StateBodyValues values;
+    const HRESULT hr = ReadStateBody(stream, &values);
+    CAutoLock filterLock(this);
+    {
+        CAutoLock paramLock(&m_paramLock);
+        ApplyStateBody(m_automation, values);
+    }
     // Whatever arrived is in force now, even from a body that broke off.
     RefreshParameters();
     return hr;
 }
 
+// One consistent snapshot, taken under the parameter lock; the stream is
+// written after it is released.
 HRESULT CDelay::SaveState(IStream* stream) {
-    CAutoLock lock(this);
-    return SaveStateBody(m_automation, stream);
+    StateBodyValues values;
+    {
+        CAutoLock paramLock(&m_paramLock);
+        CollectStateBody(m_automation, &values);
+    }
+    return WriteStateBody(stream, values);
 }
 
 HRESULT CDelay::OnTransportStart() {
