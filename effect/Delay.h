@@ -42,6 +42,13 @@ public:
 
     int32_t LastHostTempo() const { return m_lastHostTempo; }
 
+    // The host-tempo poll in two halves, so that the host is asked with no
+    // lock held: whether this buffer follows the host's tempo, and the tempo
+    // the host reported (hundredths of a beat per minute, 0 for none) applied
+    // under the filter lock.
+    bool FollowsHostTempo();
+    void ApplyHostTempo(int32_t hostTempo);
+
 protected:
     int32_t m_started = 0;          // 1 while the host transport runs
     int32_t m_tempoFollowStop = 1;  // 1: host tempo changes are not followed
