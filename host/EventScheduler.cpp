@@ -58,6 +58,9 @@ HRESULT CEventScheduler::Enqueue(const QviEvent& event) {
     // apply to the event itself).
     if (!m_active.Reserve()) return E_OUTOFMEMORY;
     try {
+        // The queue's whole room at once, so that it never grows (and copies)
+        // while the frame lock is held later on.
+        if (m_queue.capacity() < kMaxQueuedEvents) m_queue.reserve(kMaxQueuedEvents);
         const int32_t port = static_cast<int32_t>(event.portNumber);
         if (event.type == kQviPortFlags && m_ports.size() < kMaxPortStates) m_ports.emplace(port, PortState());
         m_queue.push_back(event);

@@ -15,9 +15,10 @@
 //
 // No COM and no locking here: CSoftSynth holds the owner's lock around every
 // call. Memory is bounded: the queue, the active list and the port map have
-// fixed maximum sizes. Only the host's side allocates: Enqueue grows the
-// queue, sets up the active list's fixed storage (CEventRing) with the first
-// event and creates the port state a port-flags event will need.
+// fixed maximum sizes. Only the host's side allocates: with the first event
+// Enqueue reserves the queue's whole room and sets up the active list's fixed
+// storage (CEventRing), and it creates the port state a port-flags event will
+// need.
 // RenderEvents and SweepActive (streaming thread) allocate and free nothing:
 // they take records out of the queue in place, and a port without state is
 // read as a new one.
