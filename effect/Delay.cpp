@@ -31,41 +31,21 @@ HRESULT CDelay::QviSetOutputChannels(WAVEFORMATEX* format) {
     return S_OK;
 }
 
-// Host tempo following (TempoSync 2). Called by the input pin for each
-// buffer whose sample tag is 0, on the streaming thread with the filter lock
-// held; the setters below take the parameter lock after it. The delay times
-// are rewritten only when the host's tempo differs from the one last seen, so
-// a manual change of DelayL stands until the host tempo changes. The
-// arguments after the stream position are the frame's and are not used.
+// Host tempo following (TempoSync 2) in one call: asks the host's time map
+// and applies its tempo. The input pin does not use it: it asks the host with
+// the filter lock left (FollowsHostTempo, then ApplyHostTempo under the
+// lock). The arguments after the stream position are the frame's and are not
+// used.
 HRESULT CDelay::QviPollTempo(int64_t streamPosition, int32_t*, void*, int32_t, int64_t, void*) {
-    int32_t sync = 0;
-    GetTempoSync(&sync);
-    if (sync != 2 || m_tempoFollowStop == 1) return S_OK;
-    if (!m_owner) return S_OK;
+    if (!FollowsHostTempo()) return S_OK;
     IWbxHostTimeMap* timeMap = m_owner->GetHostTimeMap();
     if (!timeMap) return S_OK;
-
-    const WBX_MUSICAL_TIME ticks = m_owner->SamplesToTicks(streamPosition);
-    const int32_t key = timeMap->GetTempoKey(ticks);
+    const int32_t key = timeMap->GetTempoKey(m_owner->SamplesToTicks(streamPosition));
     int32_t entryTime = 0;
     int32_t hostTempo = 0;
     // A failing query gives no tempo, the same as a tempo of 0.
-    if (FAILED(timeMap->GetTempo(key, &entryTime, &hostTempo))) return S_OK;
-    if (hostTempo <= 0 || hostTempo == m_lastHostTempo) return S_OK;
-    m_lastHostTempo = hostTempo;
-
-    const int32_t tempo = TempoFromHost(hostTempo);
-    SetTempo(tempo, 0);   // clamped to 50..9999 there
-    int32_t factorL = 0;
-    int32_t factorR = 0;
-    GetFactorL(&factorL);
-    GetFactorR(&factorR);
-    // The delays use the tempo as computed, not as clamped; right first.
-    const int32_t delayR = DelayFromTempo(tempo, factorR);
-    const int32_t delayL = DelayFromTempo(tempo, factorL);
-    SetDelayL(delayL, 0);
-    SetDelayR(delayR, 0);
-    SetRefreshPending(1);
+    if (FAILED(timeMap->GetTempo(key, &entryTime, &hostTempo))) hostTempo = 0;
+    ApplyHostTempo(hostTempo);
     return S_OK;
 }
 
@@ -75,15 +55,19 @@ bool CDelay::FollowsHostTempo() {
     return sync == 2 && m_tempoFollowStop != 1 && m_owner && m_owner->GetHostTimeMap();
 }
 
+// The delay times are rewritten only when the host's tempo differs from the
+// one last seen, so a manual change of DelayL stands until the host tempo
+// changes. Filter lock held; the setters take the parameter lock after it.
 void CDelay::ApplyHostTempo(int32_t hostTempo) {
     if (hostTempo <= 0 || hostTempo == m_lastHostTempo) return;
     m_lastHostTempo = hostTempo;
     const int32_t tempo = TempoFromHost(hostTempo);
-    SetTempo(tempo, 0);
+    SetTempo(tempo, 0);   // clamped to 50..9999 there
     int32_t factorL = 0;
     int32_t factorR = 0;
     GetFactorL(&factorL);
     GetFactorR(&factorR);
+    // The delays use the tempo as computed, not as clamped; right first.
     const int32_t delayR = DelayFromTempo(tempo, factorR);
     const int32_t delayL = DelayFromTempo(tempo, factorL);
     SetDelayL(delayL, 0);
