@@ -28,6 +28,15 @@ public:
         m_mutex.lock();
 #endif
     }
+    // One attempt, never waits: true when the lock is now held (also when
+    // this thread already held it).
+    bool TryLock() {
+#ifdef _WIN32
+        return TryEnterCriticalSection(&m_cs) != FALSE;
+#else
+        return m_mutex.try_lock();
+#endif
+    }
     void Unlock() {
 #ifdef _WIN32
         LeaveCriticalSection(&m_cs);

@@ -44,9 +44,8 @@ public:
     }
     MP_DATA ValueInForce(DWORD index) const override { return m_values[index]; }
     HRESULT TestAndClearChanged() override { return S_FALSE; }
-    HRESULT STDMETHODCALLTYPE ParamsBeginCapture(DWORD*, DWORD) override { return S_OK; }
-    HRESULT STDMETHODCALLTYPE ParamsChanged(DWORD*, DWORD, MP_DATA*) override { return S_OK; }
-    HRESULT STDMETHODCALLTYPE ParamsEndCapture(DWORD*, DWORD) override { return S_OK; }
+    HRESULT SetCaptureFlag(DWORD, bool) override { return S_OK; }
+    void NotifyHost(EHostNotice, DWORD, MP_DATA) override {}
 
 private:
     MP_DATA m_values[kParamCount] = {};
