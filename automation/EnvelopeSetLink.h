@@ -12,6 +12,7 @@ public:
     HRESULT STDMETHODCALLTYPE GetParam(DWORD i, MP_DATA* v) override { return m_set.GetParam(i, v); }
     MP_DATA ValueInForce(DWORD i) const override { return m_set.ValueInForce(i); }
     HRESULT TestAndClearChanged() override { return m_set.TestAndClearChanged(); }
+    uint32_t ChangeCount() const override { return m_set.ChangeCount(); }
     HRESULT SetCaptureFlag(DWORD i, bool captured) override { return m_set.SetCapture(&i, 1, captured); }
     // No host here to tell.
     void NotifyHost(EHostNotice, DWORD, MP_DATA) override {}

@@ -85,6 +85,7 @@ public:
 
     // Own operations. S_OK and clear when the changed flag was set, else S_FALSE.
     virtual HRESULT TestAndClearChanged() override;
+    uint32_t ChangeCount() const override { return m_envelopes.ChangeCount(); }
     virtual HRESULT MarkChanged();
     virtual ~CMediaParams();
 

@@ -11,11 +11,6 @@ namespace {
 // arrives.
 constexpr uint32_t kUnseenBits = 0x7FC00001u;
 
-uint32_t Bits(float v) {
-    uint32_t bits;
-    std::memcpy(&bits, &v, sizeof(bits));
-    return bits;
-}
 }  // namespace
 
 CAudioTransform::CInForceCache::CInForceCache() {
@@ -25,15 +20,6 @@ CAudioTransform::CInForceCache::CInForceCache() {
         bits[i] = kUnseenBits;
         value[i] = NormalisedToParam(i, unseen);
     }
-}
-
-int32_t CAudioTransform::CInForceCache::Convert(int index, float normalised) {
-    const uint32_t b = Bits(normalised);
-    if (b != bits[index]) {
-        bits[index] = b;
-        value[index] = NormalisedToParam(index, normalised);
-    }
-    return value[index];
 }
 
 CAudioTransform::CAudioTransform() : m_notifier(GetSystemChangeNotifier()) {}
@@ -257,14 +243,27 @@ HRESULT CAudioTransform::RefreshParameters() {
 // The audio thread's block
 
 void CAudioTransform::AcquireParams() {
+    IAutomationLink* const automation = m_automation;
+    // Most buffers: no write since the last read and no value in force
+    // moved, so the block in hand is still the newest. Two atomic reads.
+    const uint32_t changes = automation ? automation->ChangeCount() : 0;
+    if (m_engineValid && m_handover.Sequence() == m_engineSequence && changes == m_engineChanges) {
+        if (!m_gainsReady) ComputeGains();
+        return;
+    }
     ParamBlock next;
     float inForce[kParamCount];
-    IAutomationLink* const automation = m_automation;
-    const bool whole = m_handover.TryReadWith(&next, [&] {
-        if (!automation) return;
-        for (int i = 0; i < kParamCount; ++i) inForce[i] = automation->ValueInForce(static_cast<DWORD>(i));
-    });
+    uint32_t sequence = 0;
+    const bool whole = m_handover.TryReadWith(
+        &next,
+        [&] {
+            if (!automation) return;
+            for (int i = 0; i < kParamCount; ++i) inForce[i] = automation->ValueInForce(static_cast<DWORD>(i));
+        },
+        &sequence);
     if (whole) {
+        m_engineSequence = sequence;
+        m_engineChanges = changes;   // read before the values: a later move is seen next time
         if (automation) {
             for (int i = 0; i < kParamCount; ++i) next[i] = m_audioCache.Convert(i, inForce[i]);
         }

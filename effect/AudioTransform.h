@@ -34,6 +34,7 @@
 #pragma once
 #include <atomic>
 #include <cstdint>
+#include <cstring>
 
 #include "common/CritSec.h"
 #include "common/WinTypes.h"
@@ -186,7 +187,15 @@ protected:
     // Each thread that converts has its own.
     struct CInForceCache {
         CInForceCache();
-        int32_t Convert(int index, float normalised);
+        int32_t Convert(int index, float normalised) {
+            uint32_t b;
+            std::memcpy(&b, &normalised, sizeof(b));
+            if (b != bits[index]) {
+                bits[index] = b;
+                value[index] = NormalisedToParam(index, normalised);
+            }
+            return value[index];
+        }
         uint32_t bits[kParamCount];
         int32_t value[kParamCount];
     };
@@ -244,5 +253,7 @@ protected:
     // The audio thread's own.
     ParamBlock m_engineBlock{};
     bool m_engineValid = false;
+    uint32_t m_engineSequence = 0;   // the hand-over's sequence and the
+    uint32_t m_engineChanges = 0;    // automation's change count it came with
     CInForceCache m_audioCache;
 };

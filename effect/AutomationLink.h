@@ -33,6 +33,9 @@ public:
     virtual MP_DATA ValueInForce(DWORD dwParamIndex) const = 0;
     // S_OK and clears the changed flag when it was set, else S_FALSE.
     virtual HRESULT TestAndClearChanged() = 0;
+    // A count that moves, after the values, whenever a value in force may
+    // have changed; any thread, one atomic read.
+    virtual uint32_t ChangeCount() const = 0;
     // Marks or clears the editor's hold on a parameter (its static value
     // stays in force while held). Takes no lock and never calls the host.
     virtual HRESULT SetCaptureFlag(DWORD dwParamIndex, bool captured) = 0;

@@ -59,14 +59,17 @@ public:
     // window and must only load atomics (values a writer changes inside its
     // bracket). True with *out holding one write's block; false with *out
     // unspecified (whatever alsoRead read is then unusable too).
+    // *sequence, when given, receives the Sequence() of the write read.
     template <class AlsoRead>
-    bool TryReadWith(ParamBlock* out, AlsoRead&& alsoRead) const {
+    bool TryReadWith(ParamBlock* out, AlsoRead&& alsoRead, uint32_t* sequence = nullptr) const {
         const uint32_t before = m_seq.load(std::memory_order_acquire);
         if (before & 1u) return false;
         for (int i = 0; i < kParamCount; ++i) (*out)[i] = m_cell[i].load(std::memory_order_relaxed);
         alsoRead();
         std::atomic_thread_fence(std::memory_order_acquire);
-        return m_seq.load(std::memory_order_relaxed) == before;
+        if (m_seq.load(std::memory_order_relaxed) != before) return false;
+        if (sequence) *sequence = before;
+        return true;
     }
     bool TryRead(ParamBlock* out) const {
         return TryReadWith(out, [] {});

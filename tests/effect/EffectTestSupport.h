@@ -34,6 +34,8 @@ public:
         return S_OK;
     }
     HRESULT SetCaptureFlag(DWORD, bool) override { return S_OK; }
+    // Tests write inForce directly: every read counts as a possible change.
+    uint32_t ChangeCount() const override { return ++changeReads; }
     void NotifyHost(EHostNotice notice, DWORD index, MP_DATA) override {
         Record(notice == EHostNotice::kBeginCapture   ? "begin"
                : notice == EHostNotice::kValueChanged ? "changed"
@@ -60,6 +62,7 @@ public:
     float inForce[kParamCount];
     bool changed = false;
     int changedQueries = 0;
+    mutable uint32_t changeReads = 0;
 
 private:
     void Record(const char* kind, DWORD* indices, DWORD count) {
