@@ -15,8 +15,9 @@ HRESULT CEnvelopeSet::GetParam(DWORD index, MP_DATA* value) const {
 
 HRESULT CEnvelopeSet::SetParam(DWORD index, MP_DATA value) {
     if (index >= static_cast<DWORD>(kParamCount)) return E_INVALIDARG;
+    const HRESULT hr = m_envelopes[index].SetStaticValue(value);
     MarkChanged();
-    return m_envelopes[index].SetStaticValue(value);
+    return hr;
 }
 
 HRESULT CEnvelopeSet::AddEnvelope(DWORD index, DWORD count, const MP_ENVELOPE_SEGMENT* segments) {
@@ -36,12 +37,15 @@ HRESULT CEnvelopeSet::FlushEnvelope(DWORD index, REFERENCE_TIME start, REFERENCE
     if (index >= static_cast<DWORD>(kParamCount) && index != kAllParams) return E_INVALIDARG;
     if (start > end) return E_INVALIDARG;
     const double k = SamplesPer100ns();
-    if (index != kAllParams) return m_envelopes[index].FlushSegments(start, end, k);
-    for (int i = 0; i < kParamCount; ++i) {
-        const HRESULT hr = m_envelopes[i].FlushSegments(start, end, k);
-        if (FAILED(hr)) return hr;
+    // A flush can make a static value the one in force.
+    HRESULT hr = S_OK;
+    if (index != kAllParams) {
+        hr = m_envelopes[index].FlushSegments(start, end, k);
+    } else {
+        for (int i = 0; i < kParamCount && SUCCEEDED(hr); ++i) hr = m_envelopes[i].FlushSegments(start, end, k);
     }
-    return S_OK;
+    m_changeCount.fetch_add(1, std::memory_order_release);
+    return hr;
 }
 
 HRESULT CEnvelopeSet::SetCapture(const DWORD* indices, DWORD count, bool captured) {
@@ -51,6 +55,7 @@ HRESULT CEnvelopeSet::SetCapture(const DWORD* indices, DWORD count, bool capture
         if (indices[i] >= static_cast<DWORD>(kParamCount)) return E_INVALIDARG;
     }
     for (DWORD i = 0; i < count; ++i) m_envelopes[indices[i]].SetCaptureFlag(captured);
+    m_changeCount.fetch_add(1, std::memory_order_release);
     return S_OK;
 }
 

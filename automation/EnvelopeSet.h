@@ -50,8 +50,16 @@ public:
 
     // S_OK and clears the changed flag when it was set, else S_FALSE.
     HRESULT TestAndClearChanged();
-    void MarkChanged() { m_changed.store(1, std::memory_order_relaxed); }
+    // Raises the changed flag and moves the change count.
+    void MarkChanged() {
+        m_changed.store(1, std::memory_order_relaxed);
+        m_changeCount.fetch_add(1, std::memory_order_release);
+    }
     bool IsChanged() const { return m_changed.load(std::memory_order_relaxed) != 0; }
+    // Moves (after the values) whenever a value in force may have changed:
+    // SetParam, a capture mark, a flush, segments evaluated. The audio
+    // thread skips reading all 21 values while it stands still.
+    uint32_t ChangeCount() const { return m_changeCount.load(std::memory_order_acquire); }
 
     // From the pins whenever a media type is set. A rate of 0 or less would
     // make every time conversion divide by zero: refused, rate unchanged.
@@ -72,4 +80,5 @@ private:
     CParamEnvelope m_envelopes[kParamCount];
     std::atomic<LONG> m_sampleRate;
     std::atomic<LONG> m_changed;
+    std::atomic<uint32_t> m_changeCount{0};
 };

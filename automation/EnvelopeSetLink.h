@@ -12,11 +12,10 @@ public:
     HRESULT STDMETHODCALLTYPE GetParam(DWORD i, MP_DATA* v) override { return m_set.GetParam(i, v); }
     MP_DATA ValueInForce(DWORD i) const override { return m_set.ValueInForce(i); }
     HRESULT TestAndClearChanged() override { return m_set.TestAndClearChanged(); }
-    HRESULT STDMETHODCALLTYPE ParamsBeginCapture(DWORD* i, DWORD n) override { return m_set.SetCapture(i, n, true); }
-    HRESULT STDMETHODCALLTYPE ParamsChanged(DWORD* i, DWORD n, MP_DATA* v) override {
-        return m_set.ApplyChanges(i, n, v);
-    }
-    HRESULT STDMETHODCALLTYPE ParamsEndCapture(DWORD* i, DWORD n) override { return m_set.SetCapture(i, n, false); }
+    uint32_t ChangeCount() const override { return m_set.ChangeCount(); }
+    HRESULT SetCaptureFlag(DWORD i, bool captured) override { return m_set.SetCapture(&i, 1, captured); }
+    // No host here to tell.
+    void NotifyHost(EHostNotice, DWORD, MP_DATA) override {}
 
 private:
     CEnvelopeSet& m_set;

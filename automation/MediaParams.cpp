@@ -230,6 +230,21 @@ HRESULT CMediaParams::ParamsEndCapture(DWORD* pdwParamIndices, DWORD cParams) {
 
 MP_DATA CMediaParams::ValueInForce(DWORD dwParamIndex) const { return m_envelopes.ValueInForce(dwParamIndex); }
 
+HRESULT CMediaParams::SetCaptureFlag(DWORD dwParamIndex, bool captured) {
+    return m_envelopes.SetCapture(&dwParamIndex, 1, captured);
+}
+
+void CMediaParams::NotifyHost(EHostNotice notice, DWORD dwParamIndex, MP_DATA value) {
+    IMediaParamsUICallback* host = HostCallback();
+    if (!host) return;
+    switch (notice) {
+        case EHostNotice::kBeginCapture: host->ParamsBeginCapture(&dwParamIndex, 1); break;
+        case EHostNotice::kValueChanged: host->ParamsChanged(&dwParamIndex, 1, &value); break;
+        case EHostNotice::kEndCapture: host->ParamsEndCapture(&dwParamIndex, 1); break;
+    }
+    host->Release();
+}
+
 HRESULT CMediaParams::TestAndClearChanged() { return m_envelopes.TestAndClearChanged(); }
 
 HRESULT CMediaParams::MarkChanged() {

@@ -21,11 +21,13 @@
 // answers QueryInterface for its own interfaces only.
 //
 // Threads and locks. Host calls arrive on any of the host's threads,
-// UpdateValues on the streaming thread under the filter's receive lock, the
-// capture calls on the editor's thread under the effect's parameter lock.
-// Each envelope locks its own segment list. m_callbackLock guards only the
-// host callback pointer; it is never held while calling out, so it nests
-// inside every other lock and never outside one.
+// UpdateValues on the streaming thread under the filter's receive lock. The
+// effect marks captures under its parameter lock and sends the host's
+// notifications after releasing it (NotifyHost), so the host's callback is
+// never called with a lock of ours held. Each envelope locks its own segment
+// list. m_callbackLock guards only the host callback pointer; it is never
+// held while calling out, so it nests inside every other lock and never
+// outside one.
 #pragma once
 #include <atomic>
 #include <new>
@@ -67,18 +69,23 @@ public:
     // IMediaParamsSetUICallback.
     HRESULT STDMETHODCALLTYPE SetUICallback(IMediaParamsUICallback* pICallback) override;
 
-    // IMediaParamsUICallback, also the effect's (IAutomationLink). Each one is
-    // applied here first; only when that succeeds does it reach the host's
-    // callback, with the same arguments.
+    // IMediaParamsUICallback. Each one is applied here first; only when that
+    // succeeds does it reach the host's callback, with the same arguments.
     HRESULT STDMETHODCALLTYPE ParamsBeginCapture(DWORD* pdwParamIndices, DWORD cParams) override;
     HRESULT STDMETHODCALLTYPE ParamsChanged(DWORD* pdwParamIndices, DWORD cParams, MP_DATA* pValues) override;
     HRESULT STDMETHODCALLTYPE ParamsEndCapture(DWORD* pdwParamIndices, DWORD cParams) override;
 
-    // IAutomationLink: the value in force, normalised. Streaming thread, no lock.
+    // IAutomationLink: the value in force, normalised (any thread, no lock);
+    // the editor's hold on a parameter (no lock, no host call); and one
+    // notification to the host's callback alone, which the effect sends with
+    // none of its locks held.
     MP_DATA ValueInForce(DWORD dwParamIndex) const override;
+    HRESULT SetCaptureFlag(DWORD dwParamIndex, bool captured) override;
+    void NotifyHost(EHostNotice notice, DWORD dwParamIndex, MP_DATA value) override;
 
     // Own operations. S_OK and clear when the changed flag was set, else S_FALSE.
     virtual HRESULT TestAndClearChanged() override;
+    uint32_t ChangeCount() const override { return m_envelopes.ChangeCount(); }
     virtual HRESULT MarkChanged();
     virtual ~CMediaParams();
 

@@ -12,11 +12,19 @@ else()
   include(GoogleTest)
 endif()
 
-# zv_add_test(NAME SOURCES... LIBS ...): one GoogleTest program.
+# The programs whose tests run threads against each other; the
+# ThreadSanitizer build (tools/build tsan) builds this target and runs the
+# tests labelled "concurrency".
+if(NOT WIN32)
+  add_custom_target(zv_concurrency_tests)
+endif()
+
+# zv_add_test(NAME [CONCURRENCY] SOURCES... LIBS ...): one GoogleTest program.
 # Native programs are split into one CTest case per test; a Windows program is
-# one CTest case (each Wine start costs a fraction of a second).
+# one CTest case (each Wine start costs a fraction of a second). CONCURRENCY
+# marks a native program for the ThreadSanitizer build.
 function(zv_add_test name)
-  cmake_parse_arguments(ZT "" "" "SOURCES;LIBS" ${ARGN})
+  cmake_parse_arguments(ZT "CONCURRENCY" "" "SOURCES;LIBS" ${ARGN})
   add_executable(${name} ${ZT_SOURCES})
   if(WIN32)
     target_link_libraries(${name} PRIVATE ${ZT_LIBS} gtest_main gmock)
@@ -24,6 +32,11 @@ function(zv_add_test name)
     set_tests_properties(${name} PROPERTIES TIMEOUT 150)
   else()
     target_link_libraries(${name} PRIVATE ${ZT_LIBS} GTest::gtest_main GTest::gmock)
-    gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60)
+    if(ZT_CONCURRENCY)
+      gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60 PROPERTIES LABELS concurrency)
+      add_dependencies(zv_concurrency_tests ${name})
+    else()
+      gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60)
+    endif()
   endif()
 endfunction()

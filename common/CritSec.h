@@ -28,11 +28,11 @@ public:
         m_mutex.lock();
 #endif
     }
-    // One attempt, no wait: true when the lock is now held (and must be
-    // unlocked), false when another thread holds it.
+    // One attempt, never waits: true when the lock is now held (also when
+    // this thread already held it).
     bool TryLock() {
 #ifdef _WIN32
-        return TryEnterCriticalSection(&m_cs) != 0;
+        return TryEnterCriticalSection(&m_cs) != FALSE;
 #else
         return m_mutex.try_lock();
 #endif

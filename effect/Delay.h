@@ -42,15 +42,17 @@ public:
 
     int32_t LastHostTempo() const { return m_lastHostTempo; }
 
-    // The host-tempo poll in two halves, so that the host is asked with no
-    // lock held: whether this buffer follows the host's tempo, and the tempo
-    // the host reported (hundredths of a beat per minute, 0 for none) applied
-    // under the filter lock.
+    // The two halves of the host tempo poll, for a caller that asks the host
+    // with none of our locks held. FollowsHostTempo: whether this buffer
+    // needs the host's tempo at all (TempoSync "Host", following on); reads
+    // atomics only. ApplyHostTempo: a host tempo (hundredths of a beat per
+    // minute; 0 or less: none) for this buffer; streaming thread, filter
+    // lock held; never waits.
     bool FollowsHostTempo();
     void ApplyHostTempo(int32_t hostTempo);
 
 protected:
-    int32_t m_started = 0;          // 1 while the host transport runs
-    int32_t m_tempoFollowStop = 1;  // 1: host tempo changes are not followed
-    int32_t m_lastHostTempo = 0;    // hundredths of a beat per minute
+    std::atomic<int32_t> m_started{0};          // 1 while the host transport runs
+    std::atomic<int32_t> m_tempoFollowStop{1};  // 1: host tempo changes are not followed
+    int32_t m_lastHostTempo = 0;    // hundredths of a beat per minute; streaming thread
 };

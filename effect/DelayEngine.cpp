@@ -3,10 +3,17 @@
 #include <cstring>
 #include <new>
 
+#include "effect/DenormalGuard.h"
 #include "effect/EngineKernel.h"
 #include "effect/OutputGains.h"
 
 namespace {
+bool IsFiniteState(const ToneFilterState& s) {
+    double sum = 0.0;
+    for (const double* v : {s.x1, s.x2, s.y1, s.y2a, s.y2b}) sum += (v[0] - v[0]) + (v[1] - v[1]);
+    return sum == 0.0;
+}
+
 // Positions are 32-bit: a line may hold at most this many samples, which
 // allows rates up to 536870911 Hz.
 constexpr uint64_t kMaxLineSize = 0x7FFFFFFFull;
@@ -107,6 +114,20 @@ void CDelayEngine::Dispatch(const T* in, T* out, int32_t n, FrameMeter& meter) {
 template <class T>
 void CDelayEngine::RunAny(const T* in, int channels, T* out, int32_t n, FrameMeter& meter) {
     if (n <= 0 || !IsPrepared()) return;
+    {
+        CDenormalGuard flushDenormals;
+        RunKernels(in, channels, out, n, meter);
+    }
+    // Belt and braces: the input is sanitised and the lines are limited, so
+    // the filters' recursive state stays finite; should it ever not, it
+    // starts again from silence instead of holding a NaN for good.
+    for (ToneFilterState* state : {&m_highCutState, &m_lowCutState}) {
+        if (!IsFiniteState(*state)) *state = ToneFilterState{};
+    }
+}
+
+template <class T>
+void CDelayEngine::RunKernels(const T* in, int channels, T* out, int32_t n, FrameMeter& meter) {
 #ifdef ZV_HAVE_SSE2
     if (m_kernel == EKernel::kLanes) {
         if (channels == 2) return Dispatch<CSsePair, CSseMeter, T, 2>(in, out, n, meter);

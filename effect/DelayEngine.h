@@ -17,6 +17,12 @@
 // Threads: streaming thread only, filter lock held by the caller. Run()
 // allocates nothing, takes no lock and makes no call.
 //
+// Signal safety: Run() sets flush-to-zero and denormals-are-zero for its
+// loop (DenormalGuard.h), reads a sample that is not finite as silence
+// (StereoPair.h) and limits what enters the delay lines (DelayNetwork.h), so
+// no input and no legal setting leaves a NaN, an infinity or a slow
+// subnormal in the state. Every finite, normal signal keeps its output bits.
+//
 // Speed: both channels travel together through one two-lane value
 // (StereoPair.h), the same IEEE operation per lane as the per-channel
 // arithmetic, so the output is bit for bit that of the plain definition. The
@@ -104,6 +110,8 @@ public:
 private:
     template <class T>
     void RunAny(const T* in, int channels, T* out, int32_t n, FrameMeter& meter);
+    template <class T>
+    void RunKernels(const T* in, int channels, T* out, int32_t n, FrameMeter& meter);
     template <class Pair, class Meter, class T, int kChannels>
     void Dispatch(const T* in, T* out, int32_t n, FrameMeter& meter);
     template <class Pair, class Meter, class T, int kChannels, bool kDiffusion, bool kHighCut, bool kLowCut>

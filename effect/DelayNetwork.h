@@ -7,10 +7,21 @@
 //     outL = dL * wetL + sL * dryL;  outR = sR * dryR + dR * wetR
 // iL, iR: the frame after diffusion and filters; sL, sR: the frame as read.
 // A sample written now is read back exactly one length later.
+//
+// The value written into a line is limited to +-kLineLimit. Feedback and
+// cross-feed may add up to 200 % (both at 100), which doubles every echo:
+// unbounded, the lines would reach infinity within seconds and then hold NaN
+// for good. The limit lies about 240 dB above full scale, where no finite
+// signal gets short of such a runaway, so every ordinary output keeps its
+// bits; a runaway settles at the limit instead, which the clip lights show.
 #pragma once
 #include <cstdint>
 
 #include "effect/ParamTable.h"
+
+// 2^40: limited lines times the largest wet gain (about 2, at +6 dB) stay
+// far inside the single-precision range of the 32-bit output.
+inline constexpr double kLineLimit = 1099511627776.0;
 
 struct NetworkConstants {
     int32_t lengthLeft;

@@ -102,7 +102,7 @@ void CDelayEngine::RunKernel(const T* in, T* out, int32_t n, FrameMeter& frameMe
             }
 
             const Pair d = Pair::Gather(lineL - j, lineR - j);
-            ((d * fb + x) + d.Swapped() * crossFeed).Scatter(lineL - j, lineR - j);
+            ((d * fb + x) + d.Swapped() * crossFeed).Limited(kLineLimit).Scatter(lineL - j, lineR - j);
             // Right lane: dR * wetR + sR * dryR, the same sum as
             // sR * dryR + dR * wetR (addition commutes exactly).
             const Pair o = d * wet + s * dry;

@@ -85,6 +85,14 @@ struct ParamBlock {
 };
 static_assert(sizeof(ParamBlock) == 84, "a parameter block is 84 bytes");
 
+inline bool operator==(const ParamBlock& a, const ParamBlock& b) {
+    for (int i = 0; i < kParamCount; ++i) {
+        if (a.v[i] != b.v[i]) return false;
+    }
+    return true;
+}
+inline bool operator!=(const ParamBlock& a, const ParamBlock& b) { return !(a == b); }
+
 constexpr ParamBlock MakeDefaultBlock() {
     ParamBlock b{};
     for (int i = 0; i < kParamCount; ++i) b.v[i] = kParamTable[i].defaultValue;

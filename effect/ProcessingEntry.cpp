@@ -1,6 +1,7 @@
 // The processing entry: one call per media sample, streaming thread, filter
-// lock held. Refreshes the parameters from automation, recomputes what
-// depends on them, runs the delay engine over the frames and keeps the meters.
+// lock held. Takes the newest whole parameter block (or keeps the last one),
+// recomputes what depends on it, runs the delay engine over the frames and
+// keeps the meters. Takes no lock, allocates nothing, calls no host code.
 #include <algorithm>
 
 #include "effect/AudioTransform.h"
@@ -24,38 +25,37 @@ HRESULT CAudioTransform::Process(const T* in, int32_t* inFrames, T* out, int32_t
     }
     const int channels = m_inputFormat->nChannels;
 
-    if (m_bypass) {
+    if (m_bypass.load(std::memory_order_relaxed)) {
         if (channels == 2) {
             std::copy(in, in + 2 * static_cast<size_t>(n), out);
         } else {
             for (int32_t i = 0; i < n; ++i) out[2 * i] = out[2 * i + 1] = in[i];
         }
-        m_peakLeft = m_peakRight = 0.0;
+        m_peakLeft.store(0.0, std::memory_order_relaxed);
+        m_peakRight.store(0.0, std::memory_order_relaxed);
         writeBack(n);
         return S_OK;
     }
 
-    ParamBlock scratch;
-    bool recompute = RefreshFromAutomation(&scratch) != 0;
-    if (!recompute && m_automation) recompute = m_automation->TestAndClearChanged() == S_OK;
-    if (!recompute) recompute = !m_gainsReady;
-    if (recompute) {
-        const HRESULT hr = ComputeGains();
-        if (FAILED(hr)) return hr;
-    }
-
-    m_engine.BeginBlock(m_live, m_inputFormat->nSamplesPerSec, m_gains);
-    FrameMeter meter{&m_clip[0], &m_clip[1], 0.0, 0.0};
+    AcquireParams();
+    m_engine.BeginBlock(m_engineBlock, m_inputFormat->nSamplesPerSec, m_gains);
+    int32_t clip[2] = {0, 0};
+    FrameMeter meter{&clip[0], &clip[1], 0.0, 0.0};
     m_engine.Run(in, channels, out, n, meter);
 
-    if (m_peakRead) {
-        m_peakLeft = meter.maxLeft;
-        m_peakRight = meter.maxRight;
-    } else {
-        m_peakLeft = std::max(m_peakLeft, meter.maxLeft);
-        m_peakRight = std::max(m_peakRight, meter.maxRight);
+    for (int c = 0; c < 2; ++c) {
+        if (clip[c]) m_clip[c].store(clip[c], std::memory_order_relaxed);
     }
-    m_peakRead = 0;
+    // The editor's read of the peaks starts a new maximum.
+    if (m_peakRead.exchange(0, std::memory_order_relaxed)) {
+        m_peakLeft.store(meter.maxLeft, std::memory_order_relaxed);
+        m_peakRight.store(meter.maxRight, std::memory_order_relaxed);
+    } else {
+        m_peakLeft.store(std::max(m_peakLeft.load(std::memory_order_relaxed), meter.maxLeft),
+                         std::memory_order_relaxed);
+        m_peakRight.store(std::max(m_peakRight.load(std::memory_order_relaxed), meter.maxRight),
+                          std::memory_order_relaxed);
+    }
     writeBack(n);
     return S_OK;
 }
@@ -69,25 +69,35 @@ HRESULT CAudioTransform::ProcessDouble(DWORD, const double* in, int32_t* inFrame
     return Process(in, inFrames, out, outFrames);
 }
 
+// Filter lock held, not on the audio thread (but for a misbehaving
+// upstream's buffer after end of stream). Allocates the delay memory.
 HRESULT CAudioTransform::PrepareStreaming(const WAVEFORMATEX* inputFormat, const WAVEFORMATEX* outputFormat) {
     SetInputFormat(inputFormat);
     SetOutputFormat(outputFormat);
-    m_clip[0] = m_clip[1] = 0;
-    m_peakLeft = m_peakRight = 0.0;
-    m_peakRead = 0;
+    m_clip[0].store(0, std::memory_order_relaxed);
+    m_clip[1].store(0, std::memory_order_relaxed);
+    m_peakLeft.store(0.0, std::memory_order_relaxed);
+    m_peakRight.store(0.0, std::memory_order_relaxed);
+    m_peakRead.store(0, std::memory_order_relaxed);
     if (!inputFormat) {
         m_engine.Release();
         return E_POINTER;
     }
     const HRESULT hr = m_engine.Prepare(inputFormat->nSamplesPerSec);
     if (FAILED(hr)) return hr;
-    ParamBlock scratch;
-    RefreshFromAutomation(&scratch);
-    return ComputeGains();
+    // The first buffer's block: taken with the writers' lock held, so no
+    // change is half made and the attempt succeeds.
+    CChange change(this);
+    SyncFromAutomation();
+    m_engineValid = false;
+    m_gainsReady = 0;
+    AcquireParams();
+    return S_OK;
 }
 
 HRESULT CAudioTransform::ReleaseStreaming() {
-    m_peakLeft = m_peakRight = 0.0;
+    m_peakLeft.store(0.0, std::memory_order_relaxed);
+    m_peakRight.store(0.0, std::memory_order_relaxed);
     m_engine.Release();
     return S_OK;
 }

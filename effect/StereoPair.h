@@ -41,13 +41,37 @@ struct CScalarPair {
     CScalarPair Swapped() const { return {r, l}; }
 
     // Reading one input frame: each channel plus the anti-denormal offset,
-    // added in the sample's own precision, then widened.
+    // added in the sample's own precision, then widened. A sample that is
+    // not finite (NaN or an infinity) reads as silence; every finite sample
+    // keeps its bits.
     static CScalarPair ReadFrame(const float* in, float offset) {
-        return {static_cast<double>(in[0] + offset), static_cast<double>(in[1] + offset)};
+        return {static_cast<double>(Finite(in[0]) + offset), static_cast<double>(Finite(in[1]) + offset)};
     }
-    static CScalarPair ReadFrame(const double* in, double offset) { return {in[0] + offset, in[1] + offset}; }
-    static CScalarPair ReadMono(const float* in, float offset) { return Both(static_cast<double>(in[0] + offset)); }
-    static CScalarPair ReadMono(const double* in, double offset) { return Both(in[0] + offset); }
+    static CScalarPair ReadFrame(const double* in, double offset) {
+        return {Finite(in[0]) + offset, Finite(in[1]) + offset};
+    }
+    static CScalarPair ReadMono(const float* in, float offset) {
+        return Both(static_cast<double>(Finite(in[0]) + offset));
+    }
+    static CScalarPair ReadMono(const double* in, double offset) { return Both(Finite(in[0]) + offset); }
+
+    // x - x is 0 exactly for every finite x and NaN for NaN and infinities;
+    // the compare is kept (no -ffast-math), unlike a call of isfinite.
+    template <class T>
+    static T Finite(T x) {
+        return x - x == T(0) ? x : T(0);
+    }
+
+    // Each lane limited to [-limit, limit]; a NaN lane becomes -limit. The
+    // same compares as the SSE2 max and min instructions, so both pairs give
+    // the same bits.
+    CScalarPair Limited(double limit) const {
+        return {LimitLane(l, limit), LimitLane(r, limit)};
+    }
+    static double LimitLane(double x, double limit) {
+        const double low = x > -limit ? x : -limit;
+        return low < limit ? low : limit;
+    }
     void WriteFrame(float* out) const {
         out[0] = static_cast<float>(l);
         out[1] = static_cast<float>(r);
@@ -102,17 +126,27 @@ struct CSsePair {
     CSsePair Swapped() const { return {_mm_shuffle_pd(v, v, 1)}; }
 
     static CSsePair ReadFrame(const float* in, float offset) {
-        // Two floats, offset added in single precision, then widened.
-        const __m128 s = _mm_castpd_ps(_mm_load_sd(reinterpret_cast<const double*>(in)));
+        // Two floats, a lane that is not finite zeroed (x - x == 0 holds for
+        // finite x only), offset added in single precision, then widened.
+        __m128 s = _mm_castpd_ps(_mm_load_sd(reinterpret_cast<const double*>(in)));
+        s = _mm_and_ps(s, _mm_cmpeq_ps(_mm_sub_ps(s, s), _mm_setzero_ps()));
         return {_mm_cvtps_pd(_mm_add_ps(s, _mm_set1_ps(offset)))};
     }
     static CSsePair ReadFrame(const double* in, double offset) {
-        return {_mm_add_pd(_mm_loadu_pd(in), _mm_set1_pd(offset))};
+        __m128d s = _mm_loadu_pd(in);
+        s = _mm_and_pd(s, _mm_cmpeq_pd(_mm_sub_pd(s, s), _mm_setzero_pd()));
+        return {_mm_add_pd(s, _mm_set1_pd(offset))};
     }
     static CSsePair ReadMono(const float* in, float offset) {
-        return Both(static_cast<double>(in[0] + offset));
+        return Both(static_cast<double>(CScalarPair::Finite(in[0]) + offset));
     }
-    static CSsePair ReadMono(const double* in, double offset) { return Both(in[0] + offset); }
+    static CSsePair ReadMono(const double* in, double offset) { return Both(CScalarPair::Finite(in[0]) + offset); }
+
+    // maxpd(a, b) is (a > b ? a : b) and minpd(a, b) is (a < b ? a : b):
+    // CScalarPair::Limited does the same compares.
+    CSsePair Limited(double limit) const {
+        return {_mm_min_pd(_mm_max_pd(v, _mm_set1_pd(-limit)), _mm_set1_pd(limit))};
+    }
     void WriteFrame(float* out) const {
         // Narrowing rounds to nearest, as a scalar conversion does.
         _mm_store_sd(reinterpret_cast<double*>(out), _mm_castps_pd(_mm_cvtpd_ps(v)));

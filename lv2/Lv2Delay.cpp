@@ -43,7 +43,6 @@ CLv2Delay::CLv2Delay(int inputChannels, uint32_t sampleRate)
       m_inputFormat(FloatFormat(inputChannels, sampleRate)),
       m_outputFormat(FloatFormat(2, sampleRate)) {
     for (float& v : m_lastPort) v = NAN;
-    for (std::atomic<int32_t>& v : m_snapshot) v.store(0, std::memory_order_relaxed);
 }
 
 CLv2Delay::~CLv2Delay() {
@@ -81,9 +80,10 @@ CLv2Delay* CLv2Delay::Create(double sampleRate, int inputChannels, const LV2_Fea
         }
     }
 
-    self->m_effect.SetAllParams(kDefaultBlock.v);
+    self->m_block = kDefaultBlock;
+    self->m_effect.SetParamsAsSoleWriter(self->m_block);
     if (!self->Prepare()) return nullptr;
-    self->Publish();
+    self->m_saved.Publish(self->m_block);
     return self.release();
 }
 
@@ -124,6 +124,7 @@ void CLv2Delay::Run(uint32_t frames) {
     m_fresh = false;
     ApplyPortChanges();
     FollowHostTempo();
+    HandBlockToEffect();
 
     uint32_t done = 0;
     if (m_control && m_map) {
@@ -141,6 +142,7 @@ void CLv2Delay::Run(uint32_t frames) {
             done = split;
             ReadTransport(object);
             FollowHostTempo();
+            HandBlockToEffect();
         }
     }
     Process(done, frames);
@@ -149,7 +151,22 @@ void CLv2Delay::Run(uint32_t frames) {
     m_effect.GetPeakLevels(&left, &right);
     if (m_peak[0]) *m_peak[0] = left;
     if (m_peak[1]) *m_peak[1] = right;
-    Publish();
+}
+
+// The block as run now leaves: to the effect for the next frames, and to the
+// threads that may save the state meanwhile. Nothing waits, nothing locks.
+void CLv2Delay::HandBlockToEffect() {
+    if (!m_blockChanged) return;
+    m_blockChanged = false;
+    m_effect.SetParamsAsSoleWriter(m_block);
+    m_saved.Publish(m_block);
+}
+
+void CLv2Delay::SetValue(int index, int32_t value) {
+    value = ClampParam(index, value);
+    if (m_block[index] == value) return;
+    m_block[index] = value;
+    m_blockChanged = true;
 }
 
 void CLv2Delay::ApplyPortChanges() {
@@ -169,7 +186,7 @@ void CLv2Delay::ApplyPortChanges() {
         const float value = *m_param[i];
         if (value == m_lastPort[i] || std::isnan(value)) continue;
         m_lastPort[i] = value;
-        m_effect.SetParamValue(i, ToInternal(value), 0);
+        SetValue(i, ToInternal(value));
         tempoTouched = tempoTouched || IsTempoControl(i);
     }
     if (tempoTouched) ApplyTempoRule();
@@ -179,31 +196,29 @@ void CLv2Delay::ApplyPortChanges() {
 // a reported host tempo follows that tempo; otherwise (with "Man", or "Host"
 // before the host reported one) the delays follow the Tempo parameter.
 void CLv2Delay::ApplyTempoRule() {
-    const ParamBlock& live = m_effect.LiveParams();
-    if (live[kParamTempoSync] == 0) return;
-    if (live[kParamTempoSync] == 2 && m_hostTempo > 0) {
+    if (m_block[kParamTempoSync] == 0) return;
+    if (m_block[kParamTempoSync] == 2 && m_hostTempo > 0) {
         m_lastHostTempo = 0;   // follow it now, even if it has not changed
         FollowHostTempo();
         return;
     }
-    const int32_t tempo = live[kParamTempo];
-    m_effect.SetDelayL(DelayFromTempo(tempo, live[kParamFactorL]), 0);
-    m_effect.SetDelayR(DelayFromTempo(tempo, live[kParamFactorR]), 0);
+    const int32_t tempo = m_block[kParamTempo];
+    SetValue(kParamDelayL, DelayFromTempo(tempo, m_block[kParamFactorL]));
+    SetValue(kParamDelayR, DelayFromTempo(tempo, m_block[kParamFactorR]));
 }
 
 // The core's host tempo poll, with the tempo from the transport port: only
 // with TempoSync "Host", and only when the tempo differs from the last one
 // followed (a manual delay change stands until the host tempo changes).
 void CLv2Delay::FollowHostTempo() {
-    const ParamBlock& live = m_effect.LiveParams();
-    if (live[kParamTempoSync] != 2 || m_hostTempo <= 0 || m_hostTempo == m_lastHostTempo) return;
+    if (m_block[kParamTempoSync] != 2 || m_hostTempo <= 0 || m_hostTempo == m_lastHostTempo) return;
     m_lastHostTempo = m_hostTempo;
     const int32_t tempo = TempoFromHost(m_hostTempo);
-    m_effect.SetTempo(tempo, 0);
-    const int32_t right = DelayFromTempo(tempo, live[kParamFactorR]);
-    const int32_t left = DelayFromTempo(tempo, live[kParamFactorL]);
-    m_effect.SetDelayL(left, 0);
-    m_effect.SetDelayR(right, 0);
+    SetValue(kParamTempo, tempo);
+    const int32_t right = DelayFromTempo(tempo, m_block[kParamFactorR]);
+    const int32_t left = DelayFromTempo(tempo, m_block[kParamFactorL]);
+    SetValue(kParamDelayL, left);
+    SetValue(kParamDelayR, right);
 }
 
 // time:Position's beats per minute, to hundredths (rounded to nearest).
@@ -258,25 +273,12 @@ void CLv2Delay::Process(uint32_t from, uint32_t to) {
     }
 }
 
-void CLv2Delay::Publish() {
-    const uint32_t seq = m_snapshotSeq.load(std::memory_order_relaxed);
-    m_snapshotSeq.store(seq + 1, std::memory_order_relaxed);
-    std::atomic_thread_fence(std::memory_order_release);
-    const ParamBlock& live = m_effect.LiveParams();
-    for (int i = 0; i < kParamCount; ++i) m_snapshot[i].store(live[i], std::memory_order_relaxed);
-    m_snapshotSeq.store(seq + 2, std::memory_order_release);
-}
-
 LV2_State_Status CLv2Delay::Save(LV2_State_Store_Function store, LV2_State_Handle handle) {
     if (!m_map) return LV2_STATE_ERR_NO_FEATURE;
-    int32_t values[kParamCount];
-    for (;;) {
-        const uint32_t before = m_snapshotSeq.load(std::memory_order_acquire);
-        if (before & 1u) continue;
-        for (int i = 0; i < kParamCount; ++i) values[i] = m_snapshot[i].load(std::memory_order_relaxed);
-        std::atomic_thread_fence(std::memory_order_acquire);
-        if (m_snapshotSeq.load(std::memory_order_relaxed) == before) break;
-    }
+    // Save may run while run does: the block as run last handed it over,
+    // whole (this thread may wait; run never does).
+    ParamBlock values;
+    m_saved.Read(&values);
     for (int i = 0; i < kParamCount; ++i) {
         const LV2_State_Status st = store(handle, m_urid.stateKey[i], &values[i], sizeof(int32_t), m_urid.atomInt,
                                           LV2_STATE_IS_POD | LV2_STATE_IS_PORTABLE);
@@ -287,7 +289,7 @@ LV2_State_Status CLv2Delay::Save(LV2_State_Store_Function store, LV2_State_Handl
 
 LV2_State_Status CLv2Delay::Restore(LV2_State_Retrieve_Function retrieve, LV2_State_Handle handle) {
     if (!m_map) return LV2_STATE_ERR_NO_FEATURE;
-    ParamBlock block = m_effect.LiveParams();
+    ParamBlock block = m_block;
     int found = 0;
     for (int i = 0; i < kParamCount; ++i) {
         size_t size = 0;
@@ -300,9 +302,10 @@ LV2_State_Status CLv2Delay::Restore(LV2_State_Retrieve_Function retrieve, LV2_St
     }
     // A state without our keys (a preset of port values alone) changes nothing.
     if (found == 0) return LV2_STATE_SUCCESS;
-    m_effect.SetAllParams(block.v);
+    for (int i = 0; i < kParamCount; ++i) SetValue(i, block[i]);
+    m_blockChanged = true;
+    HandBlockToEffect();
     m_adoptPorts = true;
-    Publish();
     return LV2_STATE_SUCCESS;
 }
 

@@ -10,19 +10,20 @@
 // Threads (LV2's classes). Instantiation class: instantiate, activate,
 // deactivate, cleanup and state restore; never concurrent with run. Audio
 // class: connect_port and run. State save may run concurrently with run: it
-// reads a snapshot that run publishes under a sequence counter and never
-// touches the effect.
+// reads the block that run last handed over (a CParamHandover, written by run
+// alone) and never touches the effect.
 //
 // Real time. Everything run needs is set up at instantiate: the delay memory
 // for the rate (PrepareStreaming) and the scratch buffers that interleave the
-// audio for the processing entry. run allocates nothing. The effect's setters
-// and processing entry take its parameter lock, which only run and the
-// instantiation-class calls take, so run never finds it held; the engine
-// keeps denormals away by its input offset.
+// audio for the processing entry. run allocates nothing and takes no lock:
+// the instance keeps its own parameter block, applies the controls and the
+// tempo rule to it with the setters' clamping, and hands the whole block to
+// the effect as its only writer (SetParamsAsSoleWriter); the processing
+// entry flushes denormals for its loop.
 //
-// Controls. A control port's value reaches the effect through its setter
-// (rounded to the nearest integer; the setter clamps) only when it differs
-// from the value that port had at the previous run. With TempoSync "Man" a
+// Controls. A control port's value reaches the block (rounded to the nearest
+// integer, clamped as the setter clamps) only when it differs from the value
+// that port had at the previous run. With TempoSync "Man" a
 // change of TempoSync, Tempo, FactorL or FactorR runs the tempo rule
 // (DelayFromTempo) on the delay times; with "Host" the delays follow the
 // host's time:beatsPerMinute from the atom input when the host reports one
@@ -44,6 +45,7 @@
 #include <memory>
 
 #include "effect/OfflineEffect.h"
+#include "effect/ParamHandover.h"
 #include "lv2/Lv2Ports.h"
 
 class CLv2Delay {
@@ -74,7 +76,9 @@ private:
     void FollowHostTempo();
     void ReadTransport(const LV2_Atom_Object* object);
     void Process(uint32_t from, uint32_t to);
-    void Publish();
+    // One value into the block, clamped into its range.
+    void SetValue(int index, int32_t value);
+    void HandBlockToEffect();
 
     COfflineEffect m_effect;
     const int m_inputChannels;
@@ -109,8 +113,10 @@ private:
         LV2_URID stateKey[kParamCount];
     } m_urid{};
 
-    // The values for state save, written by run (and the instantiation
-    // class), read by save: a sequence counter that is odd while writing.
-    std::atomic<uint32_t> m_snapshotSeq{0};
-    std::atomic<int32_t> m_snapshot[kParamCount];
+    // The instance's parameters (run and the instantiation class), and
+    // whether the effect has yet to see a change.
+    ParamBlock m_block = kDefaultBlock;
+    bool m_blockChanged = false;
+    // The block for state save, published by run, read by save.
+    CParamHandover m_saved;
 };

@@ -40,16 +40,18 @@ class CStaticAutomation : public IAutomationLink {
 public:
     HRESULT STDMETHODCALLTYPE SetParam(DWORD index, MP_DATA value) override {
         if (index < kParamCount) m_values[index] = value;
+        ++m_changeCount;
         return S_OK;
     }
     MP_DATA ValueInForce(DWORD index) const override { return m_values[index]; }
     HRESULT TestAndClearChanged() override { return S_FALSE; }
-    HRESULT STDMETHODCALLTYPE ParamsBeginCapture(DWORD*, DWORD) override { return S_OK; }
-    HRESULT STDMETHODCALLTYPE ParamsChanged(DWORD*, DWORD, MP_DATA*) override { return S_OK; }
-    HRESULT STDMETHODCALLTYPE ParamsEndCapture(DWORD*, DWORD) override { return S_OK; }
+    HRESULT SetCaptureFlag(DWORD, bool) override { return S_OK; }
+    uint32_t ChangeCount() const override { return m_changeCount; }
+    void NotifyHost(EHostNotice, DWORD, MP_DATA) override {}
 
 private:
     MP_DATA m_values[kParamCount] = {};
+    uint32_t m_changeCount = 0;
 };
 
 enum ESettings { kDefault, kAllOn };

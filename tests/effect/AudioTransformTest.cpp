@@ -157,9 +157,9 @@ TEST_F(AudioTransformTest, RefreshDuringSetAllParamsLeavesTheWholeNewBlock) {
             if (index == kParamMixL && effect) {
                 // Another thread refreshes now; given time to finish unless it
                 // has to wait for the parameter lock.
-                auto refresh = std::async(std::launch::async, [this] {
+                auto refresh = std::async(std::launch::async, [target = effect] {
                     ParamBlock scratch;
-                    effect->RefreshFromAutomation(&scratch);
+                    target->RefreshFromAutomation(&scratch);
                 });
                 refresh.wait_for(std::chrono::milliseconds(300));
                 pending.push_back(std::move(refresh));

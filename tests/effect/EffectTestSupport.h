@@ -33,17 +33,14 @@ public:
         changed = false;
         return S_OK;
     }
-    HRESULT STDMETHODCALLTYPE ParamsBeginCapture(DWORD* indices, DWORD count) override {
-        Record("begin", indices, count);
-        return S_OK;
-    }
-    HRESULT STDMETHODCALLTYPE ParamsChanged(DWORD* indices, DWORD count, MP_DATA*) override {
-        Record("changed", indices, count);
-        return S_OK;
-    }
-    HRESULT STDMETHODCALLTYPE ParamsEndCapture(DWORD* indices, DWORD count) override {
-        Record("end", indices, count);
-        return S_OK;
+    HRESULT SetCaptureFlag(DWORD, bool) override { return S_OK; }
+    // Tests write inForce directly: every read counts as a possible change.
+    uint32_t ChangeCount() const override { return ++changeReads; }
+    void NotifyHost(EHostNotice notice, DWORD index, MP_DATA) override {
+        Record(notice == EHostNotice::kBeginCapture   ? "begin"
+               : notice == EHostNotice::kValueChanged ? "changed"
+                                                      : "end",
+               &index, 1);
     }
 
     // Capture calls only, e.g. "begin 0", "changed 0", "end 0".
@@ -65,6 +62,7 @@ public:
     float inForce[kParamCount];
     bool changed = false;
     int changedQueries = 0;
+    mutable uint32_t changeReads = 0;
 
 private:
     void Record(const char* kind, DWORD* indices, DWORD count) {

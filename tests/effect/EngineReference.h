@@ -43,6 +43,18 @@ public:
         return f;
     }
 
+    // What enters a line stays within 2^40 either way (NaN takes the lower
+    // bound); an input sample that is NaN or infinite counts as 0.
+    static double Limit(double v) {
+        const double bound = 1099511627776.0;
+        if (!(v >= -bound)) return -bound;
+        return v > bound ? bound : v;
+    }
+    template <typename T>
+    static T Sane(T x) {
+        return std::isfinite(x) ? x : T(0);
+    }
+
     struct Coefs {
         double c0, c1, c2;
     };
@@ -84,11 +96,11 @@ public:
         for (int f = 0; f < n; ++f) {
             double sL, sR;
             if (channels == 1) {
-                sL = sR = static_cast<double>(static_cast<T>(in[0] + static_cast<T>(1e-30f)));
+                sL = sR = static_cast<double>(static_cast<T>(Sane(in[0]) + static_cast<T>(1e-30f)));
                 in += 1;
             } else if (channels == 2) {
-                sL = static_cast<double>(static_cast<T>(in[0] + static_cast<T>(1e-30f)));
-                sR = static_cast<double>(static_cast<T>(in[1] + static_cast<T>(1e-30f)));
+                sL = static_cast<double>(static_cast<T>(Sane(in[0]) + static_cast<T>(1e-30f)));
+                sR = static_cast<double>(static_cast<T>(Sane(in[1]) + static_cast<T>(1e-30f)));
                 in += 2;
             } else {
                 sL = sR = static_cast<double>(1e-30f);
@@ -110,8 +122,8 @@ public:
             }
             const double dL = m_line[0][m_pos[0]];
             const double dR = m_line[1][m_pos[1]];
-            m_line[0][m_pos[0]] = (dL * fbL + iL) + dR * xfR;
-            m_line[1][m_pos[1]] = (dR * fbR + iR) + dL * xfL;
+            m_line[0][m_pos[0]] = Limit((dL * fbL + iL) + dR * xfR);
+            m_line[1][m_pos[1]] = Limit((dR * fbR + iR) + dL * xfL);
             if (--m_pos[0] < 0) m_pos[0] = lenL - 1;
             if (--m_pos[1] < 0) m_pos[1] = lenR - 1;
             const double outL = dL * wetL + sL * dryL;

@@ -100,17 +100,20 @@ TEST_F(ProcessingEntryTest, ThreeChannelInputIsNotRead) {
     for (float v : y) EXPECT_EQ(v, 1e-30f);   // silence plus the offset
 }
 
-TEST_F(ProcessingEntryTest, ChangedFlagIsAskedOnlyWhenTheRefreshFoundNothing) {
+TEST_F(ProcessingEntryTest, ProcessingLeavesTheChangedFlagToTheEditor) {
+    // The audio thread sees changes by comparing whole blocks; the
+    // automation's changed flag is the editor's alone (IsUpToDate).
     Prepare(2);
     std::vector<float> x(8), y(8);
-    int32_t n = 4, cap = 4;
     automation.changedQueries = 0;
-    effect.SetMixL(10, 0);   // live change: the refresh reports it
-    effect.ProcessFloat(1, x.data(), &n, y.data(), &cap);
+    effect.SetMixL(10, 0);
+    for (int k = 0; k < 3; ++k) {
+        int32_t n = 4, cap = 4;
+        effect.ProcessFloat(1, x.data(), &n, y.data(), &cap);
+    }
     EXPECT_EQ(automation.changedQueries, 0);
-    n = cap = 4;
-    effect.ProcessFloat(1, x.data(), &n, y.data(), &cap);   // nothing changed
-    EXPECT_EQ(automation.changedQueries, 1);
+    effect.SetRefreshPending(0);
+    EXPECT_EQ(effect.IsUpToDate(), 0);   // the setter's change is still news
 }
 
 TEST_F(ProcessingEntryTest, GainsFollowAnAutomationChangeAtTheNextBuffer) {

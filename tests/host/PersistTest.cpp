@@ -25,9 +25,9 @@ public:
     }
     MP_DATA ValueInForce(DWORD) const override { return 0; }
     HRESULT TestAndClearChanged() override { return S_FALSE; }
-    HRESULT STDMETHODCALLTYPE ParamsBeginCapture(DWORD*, DWORD) override { return S_OK; }
-    HRESULT STDMETHODCALLTYPE ParamsChanged(DWORD*, DWORD, MP_DATA*) override { return S_OK; }
-    HRESULT STDMETHODCALLTYPE ParamsEndCapture(DWORD*, DWORD) override { return S_OK; }
+    HRESULT SetCaptureFlag(DWORD, bool) override { return S_OK; }
+    uint32_t ChangeCount() const override { return 0; }
+    void NotifyHost(EHostNotice, DWORD, MP_DATA) override {}
     std::map<DWORD, float> values;
     int sets = 0;
 };

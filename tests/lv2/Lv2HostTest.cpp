@@ -19,6 +19,9 @@
 #include "effect/TempoSync.h"
 #include "lv2/Lv2Ports.h"
 #include "presets/DataString.h"
+#ifdef ZV_WATCH_REAL_TIME_CALLS
+#include "RealTimeCalls.h"
+#endif
 
 namespace {
 
@@ -163,6 +166,14 @@ public:
         seq->body.unit = 0;
         seq->body.pad = 0;
     }
+
+    // Audio ports to caller-owned planes, and one run; nothing else.
+    void ConnectAudio(const float* const* in, float* const* out) {
+        uint32_t port = zvlv2::kPortAudioFirst;
+        for (int c = 0; c < m_channels; ++c) lilv_instance_connect_port(m_instance, port++, const_cast<float*>(in[c]));
+        for (int c = 0; c < 2; ++c) lilv_instance_connect_port(m_instance, port++, out[c]);
+    }
+    void RunOnce(uint32_t frames) { lilv_instance_run(m_instance, frames); }
 
     // Runs an interleaved input through in blocks of blockFrames; interleaved stereo out.
     std::vector<float> Render(const std::vector<float>& in, int blockFrames) {
@@ -441,5 +452,41 @@ TEST(Lv2State, SavedStateRestoresIntoAFreshInstance) {
     // No tempo event this time: the restored delays and tempo stand.
     EXPECT_TRUE(SameBits(second.Render(in, 512), firstOut));
 }
+
+#ifdef ZV_WATCH_REAL_TIME_CALLS
+// run() as a host's audio thread calls it, with every control moving, the
+// tempo rule and the host tempo at work: it never allocates or frees memory
+// and never locks a mutex (the plug-in declares itself hard real-time
+// capable).
+TEST(Lv2RealTime, RunNeitherAllocatesNorLocks) {
+    CHostedDelay plugin(kStereoUri, 48000);
+    ASSERT_NE(plugin.Instance(), nullptr);
+    std::vector<float> left(256, 0.25f), right(256, -0.25f), outLeft(256), outRight(256);
+    const float* in[2] = {left.data(), right.data()};
+    float* out[2] = {outLeft.data(), outRight.data()};
+    plugin.ConnectAudio(in, out);
+    plugin.Set(BusySettings());
+    plugin.RunOnce(256);   // warm-up
+    int allocations = 0, locks = 0;
+    for (int k = 0; k < 400; ++k) {
+        ParamBlock b = BusySettings();
+        b[kParamTempoSync] = k % 3;
+        b[kParamFactorL] = k % 20;
+        b[kParamTempo] = 600 + 7 * k;
+        b[kParamDelayL] = 1 + 97 * k;
+        b[kParamMixR] = k % 101;
+        b[kParamOutput] = -361 + k;
+        plugin.Set(b);
+        if (k % 5 == 0) plugin.SendTempo(90.0f + k);
+        CRealTimeWatch watch;
+        plugin.RunOnce(k % 2 ? 256 : 1);
+        allocations += watch.Counts().allocations;
+        locks += watch.Counts().locks;
+        plugin.ClearEvents();
+    }
+    EXPECT_EQ(allocations, 0);
+    EXPECT_EQ(locks, 0);
+}
+#endif
 
 }  // namespace
