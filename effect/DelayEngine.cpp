@@ -114,9 +114,12 @@ void CDelayEngine::BeginBlock(const ParamBlock& params, uint32_t sampleRate, con
     m_constantsBlock = params;
 
     m_network = ComputeNetwork(params, sampleRate, m_size[kLineLeft] > 0 ? m_size[kLineLeft] : 1);
-    // Below 100 % per line the lines stay within the input's bound divided
-    // by what is left; at 100 % or more they can grow without end.
-    m_runawayPossible = m_network.fbL + m_network.xfR >= 1.0 || m_network.fbR + m_network.xfL >= 1.0;
+    // Up to 100 % per line the lines stay within the input's bound divided by
+    // what the feedback leaves (at exactly 100 % a constant input adds up
+    // linearly, far too slowly to ever overflow); above it the echoes grow
+    // exponentially.
+    m_runawayPossible = params[kParamFeedbkL] + params[kParamXfeedR] > 100 ||
+                        params[kParamFeedbkR] + params[kParamXfeedL] > 100;
 
     m_diffusionOn = params[kParamDiffAmnt] != 0;
     if (m_diffusionOn) m_diffusion = ComputeDiffusion(params[kParamDiffTime], params[kParamDiffAmnt]);
@@ -154,7 +157,7 @@ void CDelayEngine::RunAny(const T* in, int channels, T* out, int32_t n, FrameMet
     if (n <= 0 || !IsPrepared()) return;
     // The guarded loop only where the plain one could leave a NaN, an
     // infinity or a runaway in the state: settings whose feedback and
-    // cross-feed into a line add up to 100 % or more, or an input sample
+    // cross-feed into a line add up to more than 100 %, or an input sample
     // that is not finite or beyond the limit.
     const int samples = channels == 1 || channels == 2 ? channels * n : 0;
     const bool guard = m_runawayPossible || !WithinLimit(in, samples);

@@ -19,7 +19,7 @@
 //
 // Signal safety: Run() sets flush-to-zero and denormals-are-zero for its
 // loop (DenormalGuard.h). A buffer whose settings can run away (feedback and
-// cross-feed into a line of 100 % or more) or whose input holds a sample that
+// cross-feed into a line of more than 100 %) or whose input holds a sample that
 // is not finite or beyond +-kLineLimit runs a guarded loop: such a sample
 // reads as silence or as the limit, and what enters the lines is limited
 // (DelayNetwork.h). So no input and no legal setting leaves a NaN, an
@@ -138,7 +138,7 @@ private:
     bool m_diffusionOn = false;
     bool m_highCutOn = false;
     bool m_lowCutOn = false;
-    bool m_runawayPossible = false;   // feedback and cross-feed into a line reach 100 %
+    bool m_runawayPossible = false;   // feedback and cross-feed into a line above 100 %
     int32_t m_highCutoff = 0;
     int32_t m_lowCutoff = 0;
     ToneCoefficients m_highCut{};

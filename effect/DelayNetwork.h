@@ -10,13 +10,14 @@
 //
 // Feedback and cross-feed into one line may add up to 200 % (both at 100),
 // which doubles every echo: unbounded, the lines would reach infinity within
-// seconds and then hold NaN for good. When they add up to 100 % or more (or
+// seconds and then hold NaN for good. When they add up to more than 100 % (or
 // the input is not sane) the engine runs its guarded loop, which limits what
 // it writes into a line to +-kLineLimit. The limit lies about 240 dB above
 // full scale, where no signal gets short of such a runaway, so ordinary
 // output keeps its bits; a runaway settles at the limit instead, which the
-// clip lights show. Below 100 % the lines stay within the input's bound
-// divided by what the feedback leaves, and no limit is needed.
+// clip lights show. Up to 100 % the lines stay within the input's bound
+// divided by what the feedback leaves (at exactly 100 % a constant input only
+// adds up linearly), and no limit is needed.
 #pragma once
 #include <cstdint>
 

@@ -44,7 +44,7 @@ public:
     }
 
     // A buffer is guarded when feedback and cross-feed into either line add
-    // up to 100 % or more, or when an input sample it reads is NaN, an
+    // up to more than 100 %, or when an input sample it reads is NaN, an
     // infinity or at least 2^40 in size. In a guarded buffer such a sample
     // reads as 0 (not finite) or +-2^40, and what enters a line stays within
     // 2^40 either way (NaN would take the lower bound).
@@ -59,8 +59,8 @@ public:
         return static_cast<T>(Limit(x));
     }
     template <typename T>
-    static bool Guarded(double fbL, double fbR, double xfL, double xfR, const T* in, int samples) {
-        if (fbL + xfR >= 1.0 || fbR + xfL >= 1.0) return true;
+    static bool Guarded(const ParamBlock& p, const T* in, int samples) {
+        if (p[kParamFeedbkL] + p[kParamXfeedR] > 100 || p[kParamFeedbkR] + p[kParamXfeedL] > 100) return true;
         for (int k = 0; k < samples; ++k) {
             if (!std::isfinite(in[k]) || std::fabs(static_cast<double>(in[k])) >= kBound) return true;
         }
@@ -104,7 +104,7 @@ public:
         if (highOn) hc = Coefficients(Cutoff(p[kParamHighFreq], m_rate), p[kParamHighQ] * 0.01, m_rate);
         if (lowOn) lc = Coefficients(Cutoff(p[kParamLowFreq] - 1, m_rate), p[kParamLowQ] * 0.01, m_rate);
 
-        const bool guard = Guarded(fbL, fbR, xfL, xfR, in, channels == 1 || channels == 2 ? channels * n : 0);
+        const bool guard = Guarded(p, in, channels == 1 || channels == 2 ? channels * n : 0);
         auto read = [guard](T x) { return guard ? Sane(x) : x; };
         auto enter = [guard](double v) { return guard ? Limit(v) : v; };
 
