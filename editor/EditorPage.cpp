@@ -3,9 +3,9 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <memory>
 #include <new>
 #include <string>
-#include <memory>
 
 #include "editor/EditorLayout.h"
 #include "editor/PageText.h"
@@ -90,6 +90,7 @@ HRESULT CTzPlugInPropPage::OnConnect(IUnknown* object) {
     }
     if (m_window) {
         m_plugIn->SetNotifyWindow(m_window, kIdPlugInNotify);
+        CacheLinkReferences();   // another plug-in's values
         RefreshControls(0, 1, 1);
     }
     return S_OK;
@@ -173,11 +174,15 @@ void CTzPlugInPropPage::OnInitDialog(HWND window) {
         SendDlgItemMessageA(window, id, STM_SETIMAGE, IMAGE_BITMAP, reinterpret_cast<LPARAM>(m_indicators[1]));
     }
     try {
-        m_presets = std::make_shared<PresetStore>(EditorModule(), window, kPlugInName);
-        m_presets->Open(nullptr, kPlugInKey, kPresetFileName);
+        // Held here too: opening may show a message box, in whose loop the
+        // host may already tear the page down again.
+        const std::shared_ptr<PresetStore> store = std::make_shared<PresetStore>(EditorModule(), window, kPlugInName);
+        m_presets = store;
+        store->Open(nullptr, kPlugInKey, kPresetFileName);
     } catch (const std::bad_alloc&) {
         m_presets.reset();   // the page works without presets
     }
+    if (m_window != window) return;
     SetSliderRanges();
     CacheLinkReferences();
     RefreshControls(0, 1, 1);
