@@ -1,3 +1,4 @@
+# shellcheck shell=bash
 # Progress lines for the long steps of tools/check, tools/demo, tools/build
 # and tools/install-deps; sourced by them. A step that runs for minutes shows
 # one line per tenth of its way (a build's percentage, a test count, the
