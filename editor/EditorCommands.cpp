@@ -7,6 +7,7 @@
 
 #include <cstdio>
 #include <cstring>
+#include <memory>
 
 #include "editor/EditorLayout.h"
 #include "editor/HelpViewer.h"
@@ -45,7 +46,7 @@ void CTzPlugInPropPage::OnButton(int id, WORD code) {
         if (id == kIdPresets) PresetsMenu();
         if (id == kIdFactorLMenu || id == kIdFactorRMenu) NoteValueMenu(id);
         // The button was pressed when the menu opened: let it pop up.
-        SendMessageA(Control(id), kButtonRelease, 0, 0);
+        if (Live()) SendMessageA(Control(id), kButtonRelease, 0, 0);
         return;
     }
     if (id == kIdReadout) {
@@ -67,6 +68,7 @@ void CTzPlugInPropPage::OnButton(int id, WORD code) {
     }
     case kIdUndo:
         m_plugIn->Undo();
+        CacheLinkReferences();
         RefreshControls(0, 1, 1);
         break;
     case kIdSetup:
@@ -76,6 +78,7 @@ void CTzPlugInPropPage::OnButton(int id, WORD code) {
         m_plugIn->SaveUndoState(-2);
         // Reset is the default block, each value set as the user's edit.
         for (int i = 0; i < kParamCount; ++i) Set(static_cast<EParam>(i), kDefaultBlock.v[i]);
+        CacheLinkReferences();
         RefreshControls(0, 1, 1);
         break;
     case kIdHelp:
@@ -112,6 +115,7 @@ void CTzPlugInPropPage::SelectSetup(int32_t setup) {
     m_plugIn->SaveUndoState(-2);
     m_plugIn->SelectSetup(setup);
     SetWindowTextA(Control(kIdSetup), setup == 1 ? "Setup B" : "Setup A");
+    CacheLinkReferences();
     RefreshControls(0, 1, 1);
 }
 
@@ -127,6 +131,7 @@ void CTzPlugInPropPage::SetupMenu() {
     CheckMenuRadioItem(menu, 0, 2, static_cast<UINT>(setup), MF_BYPOSITION);
     const int chosen = TrackMenu(menu, kIdSetup);
     DestroyMenu(menu);
+    if (!Live()) return;
     switch (chosen) {
     case kMenuSetupA:
     case kMenuSetupB:
@@ -138,6 +143,7 @@ void CTzPlugInPropPage::SetupMenu() {
     case kMenuCopyFrom:
         m_plugIn->SaveUndoState(-2);
         m_plugIn->CopySetup(1, 0);
+        CacheLinkReferences();
         RefreshControls(0, 1, 1);
         break;
     default:
@@ -158,7 +164,7 @@ void CTzPlugInPropPage::NoteValueMenu(int buttonId) {
     CheckMenuRadioItem(menu, 0, kNoteValueCount - 1, static_cast<UINT>(current), MF_BYPOSITION);
     const int chosen = TrackMenu(menu, box);
     DestroyMenu(menu);
-    if (chosen <= 0) return;
+    if (chosen <= 0 || !Live()) return;
     m_plugIn->SaveUndoState(-2);
     Set(left ? kParamFactorL : kParamFactorR, chosen - static_cast<int>(kMenuNoteValue));
     RefreshControls(box, 1, 1);
@@ -172,29 +178,40 @@ void CTzPlugInPropPage::ClearPeakReadout() {
     UpdateMeters();
 }
 
-void CTzPlugInPropPage::ShowHelp() {
+bool CTzPlugInPropPage::ShowHelp() {
     char path[MAX_PATH] = {};
     HelpFilePath(EditorModule(), path, sizeof(path));
-    if (OpenHelpFile(m_window, path)) return;
+    if (OpenHelpFile(m_window, path)) return true;
     char text[MAX_PATH + 64];
     std::snprintf(text, sizeof(text), "Unable to open the Tavrin:zv Delay help file:\n%s", path);
     MessageBoxA(m_window, text, "Error", MB_ICONEXCLAMATION);
+    return false;
 }
 
+// The frame's own Help button: the same help as the page's (the user has
+// been told when it could not be opened).
+HRESULT CTzPlugInPropPage::Help(LPCOLESTR) { return ShowHelp() ? S_OK : E_FAIL; }
+
+// Every step after the menu runs a modal loop (the manager, the add dialog,
+// the update question, a failed save's message) in which the page may be
+// torn down: the store is held here, and nothing is applied once the page
+// has lost its window or its plug-in.
 void CTzPlugInPropPage::PresetsMenu() {
-    if (!m_presets) return;
+    const std::shared_ptr<PresetStore> store = m_presets;
+    if (!store) return;
     HMENU menu = CreatePopupMenu();
     if (!menu) return;
     InsertMenuA(menu, static_cast<UINT>(-1), MF_BYPOSITION, kPresetMenuAdd, "Add Preset...");
     InsertMenuA(menu, static_cast<UINT>(-1), MF_BYPOSITION, kPresetMenuManager, "Preset Manager...");
-    AppendPresetMenuItems(*m_presets, menu);
+    AppendPresetMenuItems(*store, menu);
     int chosen = TrackMenu(menu, kIdPresets);
     DestroyMenu(menu);
-    if (chosen <= 0) return;
-    if (chosen == kPresetMenuManager) chosen = RunManager(*m_presets);
-    if (chosen == kPresetMenuAdd) AddPresetDialog(*m_presets);
-    const char* data = GetPresetMenuData(*m_presets, chosen);
-    if (!data) return;
+    if (chosen <= 0 || !Live()) return;
+    if (chosen == kPresetMenuManager) chosen = RunManager(*store);
+    if (chosen == kPresetMenuAdd) AddPresetDialog(*store);
+    if (!Live()) return;
+    const char* data = GetPresetMenuData(*store, chosen);
+    if (!data || !Live()) return;
     ApplyDataString(data);
 }
 
@@ -206,6 +223,7 @@ void CTzPlugInPropPage::ApplyDataString(const char* data) {
     ReadDataString(data, block);
     m_plugIn->SaveUndoState(-2);
     for (int i = 0; i < kParamCount; ++i) Set(static_cast<EParam>(i), block.v[i]);
+    CacheLinkReferences();
     RefreshControls(0, 1, 1);
     InvalidateRect(m_window, nullptr, FALSE);
 }

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <memory>
 #include <new>
 #include <string>
 
@@ -26,6 +27,9 @@ constexpr char kPlugInName[] = "zv:Delay";
 constexpr char kPlugInKey[] = "SOFTWARE\\Classes\\CLSID\\{6A1F3B80-D27E-4C95-8E14-3B7D0A5C92E6}";
 constexpr char kPresetFileName[] = "zvDelayDX.ini";
 constexpr int kBackgroundId = 103;
+// The plug-in's change notice after a saved state was loaded (high word of
+// its WM_COMMAND; 0 and 1 tell of new formats).
+constexpr WORD kNoticeStateReloaded = 100;
 
 using Getter = HRESULT (STDMETHODCALLTYPE ITzPlugInProp::*)(int32_t*);
 using Setter = HRESULT (STDMETHODCALLTYPE ITzPlugInProp::*)(int32_t, int32_t);
@@ -86,6 +90,7 @@ HRESULT CTzPlugInPropPage::OnConnect(IUnknown* object) {
     }
     if (m_window) {
         m_plugIn->SetNotifyWindow(m_window, kIdPlugInNotify);
+        CacheLinkReferences();   // another plug-in's values
         RefreshControls(0, 1, 1);
     }
     return S_OK;
@@ -168,8 +173,16 @@ void CTzPlugInPropPage::OnInitDialog(HWND window) {
     for (int id : {kIdClipLeft, kIdClipRight}) {
         SendDlgItemMessageA(window, id, STM_SETIMAGE, IMAGE_BITMAP, reinterpret_cast<LPARAM>(m_indicators[1]));
     }
-    m_presets = new (std::nothrow) PresetStore(EditorModule(), window, kPlugInName);
-    if (m_presets) m_presets->Open(nullptr, kPlugInKey, kPresetFileName);
+    try {
+        // Held here too: opening may show a message box, in whose loop the
+        // host may already tear the page down again.
+        const std::shared_ptr<PresetStore> store = std::make_shared<PresetStore>(EditorModule(), window, kPlugInName);
+        m_presets = store;
+        store->Open(nullptr, kPlugInKey, kPresetFileName);
+    } catch (const std::bad_alloc&) {
+        m_presets.reset();   // the page works without presets
+    }
+    if (m_window != window) return;
     SetSliderRanges();
     CacheLinkReferences();
     RefreshControls(0, 1, 1);
@@ -257,8 +270,9 @@ void CTzPlugInPropPage::OnDestroy() {
         if (b) DeleteObject(b);
         b = nullptr;
     }
-    delete m_presets;
-    m_presets = nullptr;
+    // A presets command still in its modal loop keeps the store until it
+    // returns.
+    m_presets.reset();
     m_window = nullptr;
 }
 
@@ -329,15 +343,38 @@ void CTzPlugInPropPage::RefreshControls(int id, int showText, int reload) {
 // ---------------------------------------------------------------------------
 // Edits
 
+void CTzPlugInPropPage::ReadLinkValues(int32_t (&values)[8]) {
+    const EParam params[8] = {kParamDelayL, kParamDelayR, kParamFeedbkL, kParamFeedbkR,
+                              kParamXfeedL, kParamXfeedR, kParamMixL,    kParamMixR};
+    for (int i = 0; i < 8; ++i) values[i] = Get(params[i]);
+}
+
 void CTzPlugInPropPage::CacheLinkReferences() {
-    m_refDelayL = Get(kParamDelayL);
-    m_refDelayR = Get(kParamDelayR);
-    m_refFeedbkL = Get(kParamFeedbkL);
-    m_refFeedbkR = Get(kParamFeedbkR);
-    m_refXfeedL = Get(kParamXfeedL);
-    m_refXfeedR = Get(kParamXfeedR);
-    m_refMixL = Get(kParamMixL);
-    m_refMixR = Get(kParamMixR);
+    int32_t v[8];
+    ReadLinkValues(v);
+    m_refDelayL = v[0];
+    m_refDelayR = v[1];
+    m_refFeedbkL = v[2];
+    m_refFeedbkR = v[3];
+    m_refXfeedL = v[4];
+    m_refXfeedR = v[5];
+    m_refMixL = v[6];
+    m_refMixR = v[7];
+    std::memcpy(m_linkSeen, v, sizeof v);
+}
+
+// After the page's own edits: what it left, read back as the setters
+// clamped it. The references stay, so that a linked pair keeps its offset
+// while one side is pinned at a bound.
+void CTzPlugInPropPage::NoteLinkValues() { ReadLinkValues(m_linkSeen); }
+
+// A value of the eight moved without the page (automation, the host's
+// tempo): the references start again from what is there now, or the next
+// linked edit would make the partner jump.
+void CTzPlugInPropPage::FollowOutsideLinkChanges() {
+    int32_t v[8];
+    ReadLinkValues(v);
+    if (std::memcmp(v, m_linkSeen, sizeof v) != 0) CacheLinkReferences();
 }
 
 void CTzPlugInPropPage::SetFromControl(int id, int32_t value) {
@@ -372,6 +409,7 @@ void CTzPlugInPropPage::SetFromControl(int id, int32_t value) {
             RefreshControls(id, 1, 1);
             RefreshControls(left ? kIdDelayRBox : kIdDelayLBox, 1, 1);
         }
+        NoteLinkValues();
         return;
     }
     for (const Pair& p : pairs) {
@@ -385,6 +423,7 @@ void CTzPlugInPropPage::SetFromControl(int id, int32_t value) {
             RefreshControls(id, 1, 1);
             RefreshControls(p.partnerBox, 1, 1);
         }
+        NoteLinkValues();
         return;
     }
     if (id == kIdLowFreqBox || id == kIdLowFreqSlider) {
@@ -417,6 +456,7 @@ void CTzPlugInPropPage::ApplyTempo() {
     Set(kParamDelayR, right);
     m_refDelayL = left;
     m_refDelayR = right;
+    NoteLinkValues();
     RefreshControls(0, 1, 1);
 }
 
@@ -432,6 +472,7 @@ void CTzPlugInPropPage::ApplyLinkRatio(int side) {
         m_refDelayL = DelayByNoteRatio(m_refDelayR, factorL, factorR);
         Set(kParamDelayL, m_refDelayL);
     }
+    NoteLinkValues();
     RefreshControls(0, 1, 1);
 }
 
@@ -470,13 +511,20 @@ void CTzPlugInPropPage::OnSliderDoubleClicked(int id) {
     default:
         return;
     }
+    NoteLinkValues();
     RefreshControls(Get(kParamLink) ? 0 : id, 1, 1);
 }
 
 void CTzPlugInPropPage::OnValueBoxStep(int id, int32_t step) {
     const ParamBinding* b = FindBinding(id);
     if (!m_plugIn || !b || b->box != id) return;
-    if (step != 0) m_plugIn->SaveUndoState(id);
+    // A step of 0 (focus lost, a typed value confirmed, a drag that did not
+    // move) only shows the value again: no setter, no Link or tempo rule.
+    if (step == 0) {
+        RefreshControls(id, 1, 0);
+        return;
+    }
+    m_plugIn->SaveUndoState(id);
     const int32_t next = SaturateToInt32(static_cast<long long>(Get(b->param)) + step);
     switch (b->param) {
     case kParamDelayL: case kParamDelayR: case kParamFeedbkL: case kParamFeedbkR:
@@ -508,60 +556,85 @@ void CTzPlugInPropPage::OnValueBoxStep(int id, int32_t step) {
     RefreshControls(id, 1, 1);
 }
 
+// What a typed text sets in a box, by the box's rules: false when the text
+// is no value of the box (it then keeps its value). "OFF" turns a filter
+// off; "-Inf" is the lowest output level.
+bool CTzPlugInPropPage::ReadTypedValue(int id, EParam param, const char* text, int32_t* value) {
+    switch (param) {
+    case kParamDelayL: case kParamDelayR: case kParamTempo:
+        *value = ParseFixed(text, 1);
+        return StartsWithNumber(text);
+    case kParamOutput:
+        *value = IsTypedWord(text, "-Inf") ? kParamTable[kParamOutput].minimum : ParseFixed(text, 1);
+        return IsTypedWord(text, "-Inf") || StartsWithNumber(text);
+    case kParamFeedbkL: case kParamFeedbkR: case kParamXfeedL: case kParamXfeedR: case kParamMixL: case kParamMixR:
+    case kParamDiffTime: case kParamDiffAmnt: {
+        BOOL read = FALSE;
+        *value = SaturateToInt32(GetDlgItemInt(m_window, id, &read, FALSE));
+        return read != FALSE;
+    }
+    case kParamFactorL: case kParamFactorR:
+        *value = NoteValueFromText(text);
+        return *value >= 0;
+    case kParamLowQ: case kParamHighQ:
+        return ParseQ(text, value);
+    case kParamLowFreq: case kParamHighFreq: {
+        const bool low = param == kParamLowFreq;
+        if (IsTypedWord(text, "OFF")) {
+            *value = low ? kParamTable[kParamLowFreq].minimum : kParamTable[kParamHighFreq].maximum;
+            return true;
+        }
+        // The low cut's steps count from 1 (0 is off), the high cut's from 0.
+        const int32_t k = FrequencyStepFromHertz(ParseFixed(text, 0));
+        *value = low ? SaturateToInt32(static_cast<long long>(k) + 1) : k;
+        return StartsWithNumber(text);
+    }
+    default:
+        return false;
+    }
+}
+
+// A value typed into a box and confirmed (WM_COMMAND code 0x300). Confirming
+// the text the box already shows keeps the value: neighbouring filter steps
+// share one rounded hertz text, and "OFF" and "-Inf." are words. Then, as
+// for a text that is no value at all, nothing is set and no undo snapshot
+// is taken; the step of 0 that follows shows the value again.
 void CTzPlugInPropPage::OnTypedValue(int id) {
     const ParamBinding* b = FindBinding(id);
     if (!m_plugIn || !b || b->box != id) return;
+    const EParam param = b->param;
     char text[30] = {};
     GetDlgItemTextA(m_window, id, text, sizeof(text));
-    auto typedInt = [this, id] { return static_cast<int32_t>(GetDlgItemInt(m_window, id, nullptr, FALSE)); };
-    if (b->param != kParamFactorL && b->param != kParamFactorR) m_plugIn->SaveUndoState(-2);
-    switch (b->param) {
+    int32_t value = 0;
+    if (ParamText(param, Get(param)) == text || !ReadTypedValue(id, param, text, &value)) return;
+    m_plugIn->SaveUndoState(-2);
+    switch (param) {
     case kParamDelayL: case kParamDelayR:
-        SetFromControl(id, ParseFixed(text, 1));
-        break;
     case kParamFeedbkL: case kParamFeedbkR: case kParamXfeedL: case kParamXfeedR: case kParamMixL: case kParamMixR:
-        SetFromControl(id, typedInt());
+        SetFromControl(id, value);
         break;
-    case kParamFactorL: case kParamFactorR: {
-        const int32_t entry = NoteValueFromText(text);
-        if (entry < 0) break;
-        m_plugIn->SaveUndoState(-2);
-        Set(b->param, entry);
+    case kParamFactorL: case kParamFactorR:
+        Set(param, value);
         RefreshControls(0, 1, 1);
         ApplyTempo();
-        ApplyLinkRatio(b->param == kParamFactorL ? 0 : 1);
+        ApplyLinkRatio(param == kParamFactorL ? 0 : 1);
         break;
-    }
     case kParamTempo:
-        Set(kParamTempo, ParseFixed(text, 1));
+        Set(kParamTempo, value);
         ApplyTempo();
         RefreshControls(kIdTempoBox, 1, 1);
         break;
-    case kParamOutput:
-        Set(kParamOutput, ParseFixed(text, 1));
-        RefreshControls(kIdOutputBox, 1, 1);
-        break;
-    case kParamDiffTime: case kParamDiffAmnt:
-        Set(b->param, typedInt());
-        RefreshControls(id, 1, 1);
-        break;
-    case kParamLowQ: case kParamHighQ: {
-        int32_t q = 0;
-        if (ParseQ(text, &q)) Set(b->param, q);   // no number: the value stays
-        RefreshControls(id, 1, 1);
-        break;
-    }
-    case kParamLowFreq: case kParamHighFreq: {
-        const int32_t k = FrequencyStepFromHertz(ParseFixed(text, 0));
-        if (b->param == kParamLowFreq) {
-            SetLowFreqBelowHigh(SaturateToInt32(static_cast<long long>(k) + 1));
-        } else {
-            SetHighFreqAboveLow(k);
-        }
+    case kParamLowFreq:
+        SetLowFreqBelowHigh(value);
         RefreshControls(b->slider, 1, 1);
         break;
-    }
-    default:
+    case kParamHighFreq:
+        SetHighFreqAboveLow(value);
+        RefreshControls(b->slider, 1, 1);
+        break;
+    default:   // Output, DiffTime, DiffAmnt, LowQ, HighQ
+        Set(param, value);
+        RefreshControls(id, 1, 1);
         break;
     }
 }
@@ -571,10 +644,22 @@ void CTzPlugInPropPage::OnCommand(WPARAM wParam, LPARAM) {
     const WORD code = HIWORD(wParam);
     if (id == kIdPlugInNotify) {
         RefreshControls(0, 1, 1);
+        // A reloaded state is a new block; other notices only may have moved
+        // values.
+        if (code == kNoticeStateReloaded) {
+            CacheLinkReferences();
+        } else {
+            FollowOutsideLinkChanges();
+        }
     } else if (code == kValueBoxTyped) {
         OnTypedValue(id);
     } else if (m_plugIn) {
+        // A command may run a modal loop in which the host releases the
+        // page: the page stays alive until the command is over.
+        IUnknown* owner = GetOwner();
+        owner->AddRef();
         OnButton(id, code);
+        owner->Release();   // may delete the page: nothing may follow
     }
 }
 
@@ -598,15 +683,18 @@ void CTzPlugInPropPage::UpdateClipLight(int which) {
     const int id = which == 0 ? kIdClipLeft : kIdClipRight;
     auto get = which == 0 ? &ITzPlugInProp::GetLeftClip : &ITzPlugInProp::GetRightClip;
     auto set = which == 0 ? &ITzPlugInProp::SetLeftClip : &ITzPlugInProp::SetRightClip;
-    int32_t live = (m_plugIn->*get)(0);
+    const int32_t live = (m_plugIn->*get)(0);
     const int32_t shown = (m_plugIn->*get)(1);
     if (live != shown) {
         HBITMAP image = live == 0 ? m_indicators[1] : live == 1 ? m_indicators[0] : m_indicators[2];
         SendDlgItemMessageA(m_window, id, STM_SETIMAGE, IMAGE_BITMAP, reinterpret_cast<LPARAM>(image));
         (m_plugIn->*set)(1, live);
     }
-    if (live > 1) --live;
-    (m_plugIn->*set)(0, live);
+    // Only a real change is written back: the audio thread may have stored
+    // a new clip since the read, and writing the old count over it would
+    // erase that clip. (A clip landing between this read and a countdown
+    // write leaves the light lit all the same.)
+    if (live > 1) (m_plugIn->*set)(0, live - 1);
 }
 
 void CTzPlugInPropPage::UpdateMeters() {
@@ -638,6 +726,7 @@ void CTzPlugInPropPage::OnTimerTick() {
     if (m_plugIn->IsUpToDate() == 0) {
         m_plugIn->SetRefreshPending(0);
         RefreshControls(0, 1, m_plugIn->IsHostStopped());
+        FollowOutsideLinkChanges();
     }
     UpdateClipLight(0);
     UpdateClipLight(1);

@@ -10,10 +10,18 @@
 // page holds no lock. The plug-in's change notices arrive as posted
 // WM_COMMAND messages with id 32700.
 //
+// Modal loops: a command that shows a menu, a dialog or a message box runs
+// a message loop in which the host may deactivate, disconnect and release
+// the page (a host closing its frame). The page holds a reference on itself
+// for the whole command, and the preset store is shared with the command
+// that uses it; after each loop the command goes on only while the page
+// still has its window and its plug-in.
+//
 // Files: EditorPage (window, refresh, edits, timer), EditorLayout (the
 // control table), PageText (texts and arithmetic), PropertyPageBase.
 #pragma once
 #include <cstdint>
+#include <memory>
 
 #include "editor/PropertyPageBase.h"
 #include "effect/ParamTable.h"
@@ -30,7 +38,10 @@ public:
     // boxes' texts; reload asks the plug-in to refresh its parameters first.
     void RefreshControls(int id, int showText, int reload);
     // The page's preset store while its window exists, else null.
-    PresetStore* Presets() const { return m_presets; }
+    PresetStore* Presets() const { return m_presets.get(); }
+
+    // Opens the help file, as the Help button does.
+    HRESULT STDMETHODCALLTYPE Help(LPCOLESTR helpDir) override;
 
 private:
     explicit CTzPlugInPropPage(IUnknown* outer);
@@ -51,6 +62,7 @@ private:
     void OnSliderDoubleClicked(int id);
     void OnValueBoxStep(int id, int32_t step);
     void OnTypedValue(int id);
+    bool ReadTypedValue(int id, EParam param, const char* text, int32_t* value);
     void FormatDataString(char** data);
 
     // Commands (EditorCommands.cpp).
@@ -62,10 +74,19 @@ private:
     void ApplyDataString(const char* data);
     void NoteValueMenu(int buttonId);
     void ClearPeakReadout();
-    void ShowHelp();
+    bool ShowHelp();
+    // After a modal loop: the page still has its window and its plug-in.
+    bool Live() const { return m_window && m_plugIn; }
 
     void SetSliderRanges();
+    // The Link references: all eight taken from the plug-in (at the start,
+    // on the Link toggle and after every whole-block change), and the
+    // values the page itself last left, to tell changes made elsewhere
+    // (automation, host tempo, a reloaded state) from its own.
     void CacheLinkReferences();
+    void NoteLinkValues();
+    void FollowOutsideLinkChanges();
+    void ReadLinkValues(int32_t (&values)[8]);
     void SetFromControl(int id, int32_t value);
     void SetLowFreqBelowHigh(int32_t value);
     void SetHighFreqAboveLow(int32_t value);
@@ -82,7 +103,9 @@ private:
     ITzPlugInProp* m_plugIn = nullptr;
     HBITMAP m_background = nullptr;
     HPALETTE m_palette = nullptr;
-    PresetStore* m_presets = nullptr;   // owned: created with the window
+    // Created with the window; a command running the presets menu or the
+    // manager shares it, so that it outlives a teardown during their loops.
+    std::shared_ptr<PresetStore> m_presets;
     HFONT m_readoutFont = nullptr;
     bool m_ownsReadoutFont = false;
     HBITMAP m_indicators[3] = {};   // images 112, 111, 113
@@ -92,4 +115,5 @@ private:
     // up, kept by the Link rules.
     int32_t m_refDelayL = 0, m_refDelayR = 0, m_refFeedbkL = 0, m_refFeedbkR = 0;
     int32_t m_refXfeedL = 0, m_refXfeedR = 0, m_refMixL = 0, m_refMixR = 0;
+    int32_t m_linkSeen[8] = {};   // in ReadLinkValues' order
 };

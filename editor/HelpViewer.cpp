@@ -1,5 +1,6 @@
 #include "editor/HelpViewer.h"
 
+#include <algorithm>
 #include <cstring>
 
 namespace {
@@ -19,18 +20,34 @@ HtmlHelpProc LoadHtmlHelp() {
     g_loadTried = true;
     HMODULE control = nullptr;
     char registered[MAX_PATH] = {};
-    LONG size = sizeof(registered);
-    if (RegQueryValueA(HKEY_CLASSES_ROOT, kHtmlHelpKey, registered, &size) == ERROR_SUCCESS && registered[0]) {
-        char expanded[MAX_PATH] = {};
-        const DWORD n = ExpandEnvironmentStringsA(registered, expanded, sizeof(expanded));
-        if (n > 0 && n <= sizeof(expanded)) control = LoadLibraryA(expanded);
-    }
+    if (RegisteredHtmlHelpPath(registered, sizeof(registered))) control = LoadLibraryA(registered);
     if (!control) control = LoadLibraryA("hhctrl.ocx");
-    if (control) g_htmlHelp = reinterpret_cast<HtmlHelpProc>(GetProcAddress(control, MAKEINTRESOURCEA(14)));
+    if (control) g_htmlHelp = reinterpret_cast<HtmlHelpProc>(
+        reinterpret_cast<void*>(GetProcAddress(control, MAKEINTRESOURCEA(14))));
     return g_htmlHelp;
 }
 
 }  // namespace
+
+// The registry does not promise a terminated string: a value that fills the
+// whole buffer without one is too long to be a path of ours, and anything
+// shorter gets its terminator after what was read.
+bool RegisteredHtmlHelpPath(char* path, size_t size) {
+    if (!path || size < 2 || size > MAX_PATH) return false;
+    LONG length = static_cast<LONG>(size);
+    const bool read = RegQueryValueA(HKEY_CLASSES_ROOT, kHtmlHelpKey, path, &length) == ERROR_SUCCESS &&
+                      (static_cast<size_t>(length) < size || path[size - 1] == 0);
+    path[read ? std::min(static_cast<size_t>(length), size - 1) : 0] = 0;
+    if (!path[0]) return false;
+    char expanded[MAX_PATH] = {};
+    const DWORD n = ExpandEnvironmentStringsA(path, expanded, sizeof(expanded));
+    if (n == 0 || n > sizeof(expanded) || n > size) {
+        path[0] = 0;
+        return false;
+    }
+    lstrcpynA(path, expanded, static_cast<int>(size));
+    return true;
+}
 
 void HelpFilePath(HINSTANCE module, char* path, size_t size) {
     if (!path || size == 0) return;

@@ -22,6 +22,10 @@ std::string Integer(long long value) {
     return text;
 }
 
+bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\v' || c == '\f'; }
+
+char Lower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
+
 // 20 * 10^(step * 0.01), rounded to whole hertz.
 long long Hertz(int32_t step) { return static_cast<long long>(std::floor(20.0 * std::pow(10.0, step * 0.01) + 0.5)); }
 
@@ -90,7 +94,7 @@ std::string ParamText(EParam param, int32_t v) {
 int32_t ParseFixed(const char* text, int decimals) {
     if (!text) return 0;
     const char* p = text;
-    while (*p == ' ' || *p == '\t' || *p == '\n' || *p == '\r' || *p == '\v' || *p == '\f') ++p;
+    while (IsBlank(*p)) ++p;
     const bool negative = *p == '-';
     if (negative) ++p;
     // Wide enough for 9 integer digits past the 32-bit range; beyond that the
@@ -116,6 +120,25 @@ int32_t ParseFixed(const char* text, int decimals) {
     }
     const long long result = value + fraction;
     return SaturateToInt32(negative ? -result : result);
+}
+
+bool StartsWithNumber(const char* text) {
+    if (!text) return false;
+    while (IsBlank(*text)) ++text;
+    if (*text == '-') ++text;
+    if (*text == '.') ++text;
+    return *text >= '0' && *text <= '9';
+}
+
+bool IsTypedWord(const char* text, const char* word) {
+    if (!text || !word) return false;
+    while (IsBlank(*text)) ++text;
+    for (; *word; ++word, ++text) {
+        if (Lower(*text) != Lower(*word)) return false;
+    }
+    if (*text == '.') ++text;
+    while (IsBlank(*text)) ++text;
+    return *text == '\0';
 }
 
 bool ParseQ(const char* text, int32_t* value) {

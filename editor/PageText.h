@@ -22,6 +22,12 @@ int32_t NoteValueFromText(const char* text);
 // digits past the decimals ignored. Saturates at the 32-bit range instead of
 // overflowing on long digit strings. A null text reads as 0.
 int32_t ParseFixed(const char* text, int decimals);
+// Whether a typed text is a number ParseFixed reads: after leading blanks,
+// an optional "-", then a digit, or a "." and a digit.
+bool StartsWithNumber(const char* text);
+// Whether a typed text is word ("OFF", "-Inf"): letters in any case, blanks
+// around it and one "." after it allowed.
+bool IsTypedWord(const char* text, const char* word);
 // A typed Q: the leading decimal number times 100 in single precision,
 // truncated; false (and nothing to set) when the text does not start with a
 // number.

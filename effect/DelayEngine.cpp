@@ -1,5 +1,6 @@
 #include "effect/DelayEngine.h"
 
+#include <cmath>
 #include <cstring>
 #include <new>
 
@@ -8,6 +9,40 @@
 #include "effect/OutputGains.h"
 
 namespace {
+// True when every sample is finite and within +-kLineLimit: |x| < limit is
+// false for NaN too. Four or two samples per SSE2 compare.
+bool WithinLimit(const float* in, int count) {
+    int i = 0;
+#ifdef ZV_HAVE_SSE2
+    const __m128 sign = _mm_set1_ps(-0.0f), limit = _mm_set1_ps(static_cast<float>(kLineLimit));
+    __m128 outside = _mm_setzero_ps();
+    for (; i + 4 <= count; i += 4) {
+        outside = _mm_or_ps(outside, _mm_cmpnlt_ps(_mm_andnot_ps(sign, _mm_loadu_ps(in + i)), limit));
+    }
+    if (_mm_movemask_ps(outside) != 0) return false;
+#endif
+    for (; i < count; ++i) {
+        if (!(std::fabs(in[i]) < static_cast<float>(kLineLimit))) return false;
+    }
+    return true;
+}
+
+bool WithinLimit(const double* in, int count) {
+    int i = 0;
+#ifdef ZV_HAVE_SSE2
+    const __m128d sign = _mm_set1_pd(-0.0), limit = _mm_set1_pd(kLineLimit);
+    __m128d outside = _mm_setzero_pd();
+    for (; i + 2 <= count; i += 2) {
+        outside = _mm_or_pd(outside, _mm_cmpnlt_pd(_mm_andnot_pd(sign, _mm_loadu_pd(in + i)), limit));
+    }
+    if (_mm_movemask_pd(outside) != 0) return false;
+#endif
+    for (; i < count; ++i) {
+        if (!(std::fabs(in[i]) < kLineLimit)) return false;
+    }
+    return true;
+}
+
 bool IsFiniteState(const ToneFilterState& s) {
     double sum = 0.0;
     for (const double* v : {s.x1, s.x2, s.y1, s.y2a, s.y2b}) sum += (v[0] - v[0]) + (v[1] - v[1]);
@@ -79,6 +114,12 @@ void CDelayEngine::BeginBlock(const ParamBlock& params, uint32_t sampleRate, con
     m_constantsBlock = params;
 
     m_network = ComputeNetwork(params, sampleRate, m_size[kLineLeft] > 0 ? m_size[kLineLeft] : 1);
+    // Up to 100 % per line the lines stay within the input's bound divided by
+    // what the feedback leaves (at exactly 100 % a constant input adds up
+    // linearly, far too slowly to ever overflow); above it the echoes grow
+    // exponentially.
+    m_runawayPossible = params[kParamFeedbkL] + params[kParamXfeedR] > 100 ||
+                        params[kParamFeedbkR] + params[kParamXfeedL] > 100;
 
     m_diffusionOn = params[kParamDiffAmnt] != 0;
     if (m_diffusionOn) m_diffusion = ComputeDiffusion(params[kParamDiffTime], params[kParamDiffAmnt]);
@@ -96,48 +137,58 @@ void CDelayEngine::BeginBlock(const ParamBlock& params, uint32_t sampleRate, con
     }
 }
 
-template <class Pair, class Meter, class T, int kChannels>
+template <class Pair, class Meter, class T, int kChannels, bool kGuard>
 void CDelayEngine::Dispatch(const T* in, T* out, int32_t n, FrameMeter& meter) {
     const int stages = (m_diffusionOn ? 4 : 0) | (m_highCutOn ? 2 : 0) | (m_lowCutOn ? 1 : 0);
     switch (stages) {
-    case 0: RunKernel<Pair, Meter, T, kChannels, false, false, false>(in, out, n, meter); break;
-    case 1: RunKernel<Pair, Meter, T, kChannels, false, false, true>(in, out, n, meter); break;
-    case 2: RunKernel<Pair, Meter, T, kChannels, false, true, false>(in, out, n, meter); break;
-    case 3: RunKernel<Pair, Meter, T, kChannels, false, true, true>(in, out, n, meter); break;
-    case 4: RunKernel<Pair, Meter, T, kChannels, true, false, false>(in, out, n, meter); break;
-    case 5: RunKernel<Pair, Meter, T, kChannels, true, false, true>(in, out, n, meter); break;
-    case 6: RunKernel<Pair, Meter, T, kChannels, true, true, false>(in, out, n, meter); break;
-    default: RunKernel<Pair, Meter, T, kChannels, true, true, true>(in, out, n, meter); break;
+    case 0: RunKernel<Pair, Meter, T, kChannels, false, false, false, kGuard>(in, out, n, meter); break;
+    case 1: RunKernel<Pair, Meter, T, kChannels, false, false, true, kGuard>(in, out, n, meter); break;
+    case 2: RunKernel<Pair, Meter, T, kChannels, false, true, false, kGuard>(in, out, n, meter); break;
+    case 3: RunKernel<Pair, Meter, T, kChannels, false, true, true, kGuard>(in, out, n, meter); break;
+    case 4: RunKernel<Pair, Meter, T, kChannels, true, false, false, kGuard>(in, out, n, meter); break;
+    case 5: RunKernel<Pair, Meter, T, kChannels, true, false, true, kGuard>(in, out, n, meter); break;
+    case 6: RunKernel<Pair, Meter, T, kChannels, true, true, false, kGuard>(in, out, n, meter); break;
+    default: RunKernel<Pair, Meter, T, kChannels, true, true, true, kGuard>(in, out, n, meter); break;
     }
 }
 
 template <class T>
 void CDelayEngine::RunAny(const T* in, int channels, T* out, int32_t n, FrameMeter& meter) {
     if (n <= 0 || !IsPrepared()) return;
+    // The guarded loop only where the plain one could leave a NaN, an
+    // infinity or a runaway in the state: settings whose feedback and
+    // cross-feed into a line add up to more than 100 %, or an input sample
+    // that is not finite or beyond the limit.
+    const int samples = channels == 1 || channels == 2 ? channels * n : 0;
+    const bool guard = m_runawayPossible || !WithinLimit(in, samples);
     {
         CDenormalGuard flushDenormals;
-        RunKernels(in, channels, out, n, meter);
+        if (guard) {
+            RunKernels<T, true>(in, channels, out, n, meter);
+        } else {
+            RunKernels<T, false>(in, channels, out, n, meter);
+        }
     }
-    // Belt and braces: the input is sanitised and the lines are limited, so
-    // the filters' recursive state stays finite; should it ever not, it
-    // starts again from silence instead of holding a NaN for good.
+    // Belt and braces: with the guards the filters' recursive state stays
+    // finite; should it ever not, it starts again from silence instead of
+    // holding a NaN for good.
     for (ToneFilterState* state : {&m_highCutState, &m_lowCutState}) {
         if (!IsFiniteState(*state)) *state = ToneFilterState{};
     }
 }
 
-template <class T>
+template <class T, bool kGuard>
 void CDelayEngine::RunKernels(const T* in, int channels, T* out, int32_t n, FrameMeter& meter) {
 #ifdef ZV_HAVE_SSE2
     if (m_kernel == EKernel::kLanes) {
-        if (channels == 2) return Dispatch<CSsePair, CSseMeter, T, 2>(in, out, n, meter);
-        if (channels == 1) return Dispatch<CSsePair, CSseMeter, T, 1>(in, out, n, meter);
-        return Dispatch<CSsePair, CSseMeter, T, 0>(in, out, n, meter);
+        if (channels == 2) return Dispatch<CSsePair, CSseMeter, T, 2, kGuard>(in, out, n, meter);
+        if (channels == 1) return Dispatch<CSsePair, CSseMeter, T, 1, kGuard>(in, out, n, meter);
+        return Dispatch<CSsePair, CSseMeter, T, 0, kGuard>(in, out, n, meter);
     }
 #endif
-    if (channels == 2) return Dispatch<CScalarPair, CScalarMeter, T, 2>(in, out, n, meter);
-    if (channels == 1) return Dispatch<CScalarPair, CScalarMeter, T, 1>(in, out, n, meter);
-    return Dispatch<CScalarPair, CScalarMeter, T, 0>(in, out, n, meter);
+    if (channels == 2) return Dispatch<CScalarPair, CScalarMeter, T, 2, kGuard>(in, out, n, meter);
+    if (channels == 1) return Dispatch<CScalarPair, CScalarMeter, T, 1, kGuard>(in, out, n, meter);
+    return Dispatch<CScalarPair, CScalarMeter, T, 0, kGuard>(in, out, n, meter);
 }
 
 void CDelayEngine::Run(const float* in, int channels, float* out, int32_t n, FrameMeter& meter) {

@@ -18,10 +18,13 @@
 // allocates nothing, takes no lock and makes no call.
 //
 // Signal safety: Run() sets flush-to-zero and denormals-are-zero for its
-// loop (DenormalGuard.h), reads a sample that is not finite as silence
-// (StereoPair.h) and limits what enters the delay lines (DelayNetwork.h), so
-// no input and no legal setting leaves a NaN, an infinity or a slow
-// subnormal in the state. Every finite, normal signal keeps its output bits.
+// loop (DenormalGuard.h). A buffer whose settings can run away (feedback and
+// cross-feed into a line of more than 100 %) or whose input holds a sample that
+// is not finite or beyond +-kLineLimit runs a guarded loop: such a sample
+// reads as silence or as the limit, and what enters the lines is limited
+// (DelayNetwork.h). So no input and no legal setting leaves a NaN, an
+// infinity or a slow subnormal in the state, and every other buffer runs the
+// plain loop, bit for bit and at full speed.
 //
 // Speed: both channels travel together through one two-lane value
 // (StereoPair.h), the same IEEE operation per lane as the per-channel
@@ -110,11 +113,12 @@ public:
 private:
     template <class T>
     void RunAny(const T* in, int channels, T* out, int32_t n, FrameMeter& meter);
-    template <class T>
+    template <class T, bool kGuard>
     void RunKernels(const T* in, int channels, T* out, int32_t n, FrameMeter& meter);
-    template <class Pair, class Meter, class T, int kChannels>
+    template <class Pair, class Meter, class T, int kChannels, bool kGuard>
     void Dispatch(const T* in, T* out, int32_t n, FrameMeter& meter);
-    template <class Pair, class Meter, class T, int kChannels, bool kDiffusion, bool kHighCut, bool kLowCut>
+    template <class Pair, class Meter, class T, int kChannels, bool kDiffusion, bool kHighCut, bool kLowCut,
+              bool kGuard>
     void RunKernel(const T* in, T* out, int32_t n, FrameMeter& meter);
 
     uint32_t m_sampleRate = 0;
@@ -134,6 +138,7 @@ private:
     bool m_diffusionOn = false;
     bool m_highCutOn = false;
     bool m_lowCutOn = false;
+    bool m_runawayPossible = false;   // feedback and cross-feed into a line above 100 %
     int32_t m_highCutoff = 0;
     int32_t m_lowCutoff = 0;
     ToneCoefficients m_highCut{};

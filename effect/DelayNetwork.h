@@ -8,12 +8,16 @@
 // iL, iR: the frame after diffusion and filters; sL, sR: the frame as read.
 // A sample written now is read back exactly one length later.
 //
-// The value written into a line is limited to +-kLineLimit. Feedback and
-// cross-feed may add up to 200 % (both at 100), which doubles every echo:
-// unbounded, the lines would reach infinity within seconds and then hold NaN
-// for good. The limit lies about 240 dB above full scale, where no finite
-// signal gets short of such a runaway, so every ordinary output keeps its
-// bits; a runaway settles at the limit instead, which the clip lights show.
+// Feedback and cross-feed into one line may add up to 200 % (both at 100),
+// which doubles every echo: unbounded, the lines would reach infinity within
+// seconds and then hold NaN for good. When they add up to more than 100 % (or
+// the input is not sane) the engine runs its guarded loop, which limits what
+// it writes into a line to +-kLineLimit. The limit lies about 240 dB above
+// full scale, where no signal gets short of such a runaway, so ordinary
+// output keeps its bits; a runaway settles at the limit instead, which the
+// clip lights show. Up to 100 % the lines stay within the input's bound
+// divided by what the feedback leaves (at exactly 100 % a constant input only
+// adds up linearly), and no limit is needed.
 #pragma once
 #include <cstdint>
 

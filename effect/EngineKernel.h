@@ -1,6 +1,11 @@
 // The per-frame loop of the delay engine, one instantiation per pair type,
-// sample type, input channel mode and set of stages that are on. Included by
-// DelayEngine.cpp only.
+// sample type, input channel mode, set of stages that are on, and guard.
+// Included by DelayEngine.cpp only.
+//
+// The guarded loop (kGuard) reads a sample that is not finite as silence,
+// limits input samples and what enters the lines to +-kLineLimit; the engine
+// runs it only for a buffer that needs it (DelayEngine.cpp), so every other
+// buffer runs the plain definition at full speed.
 //
 // The frames are cut into runs in which no position reaches -1: within a run
 // every buffer is read and written at its position minus the frame's index
@@ -13,10 +18,11 @@
 #include "effect/DelayEngine.h"
 #include "effect/StereoPair.h"
 
-template <class Pair, class Meter, class T, int kChannels, bool kDiffusion, bool kHighCut, bool kLowCut>
+template <class Pair, class Meter, class T, int kChannels, bool kDiffusion, bool kHighCut, bool kLowCut, bool kGuard>
 void CDelayEngine::RunKernel(const T* in, T* out, int32_t n, FrameMeter& frameMeter) {
     // The offset is the single-precision 1e-30, in the sample's precision.
     const T offset = static_cast<T>(1e-30f);
+    const T inputLimit = static_cast<T>(kLineLimit);
     const Pair silence = Pair::Both(static_cast<double>(1e-30f));
 
     const Pair fb = Pair::Of(m_network.fbL, m_network.fbR);
@@ -61,10 +67,10 @@ void CDelayEngine::RunKernel(const T* in, T* out, int32_t n, FrameMeter& frameMe
         for (int32_t j = 0; j < run; ++j) {
             Pair s;
             if (kChannels == 2) {
-                s = Pair::ReadFrame(in, offset);
+                s = kGuard ? Pair::ReadFrameGuarded(in, offset, inputLimit) : Pair::ReadFrame(in, offset);
                 in += 2;
             } else if (kChannels == 1) {
-                s = Pair::ReadMono(in, offset);
+                s = kGuard ? Pair::ReadMonoGuarded(in, offset, inputLimit) : Pair::ReadMono(in, offset);
                 in += 1;
             } else {
                 s = silence;
@@ -102,7 +108,8 @@ void CDelayEngine::RunKernel(const T* in, T* out, int32_t n, FrameMeter& frameMe
             }
 
             const Pair d = Pair::Gather(lineL - j, lineR - j);
-            ((d * fb + x) + d.Swapped() * crossFeed).Limited(kLineLimit).Scatter(lineL - j, lineR - j);
+            const Pair w = (d * fb + x) + d.Swapped() * crossFeed;
+            (kGuard ? w.Limited(kLineLimit) : w).Scatter(lineL - j, lineR - j);
             // Right lane: dR * wetR + sR * dryR, the same sum as
             // sR * dryR + dR * wetR (addition commutes exactly).
             const Pair o = d * wet + s * dry;

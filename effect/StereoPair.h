@@ -41,25 +41,32 @@ struct CScalarPair {
     CScalarPair Swapped() const { return {r, l}; }
 
     // Reading one input frame: each channel plus the anti-denormal offset,
-    // added in the sample's own precision, then widened. A sample that is
-    // not finite (NaN or an infinity) reads as silence; every finite sample
-    // keeps its bits.
+    // added in the sample's own precision, then widened.
     static CScalarPair ReadFrame(const float* in, float offset) {
-        return {static_cast<double>(Finite(in[0]) + offset), static_cast<double>(Finite(in[1]) + offset)};
+        return {static_cast<double>(in[0] + offset), static_cast<double>(in[1] + offset)};
     }
-    static CScalarPair ReadFrame(const double* in, double offset) {
-        return {Finite(in[0]) + offset, Finite(in[1]) + offset};
-    }
-    static CScalarPair ReadMono(const float* in, float offset) {
-        return Both(static_cast<double>(Finite(in[0]) + offset));
-    }
-    static CScalarPair ReadMono(const double* in, double offset) { return Both(Finite(in[0]) + offset); }
+    static CScalarPair ReadFrame(const double* in, double offset) { return {in[0] + offset, in[1] + offset}; }
+    static CScalarPair ReadMono(const float* in, float offset) { return Both(static_cast<double>(in[0] + offset)); }
+    static CScalarPair ReadMono(const double* in, double offset) { return Both(in[0] + offset); }
 
-    // x - x is 0 exactly for every finite x and NaN for NaN and infinities;
-    // the compare is kept (no -ffast-math), unlike a call of isfinite.
+    // The same for a guarded buffer: a sample that is not finite reads as
+    // silence and one beyond +-limit as the limit, before the offset.
     template <class T>
-    static T Finite(T x) {
-        return x - x == T(0) ? x : T(0);
+    static T Sane(T x, T limit) {
+        // x - x is 0 exactly for every finite x and NaN for NaN and
+        // infinities (kept as written: no -ffast-math).
+        if (!(x - x == T(0))) return T(0);
+        const T low = x > -limit ? x : -limit;
+        return low < limit ? low : limit;
+    }
+    template <class T>
+    static CScalarPair ReadFrameGuarded(const T* in, T offset, T limit) {
+        return {static_cast<double>(static_cast<T>(Sane(in[0], limit) + offset)),
+                static_cast<double>(static_cast<T>(Sane(in[1], limit) + offset))};
+    }
+    template <class T>
+    static CScalarPair ReadMonoGuarded(const T* in, T offset, T limit) {
+        return Both(static_cast<double>(static_cast<T>(Sane(in[0], limit) + offset)));
     }
 
     // Each lane limited to [-limit, limit]; a NaN lane becomes -limit. The
@@ -126,21 +133,37 @@ struct CSsePair {
     CSsePair Swapped() const { return {_mm_shuffle_pd(v, v, 1)}; }
 
     static CSsePair ReadFrame(const float* in, float offset) {
-        // Two floats, a lane that is not finite zeroed (x - x == 0 holds for
-        // finite x only), offset added in single precision, then widened.
-        __m128 s = _mm_castpd_ps(_mm_load_sd(reinterpret_cast<const double*>(in)));
-        s = _mm_and_ps(s, _mm_cmpeq_ps(_mm_sub_ps(s, s), _mm_setzero_ps()));
+        // Two floats, offset added in single precision, then widened.
+        const __m128 s = _mm_castpd_ps(_mm_load_sd(reinterpret_cast<const double*>(in)));
         return {_mm_cvtps_pd(_mm_add_ps(s, _mm_set1_ps(offset)))};
     }
     static CSsePair ReadFrame(const double* in, double offset) {
-        __m128d s = _mm_loadu_pd(in);
-        s = _mm_and_pd(s, _mm_cmpeq_pd(_mm_sub_pd(s, s), _mm_setzero_pd()));
-        return {_mm_add_pd(s, _mm_set1_pd(offset))};
+        return {_mm_add_pd(_mm_loadu_pd(in), _mm_set1_pd(offset))};
     }
     static CSsePair ReadMono(const float* in, float offset) {
-        return Both(static_cast<double>(CScalarPair::Finite(in[0]) + offset));
+        return Both(static_cast<double>(in[0] + offset));
     }
-    static CSsePair ReadMono(const double* in, double offset) { return Both(CScalarPair::Finite(in[0]) + offset); }
+    static CSsePair ReadMono(const double* in, double offset) { return Both(in[0] + offset); }
+
+    // Guarded reads, as CScalarPair's: a lane that is not finite is zeroed
+    // (x - x == 0 holds for finite x only), then limited with the max and
+    // min compares, then offset.
+    static CSsePair ReadFrameGuarded(const float* in, float offset, float limit) {
+        __m128 s = _mm_castpd_ps(_mm_load_sd(reinterpret_cast<const double*>(in)));
+        s = _mm_and_ps(s, _mm_cmpeq_ps(_mm_sub_ps(s, s), _mm_setzero_ps()));
+        s = _mm_min_ps(_mm_max_ps(s, _mm_set1_ps(-limit)), _mm_set1_ps(limit));
+        return {_mm_cvtps_pd(_mm_add_ps(s, _mm_set1_ps(offset)))};
+    }
+    static CSsePair ReadFrameGuarded(const double* in, double offset, double limit) {
+        __m128d s = _mm_loadu_pd(in);
+        s = _mm_and_pd(s, _mm_cmpeq_pd(_mm_sub_pd(s, s), _mm_setzero_pd()));
+        s = _mm_min_pd(_mm_max_pd(s, _mm_set1_pd(-limit)), _mm_set1_pd(limit));
+        return {_mm_add_pd(s, _mm_set1_pd(offset))};
+    }
+    template <class T>
+    static CSsePair ReadMonoGuarded(const T* in, T offset, T limit) {
+        return Both(static_cast<double>(static_cast<T>(CScalarPair::Sane(in[0], limit) + offset)));
+    }
 
     // maxpd(a, b) is (a > b ? a : b) and minpd(a, b) is (a < b ? a : b):
     // CScalarPair::Limited does the same compares.

@@ -46,13 +46,14 @@ void OnAdd(HWND dialog, PresetStore& store) {
         return;
     }
     PresetRecord* preset = NewPresetRecord();   // version 3
-    if (!preset) {
+    if (preset) preset->data = store.RequestCurrentData();
+    if (!preset || !preset->data) {   // memory short, or the editor is gone
+        FreePresetRecord(preset);
         EndDialog(dialog, 0);
         return;
     }
     CopyBounded(preset->name, sizeof preset->name, name);
     CopyBounded(preset->bank, sizeof preset->bank, bank);
-    SendMessageA(store.OwnerWindow(), kMsgGetCurrentData, reinterpret_cast<WPARAM>(&preset->data), 0);
     if (!store.AdoptPreset(preset)) {   // frees it
         EndDialog(dialog, 0);
         return;

@@ -29,11 +29,14 @@ BOOL PresetList::SetAt(int index, PresetRecord* record) {
     return TRUE;
 }
 
-void PresetList::RemoveAt(int index) {
-    if (index < 0 || index >= m_count) return;
-    FreePresetRecord(m_items[index]);
+void PresetList::RemoveAt(int index) { FreePresetRecord(TakeAt(index)); }
+
+PresetRecord* PresetList::TakeAt(int index) {
+    if (index < 0 || index >= m_count) return nullptr;
+    PresetRecord* record = m_items[index];
     std::memmove(m_items + index, m_items + index + 1, sizeof(PresetRecord*) * static_cast<size_t>(m_count - index - 1));
     m_items[--m_count] = nullptr;
+    return record;
 }
 
 void PresetList::Clear() {

@@ -28,6 +28,9 @@ public:
     BOOL Append(PresetRecord* record) { return SetAt(m_count, record); }
     // Frees the record at index and closes the gap.
     void RemoveAt(int index);
+    // Takes the record at index out of the list (it is then the caller's)
+    // and closes the gap; null outside 0..Count()-1.
+    PresetRecord* TakeAt(int index);
     // Frees every record; the capacity stays.
     void Clear();
 

@@ -127,10 +127,12 @@ void OnUpdate(HWND dialog, PresetStore& store) {
                   "Would you like to update the stored parameters for\nthe \"%s\" preset with the current settings?",
                   preset->name);
     if (store.Ask(dialog, MB_YESNO | MB_ICONQUESTION, text) != IDYES) return;
-    // The version stays: only the values change.
+    // The version stays: only the values change (and only when there are
+    // values: the editor may have gone).
+    char* data = store.RequestCurrentData();
+    if (!data) return;
     FreePresetData(preset->data);
-    preset->data = nullptr;
-    SendMessageA(store.OwnerWindow(), kMsgGetCurrentData, reinterpret_cast<WPARAM>(&preset->data), 0);
+    preset->data = data;
     store.SetModified(TRUE);
 }
 

@@ -71,10 +71,11 @@ const char* GetPresetMenuData(PresetStore& store, int32_t id) {
                   "Would you like to update the stored parameters for\nthe \"%s\" preset with the current settings?",
                   r->name);
     if (store.Ask(store.OwnerWindow(), MB_YESNO | MB_ICONQUESTION, text) != IDYES) return nullptr;
+    char* data = store.RequestCurrentData();
+    if (!data) return nullptr;
     FreePresetData(r->data);
-    r->data = nullptr;
+    r->data = data;
     r->version = kPresetVersion;
-    SendMessageA(store.OwnerWindow(), kMsgGetCurrentData, reinterpret_cast<WPARAM>(&r->data), 0);
     store.Sort();
     store.SaveAll(store.IniPath());
     return nullptr;

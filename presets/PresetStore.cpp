@@ -1,5 +1,6 @@
 #include "presets/PresetStore.h"
 
+#include <algorithm>
 #include <cstdio>
 
 #include "presets/BoundedText.h"
@@ -48,9 +49,14 @@ BOOL PresetStore::ContainsDuplicate(const PresetRecord& record) const {
 
 void PresetStore::Sort() { SortPresetList(m_working); }
 
+int32_t PresetStore::NextId() {
+    m_lastId = std::max(m_lastId, MaxId()) + 1;
+    return m_lastId;
+}
+
 BOOL PresetStore::AdoptPreset(PresetRecord* record) {
     if (!record) return FALSE;
-    record->id = MaxId() + 1;
+    record->id = NextId();
     if (!m_working.Append(record)) {
         FreePresetRecord(record);
         return FALSE;
@@ -76,6 +82,11 @@ BOOL PresetStore::MakeBackup() {
 }
 
 void PresetStore::RestoreBackup() { m_working.Swap(m_backup); }
+
+// Memory short: the base stays empty, and a save then takes every preset of
+// the working list for this editor's own (nothing is lost, some may be
+// written twice).
+void PresetStore::TakeBase() { m_base.CopyFrom(m_working); }
 
 const char* PresetStore::GetPresetData(int32_t id, int32_t* version) {
     const PresetRecord* r = FindById(id);

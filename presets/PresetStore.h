@@ -17,22 +17,30 @@
 //                  DefaultPreset=1                       (written, never read)
 //   [Preset1] ...  Version=3, Name=..., Bank=..., Data=<Data string>
 //
-// Preset sections are numbered from 1 without gaps; reading stops at the
-// first section that lacks one of its four keys. A file whose CLSID names
-// another plug-in is refused with a message; a missing file is an empty one.
+// Preset sections are numbered from 1. Every intact section is loaded, in
+// number order; a section that lacks one of its four keys is damaged: it is
+// skipped, counted, reported to the user, and left in the file as it is (a
+// save writes the presets around it). A file whose CLSID names another
+// plug-in is refused with a message and never written; a missing file is an
+// empty one.
 //
-// Users' presets live only in this file, so saving never edits it in place:
-// SaveAll builds the new content in a temporary file beside it and replaces
-// the real file only when all of it was written. Every fixed-size field
-// (names, banks, path, key, title) is filled through a bounded copy; longer
-// texts are cut.
+// Users' presets live only in this file, so saving never edits it in place,
+// and never removes what this editor did not delete. SaveAll takes the
+// file's save lock (PresetFileLock.h, shared by every thread and process),
+// reads the file again, merges this editor's changes into it (PresetMerge.h:
+// presets other editors saved meanwhile stay), builds the new content in a
+// temporary file beside it and replaces the real file only when all of it
+// was written. Every fixed-size field (names, banks, path, key, title) is
+// filled through a bounded copy; longer texts are cut.
 //
 // Files: PresetRecord (a record and its Data string), PresetList (the
-// growable list), PresetOrder (the sort), DataString (the 21 values as
-// text), DecimalText and BoundedText (safe numbers and copies); this file's
-// PresetStore.cpp holds the portable logic, PresetStoreFile.cpp the INI file
-// (Windows), PresetLocation.cpp the registry look-up of the file's folder
-// (Windows), PresetMessageBox.h the seam for message boxes.
+// growable list), PresetOrder (the sort), PresetMerge (two editors' changes
+// to one file), DataString (the 21 values as text), DecimalText and
+// BoundedText (safe numbers and copies); this file's PresetStore.cpp holds
+// the portable logic, PresetStoreFile.cpp the INI file (Windows),
+// PresetFileLock.cpp the save lock (Windows), PresetLocation.cpp the
+// registry look-up of the file's folder (Windows), PresetMessageBox.h the
+// seam for message boxes.
 #pragma once
 #include <cstddef>
 #include <cstdint>
@@ -64,12 +72,17 @@ public:
 
     // The largest id in the working list, at least 3500.
     int32_t MaxId() const;
+    // The id for a new or loaded preset: one more than the largest id this
+    // store has ever given (and than MaxId()), so that no id comes back after
+    // a deletion while a menu, the manager's backup or the file's base may
+    // still know it.
+    int32_t NextId();
     PresetRecord* FindById(int32_t id) const;
     // TRUE when a preset of the working list has the same name, bank and
     // data as record, each compared without regard to case.
     BOOL ContainsDuplicate(const PresetRecord& record) const;
     void Sort();
-    // Gives record the id MaxId() + 1 and appends it to the working list,
+    // Gives record the id NextId() and appends it to the working list,
     // which then owns it. On failure frees it and returns FALSE.
     BOOL AdoptPreset(PresetRecord* record);
     // Deletes the working list's preset with this id; FALSE when none has it.
@@ -83,6 +96,12 @@ public:
     // Discards the manager's changes: exchanges the two lists back.
     void RestoreBackup();
 
+    // The file's presets as this store last read or wrote them, each with
+    // the id of the working record it became (PresetMerge.h). TakeBase makes
+    // the working list the base (after loading the file).
+    const PresetList& Base() const { return m_base; }
+    void TakeBase();
+
     // A preset's Data string by id (it stays the record's); the id becomes
     // the current id and the preset's version is stored through version when
     // given. Null when no preset has the id. (The menu's update command is
@@ -95,15 +114,22 @@ public:
     // given, else the "PluginPath" folder or the registered library's folder
     // (PresetLocation.h) joined with fileName. Then loads it when its CLSID
     // matches the key (and sorts), refuses it with a message when it names
-    // another plug-in, and does nothing when it has none.
+    // another plug-in, and does nothing when it has none. The working list
+    // becomes the base.
     void Open(const char* explicitPath, const char* keyPath, const char* fileName);
-    // Appends the file's presets (in file order; the caller sorts). With
-    // prompt, each preset equal to one already present is added only when
-    // the user says Yes. TRUE (also for a null path) unless memory ran short.
+    // Appends the file's intact presets (in section order; the caller
+    // sorts) and tells the user about damaged sections. With prompt, each
+    // preset equal to one already present is added only when the user says
+    // Yes. TRUE (also for a null path) unless memory ran short.
     BOOL LoadPresets(const char* path, BOOL prompt);
-    // Rewrites the file from the working list (see the file's note). TRUE
-    // when the file now holds the list; otherwise the old file is as it was
-    // and the user was told.
+    // Writes the presets to the file (see the file's note). For the store's
+    // own file this editor's changes are merged into the file as it is now,
+    // and the working list becomes the merged list (other editors' presets
+    // get new ids; this editor's keep theirs). Any other path (an export)
+    // gets the working list. TRUE when the file now holds the presets;
+    // otherwise the old file is as it was and the user was told why: a file
+    // of another plug-in, a read-only file, or a file that could not be
+    // written.
     BOOL SaveAll(const char* path);
     // Writes section "Preset<section>": Version, Name, Bank, Data. TRUE when
     // all four were written.
@@ -140,15 +166,21 @@ public:
     // A message box under the store's title, through the seam: the button
     // chosen, or 0 when none could be shown. The manager's dialogs use it too.
     int Ask(HWND owner, UINT flags, const char* text);
+    // A Data string of the current parameter values, asked of the owner
+    // window (kMsgGetCurrentData); the caller owns it. Null when the owner
+    // gave none (its window is gone, or memory ran short).
+    char* RequestCurrentData() const;
 #endif
 
 private:
 #ifdef _WIN32
-    BOOL RewriteFile(const char* path);
+    BOOL WriteLocked(const char* path, bool ownFile);
+    void SaveFailed(const char* format, const char* path);
 #endif
 
     PresetList m_working;
     PresetList m_backup;
+    PresetList m_base;
     char m_iniPath[kPresetPathSize] = {};
     char m_pluginName[kPresetNameSize] = {};
     char m_pluginKey[kPresetNameSize] = {};
@@ -158,6 +190,7 @@ private:
     HWND m_treeWindow = nullptr;
     HINSTANCE m_module = nullptr;
     int32_t m_currentId = kNoPresetId;
+    int32_t m_lastId = kFirstPresetId - 1;   // the largest id given so far
     BOOL m_modified = FALSE;
     int32_t m_openCount = 0;
     int32_t m_saveCount = 0;

@@ -16,6 +16,10 @@
 //                         they measure the entry and the engine alone)
 //   SilenceAfterImpulse   silence behind an impulse instead of noise: the
 //                         same cost as long as no value turns subnormal
+//   LongTail              all stages with feedback 90 % and a low cut at
+//                         1.6 kHz, noise against four seconds into the silent
+//                         tail (which decays into the subnormal range unless
+//                         denormals are flushed)
 //   Scalar                the plain-double pair path instead of SSE2 lanes
 //   Copy, Bypass          a memory copy of the same buffer, and the entry
 //                         with bypass on
@@ -54,15 +58,26 @@ private:
     uint32_t m_changeCount = 0;
 };
 
-enum ESettings { kDefault, kAllOn };
+enum ESettings { kDefault, kAllOn, kAllOnLongTail };
 enum ESignal { kNoise, kSilenceAfterImpulse };
 
 ParamBlock Settings(ESettings s) {
     ParamBlock b = kDefaultBlock;
-    if (s == kAllOn) {
+    if (s == kAllOn || s == kAllOnLongTail) {
         b[kParamDiffAmnt] = 100;
         b[kParamHighFreq] = 270;   // 10 kHz
         b[kParamLowFreq] = 80;     // 126 Hz
+    }
+    if (s == kAllOnLongTail) {
+        // Feedback 90 % and a low cut that removes the input's offset: the
+        // tail decays into the subnormal range unless denormals are flushed.
+        b[kParamFeedbkL] = b[kParamFeedbkR] = 90;
+        b[kParamXfeedL] = b[kParamXfeedR] = 0;   // with 10 % the sum is 100 %: no decay
+        b[kParamLowFreq] = 240;   // 1.6 kHz
+        b[kParamLowQ] = 50;
+        b[kParamDelayL] = 1;      // 0.1 ms: the tail reaches the bottom within the warm-up
+        b[kParamDelayR] = 2;
+        b[kParamTempoSync] = 0;
     }
     return b;
 }
@@ -186,6 +201,15 @@ void BM_AllOn_Stereo_F64_SilenceAfterImpulse(benchmark::State& state) {
     Entry<double>(state, kAllOn, 2, kSilenceAfterImpulse);
 }
 BENCHMARK(BM_AllOn_Stereo_F64_SilenceAfterImpulse)->Arg(512);
+
+// A long silent tail (all stages, feedback 90 %) against the same settings
+// with noise: the same cost per frame when no value turns subnormal.
+void BM_LongTail_Stereo_F32_Noise(benchmark::State& state) { Entry<float>(state, kAllOnLongTail, 2, kNoise); }
+BENCHMARK(BM_LongTail_Stereo_F32_Noise)->Arg(512);
+void BM_LongTail_Stereo_F32_Silence(benchmark::State& state) {
+    Entry<float>(state, kAllOnLongTail, 2, kSilenceAfterImpulse);
+}
+BENCHMARK(BM_LongTail_Stereo_F32_Silence)->Arg(512);
 
 void BM_Default_Stereo_F32_Automation(benchmark::State& state) {
     Entry<float>(state, kDefault, 2, kNoise, Options{CDelayEngine::EKernel::kLanes, false, true});

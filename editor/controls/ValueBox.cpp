@@ -39,6 +39,20 @@ void PostStep(HWND window, int32_t step) {
                  reinterpret_cast<LPARAM>(window));
 }
 
+// The open in-place editor is a child of the box, and the box's window has
+// no WS_CLIPCHILDREN: its paints (a new text from automation while the user
+// types) must leave the editor's rectangle alone, or the editor flickers and
+// loses its caret.
+void ExcludeChildren(HWND window, HDC target) {
+    for (HWND child = GetWindow(window, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
+        if (!IsWindowVisible(child)) continue;
+        RECT r{};
+        GetWindowRect(child, &r);
+        MapWindowPoints(nullptr, window, reinterpret_cast<POINT*>(&r), 2);
+        ExcludeClipRect(target, r.left, r.top, r.right, r.bottom);
+    }
+}
+
 void Paint(HWND window, ValueBoxState* state, HDC target) {
     COffscreen offscreen(window, target, state->background);
     HDC dc = offscreen.Dc();
@@ -72,6 +86,7 @@ void Paint(HWND window, ValueBoxState* state, HDC target) {
     DrawTextA(dc, text, -1, &box, format);
     SelectObject(dc, oldFont);
     ReleaseControlFont(font);
+    ExcludeChildren(window, target);
     offscreen.Present();
 }
 
@@ -176,7 +191,8 @@ LRESULT OnSetText(HWND window, LPARAM lParam) {
     SendMessageA(window, WM_GETTEXT, 128, reinterpret_cast<LPARAM>(current));
     const char* text = reinterpret_cast<const char*>(lParam);
     if (std::strcmp(current, text ? text : "") == 0) return 0;
-    InvalidateRect(window, nullptr, FALSE);
+    // The open in-place editor keeps what the user is typing on screen.
+    RedrawWindow(window, nullptr, nullptr, RDW_INVALIDATE | RDW_NOCHILDREN);
     return DefWindowProcA(window, WM_SETTEXT, 0, lParam);
 }
 

@@ -5,13 +5,17 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <fstream>
+#include <functional>
+#include <utility>
 #include <string>
 #include <vector>
 
 #include "PageHarness.h"
 #include <commctrl.h>
 #include "editor/EditorLayout.h"
+#include "editor/HelpViewer.h"
 #include "effect/TempoSync.h"
 #include "presets/PresetStore.h"
 
@@ -164,7 +168,7 @@ TEST_F(EditorCommandsTest, HelpShowsTheViewerOrSaysWhatIsMissing) {
     EXPECT_EQ(missing.text, "Unable to open the Tavrin:zv Delay help file:\n" + chm);
 
     ASSERT_TRUE(CopyFileA(ZV_HELP_FILE, chm.c_str(), FALSE));
-    Button(kIdHelp);
+    EXPECT_EQ(h->page->Help(L"ignored"), S_OK);   // the frame's Help button
     HWND viewer = nullptr;
     for (int i = 0; i < 100 && !viewer; ++i) {
         CPageHarness::Pump(20);
@@ -178,6 +182,38 @@ TEST_F(EditorCommandsTest, HelpShowsTheViewerOrSaysWhatIsMissing) {
     SendMessageW(viewer, WM_CLOSE, 0, 0);
     CPageHarness::Pump(50);
     DeleteFileA(chm.c_str());
+}
+
+// The HTML Help control's registered path comes back terminated whatever
+// the registry holds: a value that fills the buffer without a terminator is
+// no path; environment strings are expanded.
+TEST(HelpViewer, RegisteredPathIsAlwaysTerminated) {
+    HKEY key = nullptr;
+    ASSERT_EQ(RegCreateKeyExA(HKEY_CLASSES_ROOT, "CLSID\\{ADB880A6-D8FF-11CF-9377-00AA003B7A11}\\InprocServer32", 0,
+                              nullptr, 0, KEY_READ | KEY_WRITE, nullptr, &key, nullptr),
+              ERROR_SUCCESS);
+    char saved[1024] = {};
+    DWORD savedType = 0, savedSize = sizeof saved;
+    const bool had = RegQueryValueExA(key, nullptr, nullptr, &savedType, reinterpret_cast<BYTE*>(saved), &savedSize) ==
+                     ERROR_SUCCESS;
+    const std::string full(MAX_PATH, 'x');
+    RegSetValueExA(key, nullptr, 0, REG_SZ, reinterpret_cast<const BYTE*>(full.data()), MAX_PATH);   // no terminator
+    char path[MAX_PATH + 40];
+    std::memset(path, 'Z', sizeof path);
+    EXPECT_FALSE(RegisteredHtmlHelpPath(path, MAX_PATH));
+    EXPECT_LT(strnlen(path, sizeof path), static_cast<size_t>(MAX_PATH));
+    const char expandable[] = "%SystemRoot%\\hh.ocx";
+    RegSetValueExA(key, nullptr, 0, REG_SZ, reinterpret_cast<const BYTE*>(expandable), sizeof expandable);
+    char root[MAX_PATH] = {};
+    GetEnvironmentVariableA("SystemRoot", root, MAX_PATH);
+    EXPECT_TRUE(RegisteredHtmlHelpPath(path, MAX_PATH));
+    EXPECT_EQ(std::string(path), std::string(root) + "\\hh.ocx");
+    if (had) {
+        RegSetValueExA(key, nullptr, 0, savedType, reinterpret_cast<const BYTE*>(saved), savedSize);
+    } else {
+        RegDeleteValueA(key, nullptr);
+    }
+    RegCloseKey(key);
 }
 
 namespace {
@@ -311,6 +347,71 @@ TEST_F(PresetsMenuTest, AddPresetThenPickItInTheManager) {
     OpenMenu(kIdPresets, &open);
     ASSERT_TRUE(manager.seen);
     EXPECT_EQ(Value(kParamMixL), 66);
+}
+
+// After every whole-block change the Link references are the new values:
+// the next linked edit keeps the new ratio, and the partner does not jump
+// by the ratio of the block before. Each change below leaves a ratio that
+// differs from the one before it.
+TEST_F(PresetsMenuTest, WholeBlockChangesRenewTheLinkReferences) {
+    Load(std::string("[Plug-in]\r\nPluginName=zv:Delay\r\nCLSID=") + kKey + "\r\n" +
+         Section(1, "Linked", "", "2500,12,40,10,30, 3000,12,40,10,30, 40,0,0,100,301,100,0, 0,1200,1,0"));
+    std::vector<int32_t> state = Values();
+    state[kParamDelayL] = 3000;
+    state[kParamDelayR] = 4500;
+    const std::pair<const char*, std::function<void()>> changes[] = {
+        {"automation", [&] { h->prop->SetDelayR(2000, 1); h->Tick(2); }},
+        {"state reload",
+         [&] {
+             h->prop->SetAllParams(state.data());
+             SendMessageW(h->Page(), WM_COMMAND, MAKEWPARAM(kIdPlugInNotify, 100), 0);
+         }},
+        {"reset", [&] { Button(kIdReset); }},
+        {"preset", [&] { MenuScript pick{3}; OpenMenu(kIdPresets, &pick); }},
+        {"undo of a reset", [&] { Button(kIdReset); Button(kIdUndo); }},
+        {"setup switch", [&] { Button(kIdSetup); }},
+        {"copy from the other setup", [&] { MenuScript copy{4}; OpenMenu(kIdSetupMenu, &copy); }},
+    };
+    for (const auto& change : changes) {
+        change.second();
+        const int32_t left = Value(kParamDelayL), right = Value(kParamDelayR);
+        const int32_t moved = left == 2000 ? 3000 : 2000;
+        Slide(kIdDelayLSlider, moved);
+        EXPECT_EQ(Value(kParamDelayR), static_cast<int32_t>(static_cast<int64_t>(right) * moved / left)) << change.first;
+    }
+}
+
+// A host closing its frame while the manager or the add dialog is open:
+// inside the dialog's loop the page is deactivated, disconnected and
+// released and the frame destroyed. The command comes back to a page that
+// must touch nothing that went, and the preset file keeps its one preset.
+TEST_F(PresetsMenuTest, HostClosesItsFrameWhileAPresetDialogIsOpen) {
+    const std::pair<int, const char*> dialogs[] = {{1, "zv:Delay Preset Manager"}, {0, "Add zv:Delay preset"}};
+    for (const auto& dialog : dialogs) {
+        if (!h->page) {
+            delete h;
+            h = new CPageHarness();
+            ASSERT_TRUE(h->Open());
+        }
+        Load(std::string("[Plug-in]\r\nPluginName=zv:Delay\r\nCLSID=") + kKey + "\r\n" + Section(1, "Old", "", kData));
+        BoxScript closing{dialog.second, [this](HWND window) {
+                              h->page->Deactivate();
+                              h->page->SetObjects(0, nullptr);
+                              h->page->SetPageSite(nullptr);
+                              h->page->Release();
+                              h->page = nullptr;
+                              DestroyWindow(h->frame);
+                              h->frame = nullptr;
+                              if (IsWindow(window)) PostMessageW(window, WM_COMMAND, IDCANCEL, 0);
+                          }};
+        AnswerNextBox(&closing);
+        MenuScript menu{dialog.first};
+        OpenMenu(kIdPresets, &menu);
+        EXPECT_TRUE(closing.seen) << dialog.second;
+        EXPECT_NE(FileText().find("Name=Old"), std::string::npos) << dialog.second;
+        EXPECT_EQ(FileText().find("[Preset2]"), std::string::npos) << dialog.second;
+        CPageHarness::Pump(50);
+    }
 }
 
 // With ZV_SCREENSHOT_HOLD_MS set, the presets menu of the factory bank stays

@@ -206,6 +206,150 @@ TEST_F(EditorPageTest, ClipLightsAndPeakReadout) {
     EXPECT_EQ(h->Text(kIdReadout), "-Inf" + std::string(gap, ' ') + "-Inf");
 }
 
+namespace {
+
+// The plug-in as the page sees it, with the audio thread storing a clip (3)
+// right after the page has read the left counter, once armed.
+class CClipAfterRead : public ITzPlugInProp {
+public:
+    explicit CClipAfterRead(ITzPlugInProp* real) : m_real(real) {}
+    bool armed = false;
+
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** ppv) override {
+        *ppv = riid == IID_IUnknown || riid == IID_ITzPlugInProp ? this : nullptr;
+        return *ppv ? S_OK : E_NOINTERFACE;
+    }
+    ULONG STDMETHODCALLTYPE AddRef() override { return 2; }
+    ULONG STDMETHODCALLTYPE Release() override { return 1; }
+    HRESULT STDMETHODCALLTYPE GetLeftClip(int32_t which) override {
+        const HRESULT count = m_real->GetLeftClip(which);
+        if (which == 0 && armed) m_real->SetLeftClip(0, 3);
+        armed = armed && which != 0;
+        return count;
+    }
+    // Everything else goes to the plug-in.
+    HRESULT STDMETHODCALLTYPE GetAllParams(int32_t* b) override { return m_real->GetAllParams(b); }
+    HRESULT STDMETHODCALLTYPE SetAllParams(const int32_t* b) override { return m_real->SetAllParams(b); }
+    HRESULT STDMETHODCALLTYPE GetFormat(WAVEFORMATEX* f, int32_t w) override { return m_real->GetFormat(f, w); }
+    HRESULT STDMETHODCALLTYPE SetNotifyWindow(HWND w, uint32_t id) override { return m_real->SetNotifyWindow(w, id); }
+#define ZV_FORWARD(name)                                                                                     \
+    HRESULT STDMETHODCALLTYPE Get##name(int32_t* v) override { return m_real->Get##name(v); }             \
+    HRESULT STDMETHODCALLTYPE Set##name(int32_t v, int32_t n) override { return m_real->Set##name(v, n); }
+    ZV_PARAM_LIST(ZV_FORWARD)
+#undef ZV_FORWARD
+    HRESULT STDMETHODCALLTYPE EndParamCapture() override { return m_real->EndParamCapture(); }
+    HRESULT STDMETHODCALLTYPE SetCaptureHold(int32_t h) override { return m_real->SetCaptureHold(h); }
+    HRESULT STDMETHODCALLTYPE SetLeftClip(int32_t w, int32_t v) override { return m_real->SetLeftClip(w, v); }
+    HRESULT STDMETHODCALLTYPE GetRightClip(int32_t w) override { return m_real->GetRightClip(w); }
+    HRESULT STDMETHODCALLTYPE SetRightClip(int32_t w, int32_t v) override { return m_real->SetRightClip(w, v); }
+    HRESULT STDMETHODCALLTYPE GetPeakLevels(float* l, float* r) override { return m_real->GetPeakLevels(l, r); }
+    HRESULT STDMETHODCALLTYPE RefreshParameters() override { return m_real->RefreshParameters(); }
+    HRESULT STDMETHODCALLTYPE SetStreaming(int32_t s) override { return m_real->SetStreaming(s); }
+    HRESULT STDMETHODCALLTYPE IsStreaming() override { return m_real->IsStreaming(); }
+    HRESULT STDMETHODCALLTYPE IsHostStopped() override { return m_real->IsHostStopped(); }
+    HRESULT STDMETHODCALLTYPE IsBypassed() override { return m_real->IsBypassed(); }
+    HRESULT STDMETHODCALLTYPE SetBypass(int32_t b) override { return m_real->SetBypass(b); }
+    HRESULT STDMETHODCALLTYPE GetSetup() override { return m_real->GetSetup(); }
+    HRESULT STDMETHODCALLTYPE SelectSetup(int32_t s) override { return m_real->SelectSetup(s); }
+    HRESULT STDMETHODCALLTYPE CopySetup(int32_t f, int32_t t) override { return m_real->CopySetup(f, t); }
+    HRESULT STDMETHODCALLTYPE SaveUndoState(int32_t i) override { return m_real->SaveUndoState(i); }
+    HRESULT STDMETHODCALLTYPE Undo() override { return m_real->Undo(); }
+    HRESULT STDMETHODCALLTYPE IsUpToDate() override { return m_real->IsUpToDate(); }
+    HRESULT STDMETHODCALLTYPE SetRefreshPending(int32_t p) override { return m_real->SetRefreshPending(p); }
+
+private:
+    ITzPlugInProp* m_real;
+};
+
+bool IsValueBox(HWND control) {
+    char name[32] = {};
+    GetClassNameA(control, name, sizeof name);
+    return std::string(name) == "zv:Edit";
+}
+
+}  // namespace
+
+// A clip the audio thread stores between the tick's read and its write
+// survives: the tick writes the counter back only when it counts it down.
+TEST_F(EditorPageTest, AClipStoredDuringATickIsKept) {
+    CClipAfterRead race(h->prop);
+    h->object = &race;
+    ASSERT_TRUE(h->Open());
+    for (int32_t before : {0, 1}) {
+        h->prop->SetLeftClip(0, before);
+        race.armed = true;
+        h->Tick();
+        EXPECT_EQ(h->prop->GetLeftClip(0), 3) << before;
+    }
+    h->Tick();
+    EXPECT_EQ(h->prop->GetLeftClip(0), 2);
+}
+
+// Leaving a value box (focus lost: a step of 0) only shows its value again:
+// nothing changes and no undo snapshot is taken, with Link on or off and
+// with TempoSync off or following its own tempo.
+TEST_F(EditorPageTest, LeavingABoxChangesNothing) {
+    h->prop->SetTempoSync(0, 0);
+    h->prop->SetDelayR(2500, 0);
+    ASSERT_TRUE(h->Open());   // references 5000 / 2500
+    h->Tick();
+    const int32_t settings[][2] = {{0, 1}, {0, 0}, {1, 1}};   // TempoSync, Link
+    for (const auto& setting : settings) {
+        h->prop->SetTempoSync(setting[0], 0);
+        h->prop->SetLink(setting[1], 0);
+        h->prop->SetDelayL(4321, 0);   // no tempo's delay
+        h->Tick();
+        const std::vector<int32_t> before = Values();
+        Slide(10009, 66);   // the undo snapshot: the values before this edit
+        const std::vector<int32_t> edited = Values();
+        for (int i = 0; i < kBindingCount; ++i) {
+            HWND box = h->Control(kBindings[i].box);
+            if (!IsValueBox(box) || !IsWindowEnabled(box)) continue;
+            SetFocus(box);
+            SetFocus(h->Control(kIdBypass));
+            h->Pump(0);
+            EXPECT_EQ(Values(), edited) << kBindings[i].box << " TempoSync " << setting[0] << " Link " << setting[1];
+        }
+        Button(kIdUndo);
+        EXPECT_EQ(Values(), before);
+    }
+}
+
+// Confirming the text a box shows keeps the value, in every box: texts
+// that several values share (rounded hertz, Q in single precision), words
+// ("OFF", "-Inf."), linked pairs. A text that is no number keeps the value
+// too. Typed words mean what they show: "off" turns a filter off, "-inf"
+// the output down.
+TEST_F(EditorPageTest, TypingBackTheShownTextKeepsTheValue) {
+    ASSERT_TRUE(h->Open());
+    const std::vector<int32_t> blocks[] = {
+        {2500, 7, 55, 20, 40, 5000, 9, 50, 15, 35, 30, 20, 2, 90, 301, 110, -361, 0, 1400, 1, 0},
+        {4321, 3, 0, 100, 1, 1234, 19, 7, 0, 99, 1, 100, 0, 130, 2, 30, 60, 1, 500, 0, 1},
+    };
+    for (const std::vector<int32_t>& block : blocks) {
+        h->prop->SetAllParams(block.data());
+        SendMessageW(h->Page(), WM_COMMAND, MAKEWPARAM(kIdPlugInNotify, 100), 0);
+        ASSERT_EQ(Values(), block);
+        for (int i = 0; i < kBindingCount; ++i) {
+            const int box = kBindings[i].box;
+            if (!IsValueBox(h->Control(box))) continue;
+            for (const std::string& typed : {h->Text(box), std::string("abc")}) {
+                Type(box, typed.c_str());
+                Step(box, 0);   // what follows a confirmed text
+                EXPECT_EQ(Values(), block) << box << " \"" << typed << "\"";
+            }
+        }
+    }
+    Type(kIdHighFreqBox, " off ");
+    EXPECT_EQ(Value(kParamHighFreq), 301);
+    Type(kIdOutputBox, "-INF.");
+    EXPECT_EQ(Value(kParamOutput), -361);
+    Type(kIdLowFreqBox, "20");
+    EXPECT_EQ(Value(kParamLowFreq), 1);
+    Type(kIdLowFreqBox, "Off");
+    EXPECT_EQ(Value(kParamLowFreq), 0);
+}
+
 // 50 opening and closing cycles leave no GDI object behind (counted by the
 // handle table's high-water mark: GetGuiResources answers 0 under Wine).
 TEST_F(EditorPageTest, OpenCloseCyclesLeakNoGdiObjects) {

@@ -70,7 +70,7 @@ bool CPageHarness::Open() {
     inner->QueryInterface(IID_IPropertyPage, reinterpret_cast<void**>(&page));
     if (!page) return false;
     page->SetPageSite(&g_site);
-    IUnknown* objects[] = {filter};
+    IUnknown* objects[] = {object ? object : filter};
     if (FAILED(page->SetObjects(1, objects))) return false;
     RECT rect{0, 0, 506, 381};
     if (FAILED(page->Activate(frame, &rect, FALSE))) return false;

@@ -36,6 +36,7 @@ public:
 
     IBaseFilter* filter = nullptr;
     ITzPlugInProp* prop = nullptr;
+    IUnknown* object = nullptr;   // what Open gives the page; null: the filter
     IPropertyPage* page = nullptr;
     HWND frame = nullptr;
 };

@@ -113,7 +113,21 @@ TEST_F(ValueBoxTest, InPlaceEditorConfirmedWithEnter) {
     // No wheel steps while the editor is open.
     SendMessageA(box, WM_MOUSEWHEEL, MAKEWPARAM(0, 120), 0);
     EXPECT_EQ(TakeNotes(), Notes{});
+    // A new text for the box (automation moving the value) repaints the box
+    // around the editor, not over it, and leaves the editor alone.
     SetWindowTextA(editor, "40");
+    Pump();
+    std::vector<COLORREF> shown;
+    for (int y = 0; y < rect.bottom - rect.top; y += 2) {
+        for (int x = 0; x < rect.right - rect.left; x += 2) shown.push_back(PixelOf(editor, x, y));
+    }
+    SetWindowTextA(box, "99.9");
+    EXPECT_FALSE(GetUpdateRect(editor, nullptr, FALSE));
+    RedrawWindow(box, nullptr, nullptr, RDW_UPDATENOW | RDW_NOCHILDREN);
+    size_t i = 0;
+    for (int y = 0; y < rect.bottom - rect.top; y += 2) {
+        for (int x = 0; x < rect.right - rect.left; x += 2) ASSERT_EQ(PixelOf(editor, x, y), shown[i++]) << x << "," << y;
+    }
     Post(editor, WM_KEYDOWN, VK_RETURN);
     EXPECT_EQ(TakeNotes(), (Notes{Command(kId, kValueBoxTyped), Step(kId, 0)}));
     EXPECT_EQ(OpenEditorWindow(), nullptr);

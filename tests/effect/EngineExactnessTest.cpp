@@ -7,6 +7,7 @@
 
 #include <cmath>
 #include <cstring>
+#include <limits>
 #include <string>
 
 #include "EffectRig.h"
@@ -57,6 +58,12 @@ std::vector<T> RandomInput(CRandom& r, int channels, int frames) {
     const double scale = r.Chance(20) ? 3.0 : 0.8;   // sometimes loud enough to clip
     for (T& v : in) v = static_cast<T>(r.Unit() * scale);
     if (r.Chance(20) && !in.empty()) std::fill(in.begin(), in.begin() + in.size() / 2, T(0));
+    // Now and then a sample no signal should hold: NaN, an infinity, or one
+    // far beyond any level (the guarded loop reads them as 0 or the limit).
+    if (r.Chance(10) && !in.empty()) {
+        const T odd[] = {std::numeric_limits<T>::quiet_NaN(), -std::numeric_limits<T>::infinity(), T(3e20), T(-2e12)};
+        in[r.Next() % in.size()] = odd[r.Next() % 4];
+    }
     return in;
 }
 

@@ -43,16 +43,28 @@ public:
         return f;
     }
 
-    // What enters a line stays within 2^40 either way (NaN takes the lower
-    // bound); an input sample that is NaN or infinite counts as 0.
+    // A buffer is guarded when feedback and cross-feed into either line add
+    // up to more than 100 %, or when an input sample it reads is NaN, an
+    // infinity or at least 2^40 in size. In a guarded buffer such a sample
+    // reads as 0 (not finite) or +-2^40, and what enters a line stays within
+    // 2^40 either way (NaN would take the lower bound).
+    static constexpr double kBound = 1099511627776.0;
     static double Limit(double v) {
-        const double bound = 1099511627776.0;
-        if (!(v >= -bound)) return -bound;
-        return v > bound ? bound : v;
+        if (!(v >= -kBound)) return -kBound;
+        return v > kBound ? kBound : v;
     }
     template <typename T>
     static T Sane(T x) {
-        return std::isfinite(x) ? x : T(0);
+        if (!std::isfinite(x)) return T(0);
+        return static_cast<T>(Limit(x));
+    }
+    template <typename T>
+    static bool Guarded(const ParamBlock& p, const T* in, int samples) {
+        if (p[kParamFeedbkL] + p[kParamXfeedR] > 100 || p[kParamFeedbkR] + p[kParamXfeedL] > 100) return true;
+        for (int k = 0; k < samples; ++k) {
+            if (!std::isfinite(in[k]) || std::fabs(static_cast<double>(in[k])) >= kBound) return true;
+        }
+        return false;
     }
 
     struct Coefs {
@@ -92,15 +104,19 @@ public:
         if (highOn) hc = Coefficients(Cutoff(p[kParamHighFreq], m_rate), p[kParamHighQ] * 0.01, m_rate);
         if (lowOn) lc = Coefficients(Cutoff(p[kParamLowFreq] - 1, m_rate), p[kParamLowQ] * 0.01, m_rate);
 
+        const bool guard = Guarded(p, in, channels == 1 || channels == 2 ? channels * n : 0);
+        auto read = [guard](T x) { return guard ? Sane(x) : x; };
+        auto enter = [guard](double v) { return guard ? Limit(v) : v; };
+
         maxima[0] = maxima[1] = 0.0;
         for (int f = 0; f < n; ++f) {
             double sL, sR;
             if (channels == 1) {
-                sL = sR = static_cast<double>(static_cast<T>(Sane(in[0]) + static_cast<T>(1e-30f)));
+                sL = sR = static_cast<double>(static_cast<T>(read(in[0]) + static_cast<T>(1e-30f)));
                 in += 1;
             } else if (channels == 2) {
-                sL = static_cast<double>(static_cast<T>(Sane(in[0]) + static_cast<T>(1e-30f)));
-                sR = static_cast<double>(static_cast<T>(Sane(in[1]) + static_cast<T>(1e-30f)));
+                sL = static_cast<double>(static_cast<T>(read(in[0]) + static_cast<T>(1e-30f)));
+                sR = static_cast<double>(static_cast<T>(read(in[1]) + static_cast<T>(1e-30f)));
                 in += 2;
             } else {
                 sL = sR = static_cast<double>(1e-30f);
@@ -122,8 +138,8 @@ public:
             }
             const double dL = m_line[0][m_pos[0]];
             const double dR = m_line[1][m_pos[1]];
-            m_line[0][m_pos[0]] = Limit((dL * fbL + iL) + dR * xfR);
-            m_line[1][m_pos[1]] = Limit((dR * fbR + iR) + dL * xfL);
+            m_line[0][m_pos[0]] = enter((dL * fbL + iL) + dR * xfR);
+            m_line[1][m_pos[1]] = enter((dR * fbR + iR) + dL * xfL);
             if (--m_pos[0] < 0) m_pos[0] = lenL - 1;
             if (--m_pos[1] < 0) m_pos[1] = lenR - 1;
             const double outL = dL * wetL + sL * dryL;

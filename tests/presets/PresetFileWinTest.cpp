@@ -4,12 +4,15 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <algorithm>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <deque>
 #include <fstream>
 #include <iterator>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "presets/DataString.h"
@@ -124,18 +127,49 @@ protected:
 
 }  // namespace
 
-// Reading stops at the first section that lacks one of its keys, even when
-// complete sections follow. Versions that are not numbers load as 0; names
-// and banks are cut at 127 bytes and data at 4095 by the read buffers.
-TEST_F(PresetFileTest, GapsEndLoadingAndLongValuesAreCut) {
-    const std::string gap = PathOf("gap.ini");
-    WriteBytes(gap, Header() + Section(1, "3", "One", "", kData1) + Section(3, "3", "Three", "", kData2));
-    EXPECT_EQ(Reread(gap), (std::vector<std::string>{std::string("3501 /One/") + kData1 + " v3"}));
-    WriteBytes(gap, Header() + Section(1, "abc", std::string(200, 'n'), std::string(300, 'b'), std::string(6000, '7')) +
-                        "[Preset2]\r\nVersion=3\r\nName=Two\r\nData=1\r\n" + Section(3, "3", "Three", "", kData2));
-    EXPECT_EQ(Reread(gap), (std::vector<std::string>{"3501 " + std::string(127, 'b') + "/" + std::string(127, 'n') +
-                                                     "/" + std::string(4095, '7') + " v0"}));
+// Names and banks are cut at 127 bytes and data at 4095 by the read
+// buffers; a Version that is not a number loads as 0.
+TEST_F(PresetFileTest, LongValuesAreCut) {
+    const std::string path = PathOf("long.ini");
+    WriteBytes(path, Header() + Section(1, "abc", std::string(200, 'n'), std::string(300, 'b'), std::string(6000, '7')));
+    EXPECT_EQ(Reread(path), (std::vector<std::string>{"3501 " + std::string(127, 'b') + "/" + std::string(127, 'n') +
+                                                      "/" + std::string(4095, '7') + " v0"}));
     EXPECT_TRUE(m_box.shown.empty());
+}
+
+// Every intact section loads, past a gap and past damaged sections (a key
+// missing); the user is told which are damaged, and a save writes the
+// presets around them and leaves them in the file as they are.
+TEST_F(PresetFileTest, DamagedSectionsAreSkippedToldAndKept) {
+    const std::string path = PathOf("zvDelayDX.ini");
+    WriteBytes(path, Header() + Section(1, "3", "One", "", kData1) + "[Preset2]\r\nVersion=3\r\nName=Two\r\nData=1\r\n" +
+                         Section(3, "3", "Three", "", kData2) + Section(5, "3", "Five", "", kData1) +
+                         "[Preset6]\r\nName=Six\r\n");
+    m_store.Open(path.c_str(), kKey, "unused.ini");
+    const std::string told = Box("none", MB_OK | MB_ICONWARNING,
+                                 "The preset file\n\"" + path + "\"\nhas 2 damaged preset sections that could not be "
+                                 "loaded: [Preset2], [Preset6].\nThey are left in the file as they are.");
+    EXPECT_EQ(Listing(m_store), (std::vector<std::string>{std::string("3503 /Five/") + kData1 + " v3",
+                                                          std::string("3501 /One/") + kData1 + " v3",
+                                                          std::string("3502 /Three/") + kData2 + " v3"}));
+    EXPECT_EQ(m_box.shown, (std::vector<std::string>{told}));
+    m_store.DeleteById(3501);
+    PresetRecord* added = NewPresetRecord();
+    std::strcpy(added->name, "Added");
+    added->data = DuplicatePresetData(kData2);
+    m_store.AdoptPreset(added);
+    m_store.Sort();
+    ASSERT_TRUE(m_store.SaveAll(path.c_str()));
+    // Added, Five, Three in [Preset1], [Preset3], [Preset4]; the damaged two
+    // untouched.
+    EXPECT_EQ(Profile(path, "Preset1", "Name") + Profile(path, "Preset3", "Name") + Profile(path, "Preset4", "Name") +
+                  Profile(path, "Preset5", "Name"),
+              "AddedFiveThree<none>");
+    EXPECT_EQ(Profile(path, "Preset2", "Name") + Profile(path, "Preset2", "Data") + Profile(path, "Preset2", "Bank") +
+                  Profile(path, "Preset6", "Name") + Profile(path, "Preset6", "Version"),
+              "Two1<none>Six<none>");
+    EXPECT_EQ(Reread(path).size(), 3u);
+    EXPECT_EQ(m_box.shown, (std::vector<std::string>{told, told}));
 }
 
 // Only the registry-path form of the key matches (in any letter case); a
@@ -189,6 +223,26 @@ TEST_F(PresetFileTest, ImportAsksAboutEachDuplicateOnce) {
         Box("manager", MB_OK | MB_ICONSTOP, "The file you selected does not contain Brasquin Tavrin:zv plug-in preset data."),
         Box("manager", MB_OK | MB_ICONSTOP, "The preset file you are trying to import does not contain data for this plug-in.")}));
     EXPECT_EQ(m_store.Working().Count(), 3);
+}
+
+// A file of another plug-in is refused on opening and never written: a save
+// tells the user why and changes no byte.
+TEST_F(PresetFileTest, RefusedFileIsNeverWritten) {
+    const std::string path = PathOf("zvDelayDX.ini");
+    const std::string foreign = Header("{6A1F3B80-D27E-4C95-8E14-3B7D0A5C92E6}") + Section(1, "3", "Theirs", "", "1");
+    WriteBytes(path, foreign);
+    m_store.Open(path.c_str(), kKey, "unused.ini");
+    PresetRecord* mine = NewPresetRecord();
+    std::strcpy(mine->name, "Mine");
+    mine->data = DuplicatePresetData(kData1);
+    m_store.AdoptPreset(mine);
+    EXPECT_FALSE(m_store.SaveAll(m_store.IniPath()));
+    EXPECT_EQ(ReadBytes(path), foreign);
+    ASSERT_EQ(m_box.shown.size(), 2u);
+    EXPECT_EQ(m_box.shown[1], Box("none", MB_OK | MB_ICONSTOP,
+                                  "The presets could not be saved because the preset file\n\"" + path +
+                                      "\"\ndoes not contain preset data compatible with this plug-in.\n"
+                                      "The file has been left as it was."));
 }
 
 // Saving after deletions leaves no surplus sections; the rest of the file
@@ -258,10 +312,147 @@ TEST_F(PresetFileTest, FailedSaveLeavesTheOldFileIntact) {
         return Box(owner, MB_OK | MB_ICONSTOP, "The presets could not be saved to the preset file\n\"" + p +
                                                    "\".\nThe file has been left as it was.");
     };
-    EXPECT_EQ(m_box.shown, (std::vector<std::string>{failed("none", path), failed("manager", missing)}));
-    // Once the way is clear the same save goes through.
+    // The save lock's file cannot be made (a folder has its name): no lock,
+    // no save, at once.
+    ASSERT_TRUE(CreateDirectoryA((path + ".lock").c_str(), nullptr));
+    EXPECT_FALSE(m_store.SaveAll(path.c_str()));
+    RemoveDirectoryA((path + ".lock").c_str());
+    // A file made read-only is left alone (even where the process could
+    // write it, as Wine's root can).
+    SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_READONLY);
+    EXPECT_FALSE(m_store.SaveAll(path.c_str()));
+    SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+    EXPECT_EQ(ReadBytes(path), old);
+    EXPECT_EQ(m_box.shown, (std::vector<std::string>{
+        failed("none", path), failed("manager", missing), failed("manager", path),
+        Box("manager", MB_OK | MB_ICONSTOP, "The presets could not be saved because the preset file\n\"" + path +
+                                                "\"\nis read-only.\nThe file has been left as it was.")}));
+    // Once the way is clear the same save goes through, and leaves neither
+    // the temporary file nor the lock's.
     EXPECT_TRUE(m_store.SaveAll(path.c_str()));
     EXPECT_TRUE(Reread(path).empty());
+    for (const char* extra : {".tmp", ".lock"}) {
+        EXPECT_EQ(GetFileAttributesA((path + extra).c_str()), INVALID_FILE_ATTRIBUTES) << extra;
+    }
+}
+
+namespace {
+
+// One editor's life on a shared file: adds tag-0 .. tag-7, saving after
+// each, and halfway deletes the preset named tag.
+void AddAndDeleteWhileOthersDo(const std::string& path, const std::string& tag) {
+    CRecordingBox box;
+    PresetStore store(nullptr, nullptr, "zv:Delay");
+    store.SetMessageBox(&box);
+    store.Open(path.c_str(), kKey, "unused.ini");
+    for (int i = 0; i < 8; ++i) {
+        PresetRecord* r = NewPresetRecord();
+        std::snprintf(r->name, sizeof r->name, "%s-%d", tag.c_str(), i);
+        r->data = DuplicatePresetData(kData1);
+        store.AdoptPreset(r);
+        if (i == 4) {
+            for (int k = 0; k < store.Working().Count(); ++k) {
+                if (tag == store.Working().At(k)->name) store.DeleteById(store.Working().At(k)->id);
+            }
+        }
+        store.Sort();
+        EXPECT_TRUE(store.SaveAll(path.c_str())) << tag << " " << i;
+    }
+    EXPECT_TRUE(box.shown.empty()) << tag;
+}
+
+std::vector<std::string> NamesIn(const std::string& path) {
+    PresetStore store(nullptr, nullptr, "zv:Delay");
+    store.Open(path.c_str(), kKey, "unused.ini");
+    std::vector<std::string> names;
+    for (int i = 0; i < store.Working().Count(); ++i) names.push_back(store.Working().At(i)->name);
+    return names;
+}
+
+}  // namespace
+
+// Two editors on one file, one after the other: a save keeps what the other
+// saved since, removes only what this editor deleted, and when both changed
+// one preset keeps both versions.
+TEST_F(PresetFileTest, TwoEditorsKeepEachOthersPresets) {
+    const std::string path = PathOf("zvDelayDX.ini");
+    WriteBytes(path, Header() + Section(1, "3", "Keep", "", kData1) + Section(2, "3", "Shared", "", kData1) +
+                         Section(3, "3", "Gone A", "", kData2) + Section(4, "3", "Gone B", "", kData2));
+    PresetStore a(nullptr, nullptr, "zv:Delay"), b(nullptr, nullptr, "zv:Delay");
+    for (PresetStore* s : {&a, &b}) {
+        s->SetMessageBox(&m_box);
+        s->Open(path.c_str(), kKey, "unused.ini");
+    }
+    auto edit = [&path](PresetStore& s, const char* add, const char* gone, const char* sharedName, const char* sharedData) {
+        PresetRecord* r = NewPresetRecord();
+        std::strcpy(r->name, add);
+        r->data = DuplicatePresetData(kData2);
+        s.AdoptPreset(r);
+        for (int i = s.Working().Count() - 1; i >= 0; --i) {
+            PresetRecord* p = s.Working().At(i);
+            if (std::strcmp(p->name, gone) == 0) s.DeleteById(p->id);
+            if (std::strcmp(p->name, "Shared") == 0) {
+                std::strcpy(p->name, sharedName);
+                FreePresetData(p->data);
+                p->data = DuplicatePresetData(sharedData);
+            }
+        }
+        s.Sort();
+        return s.SaveAll(path.c_str());
+    };
+    ASSERT_TRUE(edit(a, "From A", "Gone A", "Shared", "1,2,3"));
+    ASSERT_TRUE(edit(b, "From B", "Gone B", "Shared B", kData1));
+    EXPECT_EQ(Reread(path), (std::vector<std::string>{
+        std::string("3501 /From A/") + kData2 + " v3", std::string("3502 /From B/") + kData2 + " v3",
+        std::string("3503 /Keep/") + kData1 + " v3", "3504 /Shared/1,2,3 v3",
+        std::string("3505 /Shared B/") + kData1 + " v3"}));
+    // B's list took A's presets in; A, saving again unchanged, keeps B's.
+    EXPECT_EQ(b.Working().Count(), 5);
+    ASSERT_TRUE(a.SaveAll(path.c_str()));
+    EXPECT_EQ(NamesIn(path), (std::vector<std::string>{"From A", "From B", "Keep", "Shared", "Shared B"}));
+    EXPECT_TRUE(m_box.shown.empty());
+}
+
+// The worker of ConcurrentSavesLoseNothing in a second process.
+TEST(PresetFileWorker, AddsAndDeletes) {
+    const char* path = std::getenv("ZV_PRESET_WORKER_FILE");
+    if (!path) GTEST_SKIP() << "started by PresetFileTest.ConcurrentSavesLoseNothing";
+    AddAndDeleteWhileOthersDo(path, "Process");
+}
+
+// Saves racing from another thread and from another process, each adding
+// and deleting: the save lock lets no save undo another's.
+TEST_F(PresetFileTest, ConcurrentSavesLoseNothing) {
+    const std::string path = PathOf("zvDelayDX.ini");
+    WriteBytes(path, Header() + Section(1, "3", "Keep", "", kData1) + Section(2, "3", "Main", "", kData1) +
+                         Section(3, "3", "Process", "", kData1) + Section(4, "3", "Thread", "", kData1));
+    char exe[MAX_PATH] = {};
+    GetModuleFileNameA(nullptr, exe, MAX_PATH);
+    std::string command = std::string("\"") + exe + "\" --gtest_filter=PresetFileWorker.AddsAndDeletes";
+    SetEnvironmentVariableA("ZV_PRESET_WORKER_FILE", path.c_str());
+    STARTUPINFOA startup = {};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION process = {};
+    ASSERT_TRUE(CreateProcessA(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process));
+    SetEnvironmentVariableA("ZV_PRESET_WORKER_FILE", nullptr);
+    std::thread thread(AddAndDeleteWhileOthersDo, path, "Thread");
+    AddAndDeleteWhileOthersDo(path, "Main");
+    thread.join();
+    ASSERT_EQ(WaitForSingleObject(process.hProcess, 120000), WAIT_OBJECT_0);
+    DWORD exitCode = 1;
+    GetExitCodeProcess(process.hProcess, &exitCode);
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
+    EXPECT_EQ(exitCode, 0u);
+    std::vector<std::string> expected = {"Keep"};
+    for (const char* tag : {"Main", "Process", "Thread"}) {
+        for (int i = 0; i < 8; ++i) expected.push_back(std::string(tag) + "-" + std::to_string(i));
+    }
+    std::sort(expected.begin(), expected.end());
+    std::vector<std::string> names = NamesIn(path);
+    std::sort(names.begin(), names.end());
+    EXPECT_EQ(names, expected);
+    EXPECT_EQ(GetFileAttributesA((path + ".lock").c_str()), INVALID_FILE_ATTRIBUTES);
 }
 
 // The folder comes from "PluginPath" when an installer set it, else from
@@ -294,6 +485,8 @@ TEST_F(PresetFileTest, PathFromPluginPathOrTheRegisteredLibrary) {
 
 // A preset file as users keep it, committed once: every later version must
 // load it to these values. Ids follow the file's order; the list is sorted.
+// Its damaged [Preset10] (no Data) is reported, and the preset after it
+// loads.
 TEST_F(PresetFileTest, UsersPresetFileLoadsIdentically) {
     std::string path = "Z:" ZV_FIXTURE_DIR "/users-presets.ini";
     for (char& c : path) c = c == '/' ? '\\' : c;
@@ -302,13 +495,16 @@ TEST_F(PresetFileTest, UsersPresetFileLoadsIdentically) {
         "3502 Odd; Names/a=b=c/1,0,0,0,0, 1,0,0,0,0, 1,0,0,30,1,30,-361, 0,50,0,0 v3",
         "3506 odd; names/lower bank/1200,12,10,50,50, 1300,12,10,50,50, 40,0,0,100,301,100,-20, 0,1200,1,0 v3",
         "3501 Odd; Names/Say \"Hi\"/3750,11,45,30,35, 3750,11,45,30,35, 40,0,40,100,220,100,0, 2,1200,1,0 v3",
+        "3510 Utility/After the gap/5000,12,40,10,30, 5000,12,40,10,30, 40,0,0,100,301,100,0, 1,1200,1,0 v3",
         "3509 Utility/Back\\slash/fwd/150,0,0,0,50, 230,0,0,0,50, 40,0,0,100,301,100,0, 0,1200,0,1 v3",
         "3507 Vintage/Padded/100,2,3 v0",
         "3504 /;not a comment/2500,9,20,0,25, 2500,9,20,0,25, 40,0,0,100,301,100,0, 0,1200,1,0 v3",
         "3505 /Quoted/40000,19,100,100,100, 40000,19,100,100,100, 100,100,301,130,301,130,60, 2,9999,1,1 v3",
         "3508 /Zed [not a section]/7500,13,55,20,40, 7500,13,55,20,40, 60,40,30,100,250,100,-15, 1,1200,1,0 v3",
     }));
-    EXPECT_TRUE(m_box.shown.empty());
+    EXPECT_EQ(m_box.shown, (std::vector<std::string>{Box("none", MB_OK | MB_ICONWARNING,
+        "The preset file\n\"" + path + "\"\nhas a damaged preset section that could not be loaded: "
+        "[Preset10].\nIt is left in the file as it is.")}));
 }
 
 // The factory bank that the build puts beside the library loads complete:

@@ -604,6 +604,31 @@ TEST_F(PresetManagerWin, AddPresetDialog) {
     EXPECT_TRUE(m_store->Modified());
 }
 
+// A preset added after the one with the largest id was deleted gets an id of
+// its own: double-clicking it and answering No to saving (which drops both
+// changes) applies nothing, not the deleted preset.
+TEST_F(PresetManagerWin, NoReusedIdAfterADeletionAndNo) {
+    m_box.Answer({IDYES, IDNO});   // delete "Root Two"; do not save
+    const int32_t chosen = RunManagerWith([&](HWND dialog, HWND tree) {
+        Select(tree, "Root Two");
+        PostMessageA(dialog, WM_COMMAND, IDC_PRESET_DELETE, 0);
+        WaitUntil(dialog, [&] { return m_box.Seen().size() == 1; });
+        PostMessageA(dialog, WM_COMMAND, IDC_PRESET_ADD, 0);
+        HWND add = WaitDialog("Add zv:Delay preset");
+        if (!add) return;
+        SetDlgItemTextA(add, IDC_PRESET_NAME, "Fresh");
+        PostMessageA(add, WM_COMMAND, IDOK, 0);
+        WaitGone(add);
+        HTREEITEM fresh = Select(tree, "Fresh");
+        PostMessageA(tree, WM_LBUTTONDBLCLK, MK_LBUTTON, ItemPoint(tree, fresh));
+        WaitGone(dialog);
+    });
+    EXPECT_EQ(chosen, 3506);
+    EXPECT_EQ(m_store->GetPresetData(chosen, nullptr), nullptr);
+    EXPECT_EQ(Presets(), m_original);
+    EXPECT_EQ(m_box.Texts().back(), kSaveChanges);
+}
+
 // Not a check: shows the manager for ZV_HOLD_MANAGER seconds for a picture.
 TEST_F(PresetManagerWin, HoldForScreenshot) {
     const char* hold = getenv("ZV_HOLD_MANAGER");

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "presets/PresetMerge.h"
 #include "presets/PresetStore.h"
 
 namespace {
@@ -56,8 +57,9 @@ TEST(PresetStore, SortGroupsBanksIgnoringCaseRootLast) {
     EXPECT_EQ(Listing(store.Working()), expected);
 }
 
-// Ids count from 3501, one more than the largest present: only deleting the
-// preset with the largest id makes its id come back.
+// Ids count from 3501 and never come back within a store's life, not even
+// the largest after its deletion: a menu, the manager's backup or the file's
+// base may still know the deleted preset by it.
 TEST(PresetStore, IdsAfterDeletions) {
     PresetStore store(nullptr, nullptr, "zv:Delay");
     EXPECT_EQ(store.MaxId(), 3500);
@@ -68,11 +70,11 @@ TEST(PresetStore, IdsAfterDeletions) {
     EXPECT_EQ(Listing(store.Working()), (std::vector<std::string>{"3501 /a/1", "3503 /c/1", "3504 /d/1"}));
     store.DeleteById(3504);
     Add(store, "", "e");
-    EXPECT_STREQ(store.FindById(3504)->name, "e");
-    EXPECT_EQ(store.FindById(3502), nullptr);
+    EXPECT_STREQ(store.FindById(3505)->name, "e");
+    EXPECT_EQ(store.FindById(3504), nullptr);
     while (store.Working().Count()) store.DeleteById(store.Working().At(0)->id);
     Add(store, "", "f");
-    EXPECT_EQ(store.Working().At(0)->id, 3501);
+    EXPECT_EQ(store.Working().At(0)->id, 3506);
 }
 
 TEST(PresetStore, DuplicatesIgnoreCaseOfNameBankAndData) {
@@ -110,4 +112,70 @@ TEST(PresetStore, BackupIsADeepCopy) {
     EXPECT_EQ(Listing(store.Backup()), before);
     store.RestoreBackup();
     EXPECT_EQ(Listing(store.Working()), before);
+}
+
+namespace {
+
+// A list from "id:bank/name=data" entries (id 0 for the file's presets).
+void Fill(PresetList& list, std::initializer_list<const char*> entries) {
+    for (const char* entry : entries) {
+        const std::string e = entry;
+        const size_t colon = e.find(':'), slash = e.find('/'), equals = e.find('=');
+        PresetRecord* r = NewPresetRecord();
+        r->id = std::stoi(e.substr(0, colon));
+        std::strcpy(r->bank, e.substr(colon + 1, slash - colon - 1).c_str());
+        std::strcpy(r->name, e.substr(slash + 1, equals - slash - 1).c_str());
+        r->data = DuplicatePresetData(e.substr(equals + 1).c_str());
+        ASSERT_TRUE(list.Append(r));
+    }
+}
+
+}  // namespace
+
+// Two editors on one file: each save applies this editor's changes to the
+// file as it is now. Base: the file as this editor last saw it (ids of its
+// working records); working: this editor's list; disk: the file now. The
+// result lists the file's presets first (id 0 when only the file has them),
+// then this editor's additions.
+TEST(PresetStore, MergeKeepsEveryEditorsChanges) {
+    struct Case {
+        const char* what;
+        std::initializer_list<const char*> working, disk;
+        std::vector<std::string> merged;
+    };
+    const std::initializer_list<const char*> base = {"1:/A=a", "2:X/B=b"};
+    const Case cases[] = {
+        {"nothing changed", {"1:/A=a", "2:X/B=b"}, {"0:/A=a", "0:X/B=b"}, {"1 /A/a", "2 X/B/b"}},
+        {"added here and elsewhere", {"1:/A=a", "2:X/B=b", "3:/C=c"}, {"0:/A=a", "0:/D=d", "0:X/B=b"},
+         {"1 /A/a", "0 /D/d", "2 X/B/b", "3 /C/c"}},
+        {"deleted here", {"2:X/B=b"}, {"0:/A=a", "0:X/B=b"}, {"2 X/B/b"}},
+        {"deleted elsewhere", {"1:/A=a", "2:X/B=b"}, {"0:X/B=b"}, {"2 X/B/b"}},
+        {"changed, renamed, moved here", {"1:Y/A2=a", "2:X/B=b2"}, {"0:/A=a", "0:X/B=b"}, {"1 Y/A2/a", "2 X/B/b2"}},
+        {"changed elsewhere", {"1:/A=a", "2:X/B=b"}, {"0:/A=y", "0:X/B=b"}, {"0 /A/y", "2 X/B/b"}},
+        {"changed on both sides: both kept", {"1:/A=x", "2:X/B=b"}, {"0:/A=y", "0:X/B=b"},
+         {"0 /A/y", "2 X/B/b", "1 /A/x"}},
+        {"changed here, deleted elsewhere", {"1:/A=x", "2:X/B=b"}, {"0:X/B=b"}, {"2 X/B/b", "1 /A/x"}},
+        {"deleted here, changed elsewhere", {"2:X/B=b"}, {"0:/A=y", "0:X/B=b"}, {"0 /A/y", "2 X/B/b"}},
+        {"a same-named twin elsewhere", {"1:/A=a", "2:X/B=b"}, {"0:/A=a", "0:/A=a", "0:X/B=b"},
+         {"1 /A/a", "0 /A/a", "2 X/B/b"}},
+    };
+    for (const Case& c : cases) {
+        PresetList b, w, d, merged;
+        Fill(b, base);
+        Fill(w, c.working);
+        Fill(d, c.disk);
+        ASSERT_TRUE(MergePresetLists(b, w, d, merged)) << c.what;
+        EXPECT_EQ(Listing(merged), c.merged) << c.what;
+    }
+    // Content is version, name, bank and data, byte for byte.
+    PresetRecord a{}, other{};
+    std::strcpy(a.name, "A");
+    std::strcpy(other.name, "a");
+    EXPECT_FALSE(SamePresetContent(a, other));
+    std::strcpy(other.name, "A");
+    other.version = 2;
+    EXPECT_FALSE(SamePresetContent(a, other));
+    other.version = a.version;
+    other.data = const_cast<char*>("");
+    EXPECT_TRUE(SamePresetContent(a, other));
 }

@@ -1,0 +1,140 @@
+// What another thread's parameter traffic costs the audio thread: the time
+// of each buffer through the effect, streamed as the plug-in streams it (the
+// 21 envelopes evaluated at the buffer's position, then the processing
+// entry), alone and while a second thread hammers the effect with whole-block
+// changes and the envelopes with new segments and flushes.
+//
+//   build/native/bench/effect/bench_contention [BUFFERS]   (default 20000)
+//
+// Prints the median, 99th percentile and slowest buffer (wall clock, so a
+// buffer that waits for a lock counts its wait) for both runs and their
+// ratios. Aims: the 99th percentile with the writer within 1.5 x the one
+// without, and no buffer above 10 x the median. Wall clock includes what the
+// operating system does to the thread: run it on an otherwise quiet machine.
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <thread>
+#include <vector>
+
+#include "automation/EnvelopeSetLink.h"
+#include "effect/OfflineEffect.h"
+
+namespace {
+
+constexpr int32_t kFrames = 512;
+constexpr uint32_t kRate = 48000;
+
+WAVEFORMATEX StereoFloat() {
+    WAVEFORMATEX f{};
+    f.wFormatTag = WAVE_FORMAT_IEEE_FLOAT;
+    f.nChannels = 2;
+    f.nSamplesPerSec = kRate;
+    f.wBitsPerSample = 32;
+    f.nBlockAlign = 8;
+    f.nAvgBytesPerSec = kRate * 8;
+    return f;
+}
+
+ParamBlock Setting(bool second) {
+    ParamBlock b = kDefaultBlock;
+    b[kParamTempoSync] = 0;
+    b[kParamDiffAmnt] = 100;
+    b[kParamHighFreq] = second ? 250 : 270;
+    b[kParamLowFreq] = second ? 100 : 80;
+    b[kParamDelayL] = second ? 3000 : 5000;
+    b[kParamFeedbkL] = second ? 70 : 40;
+    return b;
+}
+
+struct Figures {
+    double median, p99, max;
+};
+
+// Buffer times in microseconds, sorted.
+Figures Summarise(std::vector<double>& t) {
+    std::sort(t.begin(), t.end());
+    return {t[t.size() / 2], t[t.size() * 99 / 100], t.back()};
+}
+
+Figures Stream(int buffers, bool withWriter) {
+    CEnvelopeSet envelopes;
+    CEnvelopeSetLink link(envelopes);
+    COfflineEffect fx;
+    fx.AttachAutomation(&link);
+    fx.SetAllParams(Setting(false).v);
+    const WAVEFORMATEX format = StereoFloat();
+    fx.SetStreaming(1);
+    if (FAILED(fx.PrepareStreaming(&format, &format))) {
+        std::fprintf(stderr, "bench_contention: PrepareStreaming failed\n");
+        std::exit(1);
+    }
+
+    std::atomic<bool> stop{false};
+    std::atomic<long> changes{0};
+    std::thread writer;
+    if (withWriter) {
+        writer = std::thread([&] {
+            // Segments for one parameter at a time, a thousand per call,
+            // somewhere in the next minutes; flushed again now and then.
+            std::vector<MP_ENVELOPE_SEGMENT> segments(1000);
+            for (long k = 0; !stop.load(std::memory_order_relaxed); ++k) {
+                const ParamBlock b = Setting(k % 2 == 1);
+                fx.SetAllParams(b.v);
+                if (k % 8 == 0) {
+                    const REFERENCE_TIME base = (k % 600) * 10000000LL;
+                    for (size_t s = 0; s < segments.size(); ++s) {
+                        segments[s] = {base + static_cast<REFERENCE_TIME>(s) * 100000,
+                                       base + static_cast<REFERENCE_TIME>(s + 1) * 100000,
+                                       0.2f, 0.8f, MP_CURVE_LINEAR, 0};
+                    }
+                    const DWORD index = static_cast<DWORD>(k / 8 % kParamCount);
+                    envelopes.AddEnvelope(index, static_cast<DWORD>(segments.size()), segments.data());
+                    if (k % 64 == 0) envelopes.FlushEnvelope(index, kOpenStart, kOpenEnd);
+                }
+                changes.fetch_add(1, std::memory_order_relaxed);
+            }
+        });
+    }
+
+    std::vector<float> in(2 * kFrames), out(2 * kFrames);
+    uint32_t seed = 99;
+    for (float& x : in) {
+        seed = seed * 1664525u + 1013904223u;
+        x = static_cast<float>(static_cast<int32_t>(seed) / 4294967296.0);
+    }
+    std::vector<double> times;
+    times.reserve(static_cast<size_t>(buffers));
+    int64_t position = 0;
+    for (int b = 0; b < buffers + 200; ++b) {
+        const auto start = std::chrono::steady_clock::now();
+        envelopes.UpdateValues(position);
+        int32_t n = kFrames, cap = kFrames;
+        fx.ProcessFloat(1, in.data(), &n, out.data(), &cap);
+        const auto end = std::chrono::steady_clock::now();
+        position += kFrames;
+        if (b >= 200) times.push_back(std::chrono::duration<double, std::micro>(end - start).count());
+    }
+    stop = true;
+    if (writer.joinable()) writer.join();
+    if (withWriter) std::printf("  (the writer made %ld changes meanwhile)\n", changes.load());
+    return Summarise(times);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    const int buffers = argc > 1 ? std::max(1000, std::atoi(argv[1])) : 20000;
+    std::printf("bench_contention: %d buffers of %d frames at %u Hz, all stages, automation attached\n", buffers,
+                kFrames, kRate);
+    const Figures alone = Stream(buffers, false);
+    const Figures busy = Stream(buffers, true);
+    std::printf("%-22s %10s %10s %10s   (microseconds, wall clock)\n", "", "median", "p99", "slowest");
+    std::printf("%-22s %10.2f %10.2f %10.2f\n", "alone", alone.median, alone.p99, alone.max);
+    std::printf("%-22s %10.2f %10.2f %10.2f\n", "with a busy writer", busy.median, busy.p99, busy.max);
+    std::printf("p99 with / without the writer: %.2f x (aim: at most 1.5)\n", busy.p99 / alone.p99);
+    std::printf("slowest / median with the writer: %.1f x (aim: at most 10)\n", busy.max / busy.median);
+    return 0;
+}
