@@ -160,6 +160,7 @@ void CParamEnvelope::KeepValueIfEmptied() {
 void CParamEnvelope::SwapIn(SegmentList& next, bool flushed) {
     CAutoLock lock(this);
     m_segments.swap(next);
+    m_hasSegments.store(!m_segments.empty(), std::memory_order_release);
     if (flushed) {
         m_lastEvaluation = 0;
         KeepValueIfEmptied();
@@ -251,6 +252,7 @@ HRESULT CParamEnvelope::FlushSegments(REFERENCE_TIME start, REFERENCE_TIME end, 
             // meanwhile).
             CAutoLock lock(this);
             m_segments.erase(std::remove_if(m_segments.begin(), m_segments.end(), overlaps), m_segments.end());
+            m_hasSegments.store(!m_segments.empty(), std::memory_order_release);
             m_lastEvaluation = 0;
             KeepValueIfEmptied();
             return S_OK;
@@ -273,6 +275,8 @@ int32_t CParamEnvelope::FindSegmentIndex(REFERENCE_TIME t) {
 }
 
 HRESULT CParamEnvelope::EvaluateAt(REFERENCE_TIME t) {
+    // Most envelopes hold no segments: nothing to evaluate, no lock to try.
+    if (!m_hasSegments.load(std::memory_order_acquire)) return S_FALSE;
     // A writer holds the list lock only for a swap; rather than wait for it,
     // this buffer keeps the value it has.
     if (!TryLock()) return S_FALSE;

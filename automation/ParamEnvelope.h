@@ -129,6 +129,7 @@ private:
     // Sorted by rtStart. Replaced only with both locks held; read by writers
     // under the writers' lock and by everyone else under the list lock.
     SegmentList m_segments;
+    std::atomic<bool> m_hasSegments{false};   // m_segments is not empty (set with each change)
     std::atomic<float> m_current;                 // written under the lock, read without
     std::atomic<int32_t> m_override;              // static value in force
     std::atomic<int32_t> m_capture;               // editor holds the parameter

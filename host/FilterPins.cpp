@@ -302,6 +302,8 @@ HRESULT CFilterInputPin::OnReceive(IMediaSample* sample) {
     // One buffer at a time: a second streaming thread (which no upstream
     // filter should have) is refused while this one has left the lock.
     if (m_receiving) return E_UNEXPECTED;
+    CStreamTiming& timing = m_plugIn->StreamTiming();
+    const uint64_t started = timing.Start();
     HRESULT hr;
     try {
         hr = ReceiveBuffer(sample);
@@ -316,6 +318,7 @@ HRESULT CFilterInputPin::OnReceive(IMediaSample* sample) {
         ReleaseOutputRecords();
     }
     m_receiving = false;
+    timing.Add(CStreamTiming::kReceive, started);
     return hr;
 }
 
@@ -360,7 +363,9 @@ HRESULT CFilterInputPin::ReceiveBuffer(IMediaSample* sample) {
     m_receiving = true;
     {
         CAutoUnlock unlocked(m_lock);
+        const uint64_t allocating = f.StreamTiming().Start();
         hr = GetDeliveryBuffers(sample, startForOutputs, frames, length);
+        f.StreamTiming().Add(CStreamTiming::kAllocator, allocating);
         if (SUCCEEDED(hr) && followTempo) hostTempo = time.TempoAt(tempoPosition);
         time.Reset();
     }
@@ -405,9 +410,12 @@ HRESULT CFilterInputPin::ReceiveBuffer(IMediaSample* sample) {
     if (FAILED(hr)) return hr;
     if (followTempo) f.ApplyHostTempo(hostTempo);
     if (frames > 0 && outAlign) {
+        const uint64_t processing = f.StreamTiming().Start();
         hr = Process(input, output, frames, discontinuity);
+        f.StreamTiming().Add(CStreamTiming::kProcessing, processing);
         if (FAILED(hr)) return hr;
     }
+    f.StreamTiming().CountBuffer(frames);
     // Every connected output carries the same audio.
     const size_t bytes = static_cast<size_t>(frames) * outAlign;
     for (size_t i = 1; i < m_recordCount; ++i) {
@@ -432,6 +440,7 @@ HRESULT CFilterInputPin::ReceiveBuffer(IMediaSample* sample) {
     m_deliveryLock.Lock();
     {
         CAutoUnlock unlocked(m_lock);
+        const uint64_t delivering = f.StreamTiming().Start();
         for (size_t i = 0; i < m_recordCount; ++i) {
             OutputRecord& r = m_records[i];
             if (SUCCEEDED(r.sample->SetActualDataLength(static_cast<LONG>(out.nBlockAlign) * r.frames))) {
@@ -440,6 +449,7 @@ HRESULT CFilterInputPin::ReceiveBuffer(IMediaSample* sample) {
         }
         // Samples and pins go back with no lock held.
         ReleaseOutputRecords();
+        f.StreamTiming().Add(CStreamTiming::kDelivery, delivering);
         m_deliveryLock.Unlock();
     }
     return f.SweepActive(0);

@@ -68,6 +68,7 @@ HRESULT CTzPlugIn::NonDelegatingQueryInterface(REFIID riid, void** ppv) {
     if (riid == IID_IWbxNotify) return GetInterface(static_cast<IWbxNotify*>(this), ppv);
     if (riid == IID_IWbxInputPort) return GetInterface(static_cast<IWbxInputPort*>(this), ppv);
     if (riid == IID_IStaticFilterPreset) return GetInterface(static_cast<IStaticFilterPreset*>(this), ppv);
+    if (riid == IID_IStreamTiming) return GetInterface(static_cast<IStreamTiming*>(this), ppv);
     if (m_mediaParams) {
         // Answered by the automation object itself.
         if (riid == IID_IMediaParams) return GetInterface(static_cast<IMediaParams*>(m_mediaParams), ppv);
@@ -345,6 +346,17 @@ HRESULT CTzPlugIn::GetPresetName(LONG index, WCHAR* name, LONG length) {
     // A host that asks without a buffer gets no name and no error.
     if (!name || length <= 0) return S_OK;
     if (!MultiByteToWideChar(CP_ACP, 0, kBuiltInPresets[index].name, -1, name, length)) name[length - 1] = 0;
+    return S_OK;
+}
+
+HRESULT CTzPlugIn::EnableTiming(BOOL enable) {
+    m_streamTiming.Enable(enable != FALSE);
+    return S_OK;
+}
+
+HRESULT CTzPlugIn::GetTiming(StreamTimingFigures* figures) {
+    if (!figures) return E_POINTER;
+    m_streamTiming.Read(figures);
     return S_OK;
 }
 

@@ -31,6 +31,7 @@
 #include "host/PersistStream.h"
 #include "host/SoftSynth.h"
 #include "host/StaticFilterPreset.h"
+#include "host/StreamTiming.h"
 
 class CTzPlugIn : public CSoftSynth,
                   public CDelay,
@@ -38,7 +39,8 @@ class CTzPlugIn : public CSoftSynth,
                   public ISpecifyPropertyPages,
                   public IDispatch,
                   public CPersistStream,
-                  public IStaticFilterPreset {
+                  public IStaticFilterPreset,
+                  public IStreamTiming {
 public:
     // The class factory's creation function.
     static IUnknown* CreateInstance(IUnknown* outer, HRESULT* phr);
@@ -82,6 +84,11 @@ public:
     HRESULT STDMETHODCALLTYPE GetPresetCount(ULONG* count) override;
     HRESULT STDMETHODCALLTYPE GetPresetName(LONG index, WCHAR* name, LONG length) override;
     HRESULT STDMETHODCALLTYPE ApplyPreset(LONG index) override;
+
+    // IStreamTiming (StreamTiming.h): the benchmark's view of Receive.
+    HRESULT STDMETHODCALLTYPE EnableTiming(BOOL enable) override;
+    HRESULT STDMETHODCALLTYPE GetTiming(StreamTimingFigures* figures) override;
+    CStreamTiming& StreamTiming() { return m_streamTiming; }
 
     // CQviSynthContext: output pins.
     HRESULT AddOutput(const char* name, int32_t* id) override;
@@ -143,6 +150,7 @@ private:
     // it). Filter lock held.
     void TakeOutput(size_t at);
 
+    CStreamTiming m_streamTiming;
     CFilterInputPin m_inputPin;
     std::vector<CFilterOutputPin*> m_outputs;   // one reference each
     int32_t m_outputCount = 0;
