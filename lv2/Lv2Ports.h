@@ -18,6 +18,8 @@ inline constexpr const char* kMonoUri = "https://zvdelay.example/lv2/mono";
 inline constexpr const char* kStereoUri = "https://zvdelay.example/lv2/stereo";
 // Prefix of the state keys: one key per parameter, the table's name after it.
 inline constexpr const char* kStateKeyPrefix = "https://zvdelay.example/lv2/state#";
+// Prefix of the keys of the control ports' values saved beside them.
+inline constexpr const char* kStatePortKeyPrefix = "https://zvdelay.example/lv2/state/port#";
 // Prefix of our units (tenths of a millisecond and the like).
 inline constexpr const char* kUnitPrefix = "https://zvdelay.example/lv2/units#";
 

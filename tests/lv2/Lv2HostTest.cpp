@@ -453,6 +453,69 @@ TEST(Lv2State, SavedStateRestoresIntoAFreshInstance) {
     EXPECT_TRUE(SameBits(second.Render(in, 512), firstOut));
 }
 
+LilvState* SaveState(CHostedDelay& host) {
+    CWorld& w = CWorld::Get();
+    return lilv_state_new_from_instance(host.Plugin(), host.Instance(), &w.urids.map, nullptr, nullptr, nullptr,
+                                        nullptr, GetPortValue, &host, 0, nullptr);
+}
+
+// What a session holds when it is saved right after the host set the
+// ports, with no run since (or none at all): the values set, with the
+// delays the tempo rule makes of them, and nothing older. Each case saves,
+// restores into a fresh instance as a host reopening the session does
+// (state, then the ports' values), and renders.
+struct SaveCase {
+    const char* name;
+    bool runFirst;       // run with the defaults before the ports are set
+    bool fromRestore;    // the instance was itself restored from such a state first
+};
+
+class SaveWithoutRunTest : public ::testing::TestWithParam<SaveCase> {};
+
+TEST_P(SaveWithoutRunTest, StateHoldsWhatTheHostSet) {
+    const SaveCase c = GetParam();
+    ParamBlock set = BusySettings();
+    set[kParamTempoSync] = 1;   // "Man": 150 BPM, a beat of 400 ms
+    set[kParamTempo] = 1500;
+    set[kParamFactorL] = 9;     // 1/2: 200 ms
+    set[kParamFactorR] = 7;     // 1/4: 100 ms
+    ParamBlock expected = set;
+    expected[kParamDelayL] = 2000;
+    expected[kParamDelayR] = 1000;
+    const std::vector<float> in = TestSignal(2, 48000, 0.2);
+
+    CHostedDelay first(kStereoUri, 48000);
+    if (c.runFirst) first.Render(in, 512);
+    if (c.fromRestore) {
+        // A session saved with other values, reopened; then the user moves
+        // Tempo and MixL while nothing runs.
+        CHostedDelay earlier(kStereoUri, 48000);
+        ParamBlock other = set;
+        other[kParamTempo] = 1000;
+        other[kParamMixL] = 77;
+        earlier.Set(other);
+        LilvState* old = SaveState(earlier);
+        lilv_state_restore(old, first.Instance(), SetPortValue, &first, 0, nullptr);
+        lilv_state_free(old);
+        ASSERT_EQ(first.Controls()[kParamTempo], 1000.0f);
+    }
+    first.Set(set);
+    LilvState* state = SaveState(first);
+    ASSERT_NE(state, nullptr);
+
+    CHostedDelay second(kStereoUri, 48000);
+    lilv_state_restore(state, second.Instance(), SetPortValue, &second, 0, nullptr);
+    lilv_state_free(state);
+    for (int i = 0; i < kParamCount; ++i) EXPECT_EQ(second.Controls()[i], set[i]) << kParamTable[i].name;
+    EXPECT_TRUE(SameBits(second.Render(in, 512), RenderReference(expected, 2, 48000, in, 512)));
+}
+
+INSTANTIATE_TEST_SUITE_P(Lv2State, SaveWithoutRunTest,
+                         ::testing::Values(SaveCase{"NeverRun", false, false}, SaveCase{"RunBefore", true, false},
+                                           SaveCase{"ReopenedThenSet", false, true},
+                                           SaveCase{"RunReopenedThenSet", true, true}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
 #ifdef ZV_WATCH_REAL_TIME_CALLS
 // run() as a host's audio thread calls it, with every control moving, the
 // tempo rule and the host tempo at work: it never allocates or frees memory
