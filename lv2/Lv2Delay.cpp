@@ -27,7 +27,9 @@ WAVEFORMATEX FloatFormat(int channels, uint32_t rate) {
 CLv2Delay::CLv2Delay(int inputChannels, uint32_t sampleRate)
     : m_inputChannels(inputChannels),
       m_inputFormat(FloatFormat(inputChannels, sampleRate)),
-      m_outputFormat(FloatFormat(2, sampleRate)) {
+      m_outputFormat(FloatFormat(2, sampleRate)),
+      m_fadeFrames(zvlv2::BypassFadeFrames(sampleRate)),
+      m_wetFrames(m_fadeFrames) {
     for (auto& p : m_param) p.store(nullptr, std::memory_order_relaxed);
 }
 
@@ -92,8 +94,10 @@ void CLv2Delay::ConnectPort(uint32_t port, void* data) {
         m_control = static_cast<const LV2_Atom_Sequence*>(data);
     } else if (port >= zvlv2::kPortAudioFirst && port < zvlv2::OutputPortLeft(m_inputChannels)) {
         m_in[port - zvlv2::kPortAudioFirst] = static_cast<const float*>(data);
-    } else if (port >= zvlv2::OutputPortLeft(m_inputChannels) && port < zvlv2::PortCount(m_inputChannels)) {
+    } else if (port >= zvlv2::OutputPortLeft(m_inputChannels) && port < zvlv2::EnabledPort(m_inputChannels)) {
         m_out[port - zvlv2::OutputPortLeft(m_inputChannels)] = static_cast<float*>(data);
+    } else if (port == zvlv2::EnabledPort(m_inputChannels)) {
+        m_enabled = static_cast<const float*>(data);
     }
 }
 
@@ -107,6 +111,9 @@ void CLv2Delay::Activate() {
 }
 
 void CLv2Delay::Run(uint32_t frames) {
+    // lv2:toggled: above zero is on. Not connected: on.
+    m_wantWet = !(m_enabled && *m_enabled <= 0.0f);
+    if (m_fresh) m_wetFrames = m_wantWet ? m_fadeFrames : 0;
     m_fresh = false;
     Lv2PortValues ports;
     ReadPorts(ports);
@@ -137,6 +144,7 @@ void CLv2Delay::Run(uint32_t frames) {
 
     float left = 0.0f, right = 0.0f;
     m_effect.GetPeakLevels(&left, &right);
+    if (m_wetFrames == 0) left = right = 0.0f;
     if (m_peak[0]) *m_peak[0] = left;
     if (m_peak[1]) *m_peak[1] = right;
 }
@@ -199,12 +207,48 @@ void CLv2Delay::Process(uint32_t from, uint32_t to) {
         int32_t capacity = frames;
         float* out = m_scratchOut.get();
         if (FAILED(m_effect.ProcessFloat(1, in, &frames, out, &capacity))) frames = 0;
-        for (int32_t i = 0; i < frames; ++i) {
-            m_out[0][from + i] = out[2 * i];
-            m_out[1][from + i] = out[2 * i + 1];
-        }
-        for (uint32_t i = static_cast<uint32_t>(frames); i < n; ++i) m_out[0][from + i] = m_out[1][from + i] = 0.0f;
+        for (uint32_t i = static_cast<uint32_t>(frames); i < n; ++i) out[2 * i] = out[2 * i + 1] = 0.0f;
+        WriteOutput(out, in, from, n);
         from += n;
+    }
+}
+
+// dry is the mono input or the interleaved stereo scratch; each dry frame is
+// read before the output frame at the same place is written, so in-place
+// buffers are fine. A fade of N frames moves one step per frame and mixes
+// wet x g + dry x (1 - g) with g = step / N: 1/N ... (N-1)/N on the way in,
+// (N-1)/N ... 1/N on the way out; the frame that reaches the end is already
+// all processed or all dry, copied as it is.
+void CLv2Delay::WriteOutput(const float* wet, const float* dry, uint32_t from, uint32_t n) {
+    const int dryStep = m_inputChannels;
+    const int dryRight = m_inputChannels - 1;
+    float* left = m_out[0] + from;
+    float* right = m_out[1] + from;
+    const uint32_t end = m_wantWet ? m_fadeFrames : 0;
+    const double length = m_fadeFrames;
+    uint32_t i = 0;
+    for (; i < n && m_wetFrames != end; ++i) {
+        m_wetFrames = m_wantWet ? m_wetFrames + 1 : m_wetFrames - 1;
+        if (m_wetFrames == end) break;
+        const double g = m_wetFrames / length;
+        const double l = dry[i * dryStep];
+        const double r = dry[i * dryStep + dryRight];
+        left[i] = static_cast<float>(wet[2 * i] * g + l * (1.0 - g));
+        right[i] = static_cast<float>(wet[2 * i + 1] * g + r * (1.0 - g));
+    }
+    if (m_wetFrames != end) return;
+    if (m_wantWet) {
+        for (; i < n; ++i) {
+            left[i] = wet[2 * i];
+            right[i] = wet[2 * i + 1];
+        }
+    } else {
+        for (; i < n; ++i) {
+            const float l = dry[i * dryStep];
+            const float r = dry[i * dryStep + dryRight];
+            left[i] = l;
+            right[i] = r;
+        }
     }
 }
 

@@ -26,6 +26,17 @@
 // whole block to the effect as its only writer (SetParamsAsSoleWriter); the
 // processing entry flushes denormals for its loop.
 //
+// Host bypass. The "enabled" port (lv2:enabled) switches between the
+// processed and the dry signal (the input as it is; the mono input to both
+// outputs), cross-fading linearly over kBypassFadeSeconds, from wherever a
+// fade under way stands. The effect keeps running while switched off, its
+// delay lines included, so switching on again picks up the echoes where
+// they are. The first run after instantiate or activate starts where the
+// switch stands, without a fade. While the output is all dry the peak
+// outputs read 0, as with the effect's own bypass. The switch is the
+// host's: it is no part of the saved state (hosts keep their bypass
+// themselves) nor of any preset.
+//
 // Controls: the rule is CLv2Controls' (Lv2Controls.h). A state holds the 21
 // values and the port values they were derived from, so a restore followed
 // by a change of a port (before any run or after) applies that change and
@@ -76,6 +87,9 @@ private:
     // time:Position's beats per minute in hundredths (0: none or unusable).
     int32_t ReadTransport(const LV2_Atom_Object* object) const;
     void Process(uint32_t from, uint32_t to);
+    // The effect's output for n frames at `from` into the host's buffers,
+    // cross-faded with the dry input as the switch asks.
+    void WriteOutput(const float* wet, const float* dry, uint32_t from, uint32_t n);
     void HandBlockToEffect();
 
     COfflineEffect m_effect;
@@ -88,8 +102,15 @@ private:
     std::atomic<const float*> m_param[kParamCount];   // read by save too
     float* m_peak[2] = {};
     const LV2_Atom_Sequence* m_control = nullptr;
+    const float* m_enabled = nullptr;
     const float* m_in[2] = {};
     float* m_out[2] = {};
+
+    // Bypass: the fade's length, where it stands (0: all dry, m_fadeFrames:
+    // all processed) and where the switch wants it.
+    uint32_t m_fadeFrames = 1;
+    uint32_t m_wetFrames = 1;
+    bool m_wantWet = true;
 
     // Interleaved scratch, kChunkFrames stereo frames each way.
     std::unique_ptr<float[]> m_scratchIn;
