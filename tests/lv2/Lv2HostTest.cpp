@@ -2,7 +2,8 @@
 // the build tree, checks every port against the parameter table, runs both
 // plug-ins at five rates in five block sizes against the core's offline
 // renderer (bit for bit, same partition), follows the host tempo, loads a
-// factory preset and round-trips a saved state into a fresh instance.
+// factory preset, round-trips saved states into fresh instances (saved with
+// or without a run since the ports were set) and switches the host bypass.
 #include <gtest/gtest.h>
 #include <lilv/lilv.h>
 #include <lv2/atom/forge.h>
