@@ -351,7 +351,9 @@ TEST_F(EditorPageTest, TypingBackTheShownTextKeepsTheValue) {
 }
 
 // 50 opening and closing cycles leave no GDI object behind (counted by the
-// handle table's high-water mark: GetGuiResources answers 0 under Wine).
+// handle table's high-water mark: GetGuiResources answers 0 under Wine). A
+// leak raises the mark by 50 or more; Wine's cache of window DCs keeps a
+// varying number of clip regions, which lowers it by a few now and then.
 TEST_F(EditorPageTest, OpenCloseCyclesLeakNoGdiObjects) {
     ASSERT_TRUE(h->Open());
     h->Tick(2);
@@ -362,7 +364,7 @@ TEST_F(EditorPageTest, OpenCloseCyclesLeakNoGdiObjects) {
         h->Tick(2);
         h->Close();
     }
-    EXPECT_EQ(GdiHighWater(), before);
+    EXPECT_LE(GdiHighWater(), before);
     EXPECT_EQ(h->prop->SetNotifyWindow(reinterpret_cast<HWND>(1), 1), S_OK) << "the page left its notify window";
 }
 

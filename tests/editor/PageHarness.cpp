@@ -72,7 +72,12 @@ bool CPageHarness::Open() {
     page->SetPageSite(&g_site);
     IUnknown* objects[] = {object ? object : filter};
     if (FAILED(page->SetObjects(1, objects))) return false;
-    RECT rect{0, 0, 506, 381};
+    // The frame takes the size the page asks for (506 x 381 at 96 DPI).
+    PROPPAGEINFO info{};
+    if (FAILED(page->GetPageInfo(&info))) return false;
+    CoTaskMemFree(info.pszTitle);
+    SetWindowPos(frame, nullptr, 0, 0, info.size.cx, info.size.cy, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    RECT rect{0, 0, info.size.cx, info.size.cy};
     if (FAILED(page->Activate(frame, &rect, FALSE))) return false;
     page->Show(SW_SHOW);
     Pump(0);
