@@ -175,7 +175,7 @@ INT_PTR CTzPlugInPropPage::OnReceiveMessage(HWND window, UINT message, WPARAM wP
     case WM_SIZE:
         // A host whose window moved to another monitor resizes the page:
         // its DPI may have changed with it.
-        if (m_window) FollowDpi(WindowDpi(m_window));
+        if (m_window && !m_followingDpi) FollowDpi(WindowDpi(m_window));
         return FALSE;
     case WM_DESTROY:
         OnDestroy();
@@ -337,8 +337,10 @@ void CTzPlugInPropPage::FollowDpi(int dpi) {
     }
     if (ownedOldFont) DeleteObject(oldFont);
     skin.reset();
+    m_followingDpi = true;
     SetWindowPos(m_window, nullptr, 0, 0, Px(kPageWidth), Px(kPageHeight),
                  SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    m_followingDpi = false;
     RedrawWindow(m_window, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN);
 }
 

@@ -126,6 +126,7 @@ private:
 
     ITzPlugInProp* m_plugIn = nullptr;
     int m_dpi = 96;
+    bool m_followingDpi = false;   // FollowDpi resizes the page: its WM_SIZE is not a new DPI
     // The art at m_dpi: background picture, palette, pixel images, clip
     // lights; made with the window, replaced when the DPI changes.
     std::unique_ptr<CSkinSet> m_skin;
