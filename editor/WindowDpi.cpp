@@ -8,6 +8,7 @@ namespace {
 
 using DpiForWindowFn = UINT(WINAPI*)(HWND);
 using DpiForSystemFn = UINT(WINAPI*)();
+using MetricForDpiFn = int(WINAPI*)(int, UINT);
 
 template <class Function>
 Function User32Function(const char* name) {
@@ -35,4 +36,9 @@ int SystemDpi() {
     // Not cached: the answer depends on the calling thread's awareness.
     static const auto forSystem = User32Function<DpiForSystemFn>("GetDpiForSystem");
     return std::max(forSystem ? static_cast<int>(forSystem()) : DpiOfDc(nullptr), kDesignDpi);
+}
+
+int MetricForWindow(HWND window, int index) {
+    static const auto forDpi = User32Function<MetricForDpiFn>("GetSystemMetricsForDpi");
+    return forDpi ? forDpi(index, static_cast<UINT>(WindowDpi(window))) : GetSystemMetrics(index);
 }

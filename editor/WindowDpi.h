@@ -11,3 +11,6 @@ int WindowDpi(HWND window);
 // The DPI a new window of the calling thread would get (before the page has
 // a window), at least 96.
 int SystemDpi();
+// A system metric (SM_CXSMICON, ...) at a window's DPI, where the system can
+// say; else at the system's.
+int MetricForWindow(HWND window, int index);

@@ -12,8 +12,7 @@
 
 namespace {
 
-// {618736E0-3C3D-11CF-810C-00AA00389B71}
-const IID kIidAccessible = {0x618736E0, 0x3C3D, 0x11CF, {0x81, 0x0C, 0x00, 0xAA, 0x00, 0x38, 0x9B, 0x71}};
+const IID kIidAccessible = __uuidof(IAccessible);   // not oleacc's export: the library is loaded late
 
 using LresultFromObjectFn = LRESULT(WINAPI*)(REFIID, WPARAM, LPUNKNOWN);
 using CreateStdAccessibleObjectFn = HRESULT(WINAPI*)(HWND, LONG, REFIID, void**);

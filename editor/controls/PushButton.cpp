@@ -191,6 +191,11 @@ LRESULT OnKeyDown(HWND window, ButtonState* state, WPARAM key, LPARAM lParam) {
         return 0;
     }
     if (key != VK_SPACE) return DefWindowProcA(window, WM_KEYDOWN, key, lParam);
+    // The space character the key makes would reach the menu a menu button
+    // opens now, and close it.
+    MSG typed;
+    if (PeekMessageA(&typed, window, WM_CHAR, WM_CHAR, PM_NOREMOVE) && typed.wParam == ' ')
+        PeekMessageA(&typed, window, WM_CHAR, WM_CHAR, PM_REMOVE);
     state->captureMode = 2;
     return OnLButtonDown(window, state, false);
 }

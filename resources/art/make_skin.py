@@ -855,6 +855,14 @@ def pixmap(rows):
     return idx, opaque
 
 
+def pixel_icon(rows):
+    """A 16-colour pixel-map icon at 16 px and, each map pixel drawn as 2 x 2,
+    at 32 px for the preset manager at 150 % and 200 %."""
+    idx, opaque = pixmap(rows)
+    double = lambda a: a.repeat(2, axis=0).repeat(2, axis=1)
+    return [ico_entry_4bit(idx, opaque, ICON_PALETTE), ico_entry_4bit(double(idx), double(opaque), ICON_PALETTE)]
+
+
 def effect_icon_rgba(size):
     """The effect glyph drawn smoothly at 32 or 48 pixels: a dark rounded tile
     with four echoes dying away."""
@@ -1282,9 +1290,9 @@ def main():
         231: ("effect.ico", [ico_entry_4bit(*pixmap(ICON_EFFECT_16), ICON_PALETTE),
                              ico_entry_32bit(effect_icon_rgba(32)),
                              ico_entry_32bit(effect_icon_rgba(48))]),
-        506: ("plug.ico", [ico_entry_4bit(*pixmap(ICON_PLUG_16), ICON_PALETTE)]),
-        236: ("folder-closed.ico", [ico_entry_4bit(*pixmap(ICON_FOLDER_CLOSED_16), ICON_PALETTE)]),
-        235: ("folder-open.ico", [ico_entry_4bit(*pixmap(ICON_FOLDER_OPEN_16), ICON_PALETTE)]),
+        506: ("plug.ico", pixel_icon(ICON_PLUG_16)),
+        236: ("folder-closed.ico", pixel_icon(ICON_FOLDER_CLOSED_16)),
+        235: ("folder-open.ico", pixel_icon(ICON_FOLDER_OPEN_16)),
     }
     for i, (name, entries) in icons.items():
         path = os.path.join(RES, "icons", name)

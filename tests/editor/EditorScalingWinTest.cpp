@@ -56,10 +56,11 @@ protected:
         EXPECT_EQ(page.right, Px(506, at));
         EXPECT_EQ(page.bottom, Px(381, at));
     }
-    // The top-left width x height pixels of the screen.
-    static std::vector<uint32_t> Screen(int width, int height) {
+    // The page's pixels as its window holds them (another test's window
+    // over it on the shared display changes nothing).
+    std::vector<uint32_t> Shown(int width, int height) const {
         std::vector<uint32_t> pixels(static_cast<size_t>(width) * height);
-        HDC screen = GetDC(nullptr), copy = CreateCompatibleDC(screen);
+        HDC screen = GetDC(h->frame), copy = CreateCompatibleDC(screen);
         HBITMAP bitmap = CreateCompatibleBitmap(screen, width, height);
         HGDIOBJ old = SelectObject(copy, bitmap);
         BitBlt(copy, 0, 0, width, height, screen, 0, 0, SRCCOPY);
@@ -69,7 +70,7 @@ protected:
         GetDIBits(copy, bitmap, 0, static_cast<UINT>(height), pixels.data(), &info, DIB_RGB_COLORS);
         DeleteObject(bitmap);
         DeleteDC(copy);
-        ReleaseDC(nullptr, screen);
+        ReleaseDC(h->frame, screen);
         return pixels;
     }
     // A drag by posted mouse messages: moves of the given screen pixels.
@@ -163,7 +164,7 @@ TEST_F(EditorScalingTest, TheArtIsDrawnForTheScale) {
 TEST_F(EditorScalingTest, ANewDpiLaysThePageOutAgain) {
     ASSERT_TRUE(h->Open());
     h->Pump(100);
-    const std::vector<uint32_t> before = Screen(Px(506), Px(381));
+    const std::vector<uint32_t> before = Shown(Px(506), Px(381));
     const int other = dpi == 144 ? 192 : 144;
     SendMessageW(h->Page(), 0x02E0 /* WM_DPICHANGED */, MAKEWPARAM(other, other), 0);
     ExpectLayoutAt(other);
@@ -171,5 +172,5 @@ TEST_F(EditorScalingTest, ANewDpiLaysThePageOutAgain) {
     ExpectLayoutAt(dpi);
     RedrawWindow(h->Page(), nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
     h->Pump(100);
-    EXPECT_EQ(Screen(Px(506), Px(381)), before);
+    EXPECT_EQ(Shown(Px(506), Px(381)), before);
 }
