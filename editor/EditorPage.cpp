@@ -160,8 +160,8 @@ INT_PTR CTzPlugInPropPage::OnReceiveMessage(HWND window, UINT message, WPARAM wP
         SetWindowLongPtrW(window, DWLP_MSGRESULT, 0);
         return TRUE;
     case kControlAccessibleText:
-        SetWindowLongPtrW(window, DWLP_MSGRESULT,
-                          AccessibleText(LOWORD(wParam), HIWORD(wParam), reinterpret_cast<struct AccessibleText*>(lParam)));
+        SetWindowLongPtrW(window, DWLP_MSGRESULT, AccessibleText(LOWORD(wParam), HIWORD(wParam),
+                                                                 reinterpret_cast<struct AccessibleText*>(lParam)));
         return TRUE;
     case kSliderEditRequest:
         if (const ParamBinding* b = FindBinding(static_cast<int>(wParam))) {

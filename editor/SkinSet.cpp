@@ -39,7 +39,8 @@ const uint8_t* ResourceData(HINSTANCE module, int id, LPCSTR type, size_t* size)
 // A packed picture of a drawn set, at the size asked for.
 bool LoadPacked(HINSTANCE module, int id, int set, int width, int height, PixelImage* image) {
     size_t size = 0;
-    const uint8_t* data = ResourceData(module, id + SkinResourceOffset(set), reinterpret_cast<LPCSTR>(RT_RCDATA), &size);
+    const uint8_t* data =
+        ResourceData(module, id + SkinResourceOffset(set), reinterpret_cast<LPCSTR>(RT_RCDATA), &size);
     if (!data || !UnpackPixels(data, size, image)) return false;
     if (image->width != width || image->height != height) *image = ResampleArea(*image, width, height);
     return !image->pixels.empty();

@@ -28,8 +28,8 @@ const Oleacc& OleaccFunctions() {
     static const Oleacc functions = [] {
         Oleacc found;
         if (HMODULE module = LoadLibraryW(L"oleacc.dll")) {
-            found.lresultFromObject =
-                reinterpret_cast<LresultFromObjectFn>(reinterpret_cast<void*>(GetProcAddress(module, "LresultFromObject")));
+            found.lresultFromObject = reinterpret_cast<LresultFromObjectFn>(
+                reinterpret_cast<void*>(GetProcAddress(module, "LresultFromObject")));
             found.createStandard =
                 reinterpret_cast<CreateStdAccessibleObjectFn>(
                     reinterpret_cast<void*>(GetProcAddress(module, "CreateStdAccessibleObject")));

@@ -96,7 +96,8 @@ void Paint(HWND window, ButtonState* state, HDC target) {
     if (state->arrowStyle) {
         // A downward triangle, four design rows 1, 3, 5 and 7 pixels wide.
         if (HBRUSH ink = CreateSolidBrush(kArrowColour)) {
-            for (int row = 0; row < 4; ++row) FillDesignRect(dc, r, t, RECT{-7 - row, 8 - row, -6 + row, 9 - row}, dpi, ink);
+            for (int row = 0; row < 4; ++row)
+                FillDesignRect(dc, r, t, RECT{-7 - row, 8 - row, -6 + row, 9 - row}, dpi, ink);
             DeleteObject(ink);
         }
     }

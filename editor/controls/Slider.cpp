@@ -251,12 +251,13 @@ LRESULT OnLButtonUp(HWND window, SliderState* state) {
     if (state->moved) {
         RECT frame{};
         GetWindowRect(window, &frame);
+        const int two = Px(state, 2);
         if (!state->pressedOnThumb)
             SetCursorPos(state->pressX, state->pressY);
         else if (!state->vertical)
-            SetCursorPos(frame.left + state->thumbPosition + Px(state, 12), (frame.top + frame.bottom) / 2 - Px(state, 2));
+            SetCursorPos(frame.left + state->thumbPosition + Px(state, 12), (frame.top + frame.bottom) / 2 - two);
         else
-            SetCursorPos((frame.left + frame.right) / 2 - Px(state, 2), frame.top + state->thumbPosition - Px(state, 16));
+            SetCursorPos((frame.left + frame.right) / 2 - two, frame.top + state->thumbPosition - Px(state, 16));
     }
     Notify(window, kSliderFinished, 0);
     SetCursor(state->savedCursor);

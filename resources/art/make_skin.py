@@ -515,8 +515,10 @@ class Layer:
                 if t in ("LEFT", "RIGHT"):
                     continue
                 fx0, fy0, fx1, fy1, one = px(fx0), px(fy0), px(fx1), px(fy1), px(1)
-                for lx0, ly0, lx1, ly1 in ((fx0, fy0, fx1 + one, fy0 + one), (fx0, fy1, fx1 + one, fy1 + one),
-                                           (fx0, fy0, fx0 + one, fy1 + one), (fx1, fy0, fx1 + one, fy1 + one)):
+                for lx0, ly0, lx1, ly1 in ((fx0, fy0, fx1 + one, fy0 + one),
+                                           (fx0, fy1, fx1 + one, fy1 + one),
+                                           (fx0, fy0, fx0 + one, fy1 + one),
+                                           (fx1, fy0, fx1 + one, fy1 + one)):
                     if x0 < lx1 + edge and x1 + edge > lx0 and y0 < ly1 + edge and y1 + edge > ly0:
                         bad.append("%r is within %d px of a frame line" % (t, edge))
         for i, a in enumerate(self.items):
@@ -860,7 +862,8 @@ def pixel_icon(rows):
     at 32 px for the preset manager at 150 % and 200 %."""
     idx, opaque = pixmap(rows)
     double = lambda a: a.repeat(2, axis=0).repeat(2, axis=1)
-    return [ico_entry_4bit(idx, opaque, ICON_PALETTE), ico_entry_4bit(double(idx), double(opaque), ICON_PALETTE)]
+    return [ico_entry_4bit(idx, opaque, ICON_PALETTE),
+            ico_entry_4bit(double(idx), double(opaque), ICON_PALETTE)]
 
 
 def effect_icon_rgba(size):
