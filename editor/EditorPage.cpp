@@ -6,7 +6,6 @@
 #include <memory>
 #include <new>
 #include <string>
-#include <utility>
 
 #include "editor/DpiScale.h"
 #include "editor/EditorLayout.h"
@@ -31,7 +30,10 @@ constexpr char kPlugInName[] = "zv:Delay";
 constexpr char kPlugInKey[] = "SOFTWARE\\Classes\\CLSID\\{6A1F3B80-D27E-4C95-8E14-3B7D0A5C92E6}";
 constexpr char kPresetFileName[] = "zvDelayDX.ini";
 // The clip lights of the dialog template, placed above the meters.
-constexpr RECT kClipLeftRect{231, 97, 12, 9}, kClipRightRect{261, 97, 12, 9};   // x, y, width, height
+struct Placement {
+    int id, x, y, width, height;
+};
+constexpr Placement kClipLights[] = {{kIdClipLeft, 231, 97, 12, 9}, {kIdClipRight, 261, 97, 12, 9}};
 // A new DPI for a top-level window (wParam: the DPI), and for a child of a
 // per-monitor aware window after its parent moved.
 constexpr UINT kMsgDpiChanged = 0x02E0;
@@ -238,11 +240,7 @@ void CTzPlugInPropPage::CreateControls() {
             row.kind == ControlClass::kSlider) {
             style |= WS_TABSTOP;
         }
-        if (row.id == kIdMeterLeft) {
-            // The clip lights of the dialog template go above the meters.
-            for (const auto& [id, r] : {std::pair{kIdClipLeft, kClipLeftRect}, std::pair{kIdClipRight, kClipRightRect}})
-                MoveWindow(Control(id), Px(r.left), Px(r.top), Px(r.right), Px(r.bottom), FALSE);
-        }
+        if (row.id == kIdMeterLeft) PlaceClipLights();
         const char* text = row.text ? row.text : "";
         if (row.id == kIdSetup && m_plugIn) text = m_plugIn->GetSetup() == 1 ? "Setup B" : "Setup A";
         void* creation = row.kind == ControlClass::kMeter ? nullptr : m_skin->Background();
@@ -329,10 +327,11 @@ void CTzPlugInPropPage::FollowDpi(int dpi) {
                      SWP_NOZORDER | SWP_NOACTIVATE | SWP_NOREDRAW);
         FitControl(row, control);
     }
-    for (const auto& [id, r] : {std::pair{kIdClipLeft, kClipLeftRect}, std::pair{kIdClipRight, kClipRightRect}}) {
-        MoveWindow(Control(id), Px(r.left), Px(r.top), Px(r.right), Px(r.bottom), FALSE);
-        const int32_t shown = m_plugIn ? (id == kIdClipLeft ? m_plugIn->GetLeftClip(1) : m_plugIn->GetRightClip(1)) : 0;
-        SendDlgItemMessageA(m_window, id, STM_SETIMAGE, IMAGE_BITMAP,
+    PlaceClipLights();
+    for (const Placement& light : kClipLights) {
+        const int32_t shown =
+            m_plugIn ? (light.id == kIdClipLeft ? m_plugIn->GetLeftClip(1) : m_plugIn->GetRightClip(1)) : 0;
+        SendDlgItemMessageA(m_window, light.id, STM_SETIMAGE, IMAGE_BITMAP,
                             reinterpret_cast<LPARAM>(m_skin->Indicator(shown == 0 ? 111 : shown == 1 ? 112 : 113)));
     }
     if (ownedOldFont) DeleteObject(oldFont);
@@ -342,6 +341,12 @@ void CTzPlugInPropPage::FollowDpi(int dpi) {
                  SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
     m_followingDpi = false;
     RedrawWindow(m_window, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN);
+}
+
+// The clip lights of the dialog template go above the meters.
+void CTzPlugInPropPage::PlaceClipLights() {
+    for (const Placement& light : kClipLights)
+        MoveWindow(Control(light.id), Px(light.x), Px(light.y), Px(light.width), Px(light.height), FALSE);
 }
 
 SIZE CTzPlugInPropPage::PageSize() const {

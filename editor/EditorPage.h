@@ -72,6 +72,7 @@ private:
     // Sizes and places a control for the page's DPI and gives it the art.
     void FitControl(const struct ControlRow& row, HWND control);
     void ArrangeTabOrder();
+    void PlaceClipLights();
     // A new DPI: the art, the fonts, every control and the page's size.
     void FollowDpi(int dpi);
     void CreateReadoutFont();

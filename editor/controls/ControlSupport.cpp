@@ -48,13 +48,14 @@ void COffscreen::Present() const {
 }
 
 HFONT CreateControlFont(int dpi) {
-    HFONT stock = static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT));
-    if (dpi == kDesignDpi) return stock;
-    LOGFONTA face{};
-    if (!GetObjectA(stock, sizeof face, &face)) lstrcpynA(face.lfFaceName, "MS Shell Dlg", LF_FACESIZE);
-    // The stock font's 96-DPI height (8 points): the height it has in the
-    // process may already be scaled to the system's DPI.
+    // The stock font is 8 points, 11 pixels at 96 DPI; in a process that is
+    // aware of a larger system DPI it is already that much larger, so the
+    // page's own DPI decides, from the design height.
     constexpr int kDesignHeight = 11;
+    HFONT stock = static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT));
+    LOGFONTA face{};
+    if (!GetObjectA(stock, sizeof face, &face)) return stock;
+    if (face.lfHeight == -ScaleToDpi(kDesignHeight, dpi)) return stock;
     HFONT font = CreateFontA(-ScaleToDpi(kDesignHeight, dpi), 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET,
                              OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH | FF_DONTCARE,
                              face.lfFaceName);

@@ -74,9 +74,9 @@ private:
     int m_width = 0, m_height = 0;
 };
 
-// The caption and value font at a control's DPI: the stock GUI font at 96,
-// else the stock font's face at its 96-DPI size scaled (11 pixels at 100 %).
-// ReleaseControlFont deletes it only if it was made here.
+// The caption and value font at a control's DPI: the stock GUI font's face
+// at its 96-DPI size scaled (11 pixels at 100 %), which at 96 DPI is the
+// stock font itself. ReleaseControlFont deletes it only if it was made here.
 HFONT CreateControlFont(int dpi);
 void ReleaseControlFont(HFONT font);
 

@@ -46,7 +46,7 @@ protected:
     }
     void Click(int id, POINT at = {8, 8}, POINT move = {0, 0}) {
         HWND c = h->Control(id);
-        SetCursorPos(600, 600);
+        KeepCursorInside();
         PostMessageW(c, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(at.x, at.y));
         if (move.x || move.y) PostMessageW(c, WM_MOUSEMOVE, MK_LBUTTON, MAKELPARAM(at.x + move.x, at.y + move.y));
         PostMessageW(c, WM_LBUTTONUP, 0, MAKELPARAM(at.x + move.x, at.y + move.y));

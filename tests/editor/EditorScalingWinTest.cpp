@@ -5,6 +5,7 @@
 // (double arithmetic), or a value that must not change with the scale.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 #include <vector>
@@ -76,7 +77,7 @@ protected:
     // A drag by posted mouse messages: moves of the given screen pixels.
     void Drag(int id, POINT from, const std::vector<POINT>& moves) {
         HWND control = h->Control(id);
-        SetCursorPos(600, 600);
+        KeepCursorInside();
         SetCursor(LoadCursorA(nullptr, reinterpret_cast<LPCSTR>(IDC_ARROW)));
         PostMessageW(control, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(from.x, from.y));
         for (const POINT& m : moves) {
@@ -163,6 +164,8 @@ TEST_F(EditorScalingTest, TheArtIsDrawnForTheScale) {
 // back gives every control its place and every pixel as it was.
 TEST_F(EditorScalingTest, ANewDpiLaysThePageOutAgain) {
     ASSERT_TRUE(h->Open());
+    h->Tick();                  // the first tick, which may move the focus
+    SetFocus(h->Page());        // no control shows a focus mark (another test may take the focus)
     h->Pump(100);
     const std::vector<uint32_t> before = Shown(Px(506), Px(381));
     const int other = dpi == 144 ? 192 : 144;
@@ -172,5 +175,12 @@ TEST_F(EditorScalingTest, ANewDpiLaysThePageOutAgain) {
     ExpectLayoutAt(dpi);
     RedrawWindow(h->Page(), nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
     h->Pump(100);
-    EXPECT_EQ(Shown(Px(506), Px(381)), before);
+    const std::vector<uint32_t> after = Shown(Px(506), Px(381));
+    size_t differ = 0, first = after.size();
+    for (size_t i = 0; i < after.size(); ++i) {
+        if (after[i] == before[i]) continue;
+        ++differ;
+        first = std::min(first, i);
+    }
+    EXPECT_EQ(differ, 0u) << "first at " << first % Px(506) << "," << first / Px(506);
 }

@@ -222,6 +222,16 @@ void AnswerNextBox(BoxScript* script) {
     SetTimer(nullptr, 0, 30, BoxTimer);
 }
 
+void KeepCursorInside() {
+    POINT at{};
+    GetCursorPos(&at);
+    RECT desktop{};
+    GetWindowRect(GetDesktopWindow(), &desktop);
+    if (at.x <= desktop.left + 50 || at.y <= desktop.top + 50 || at.x >= desktop.right - 50 ||
+        at.y >= desktop.bottom - 50)
+        SetCursorPos(600, 600);
+}
+
 int GdiHighWater(int count) {
     std::vector<HGDIOBJ> objects;
     int highest = 0;

@@ -138,6 +138,11 @@ struct BoxScript {
 };
 void AnswerNextBox(BoxScript* script);
 
+// A slider's drag reads the real cursor, which must not be at the screen's
+// edge: puts it well inside only when it is there (moving it disturbs the
+// menus of other tests on the same display).
+void KeepCursorInside();
+
 // The GDI handle table's high-water mark: the highest handle index that
 // `count` new objects get. Wine hands out freed entries before new ones, so
 // the mark moves only when objects were left undeleted.
