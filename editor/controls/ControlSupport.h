@@ -45,6 +45,19 @@ void DestroyState(HWND window) {
 }
 // The background picture handed over as the creation parameter.
 HBITMAP BackgroundFromCreate(LPARAM createStruct);
+// kControlSetDpi for a class whose state has dpi and background: stores the
+// DPI (wParam) and the background picture (lParam; null keeps the one it
+// has); true when either changed, and the window is then invalidated.
+template <class State>
+bool TakeDpi(HWND window, State* state, WPARAM dpi, LPARAM background) {
+    const auto newDpi = static_cast<int32_t>(dpi);
+    const HBITMAP newBackground = background ? reinterpret_cast<HBITMAP>(background) : state->background;
+    if (newDpi == state->dpi && newBackground == state->background) return false;
+    state->dpi = newDpi;
+    state->background = newBackground;
+    InvalidateRect(window, nullptr, FALSE);
+    return true;
+}
 
 // A control's own position within its parent's client area.
 POINT PositionInParent(HWND window);

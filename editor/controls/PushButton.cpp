@@ -250,16 +250,6 @@ LRESULT OnFocusAdjust(ButtonState* state, WPARAM adjust, LPARAM rimSelector) {
     return 0;
 }
 
-LRESULT OnSetDpi(HWND window, ButtonState* state, WPARAM dpi, LPARAM background) {
-    const auto newDpi = static_cast<int32_t>(dpi);
-    const auto newBackground = background ? reinterpret_cast<HBITMAP>(background) : state->background;
-    if (newDpi == state->dpi && newBackground == state->background) return 0;
-    state->dpi = newDpi;
-    state->background = newBackground;
-    InvalidateRect(window, nullptr, FALSE);
-    return 0;
-}
-
 }  // namespace
 
 LRESULT CALLBACK PushButtonProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
@@ -295,7 +285,7 @@ LRESULT CALLBACK PushButtonProc(HWND window, UINT message, WPARAM wParam, LPARAM
     case kButtonFocusAdjust: return OnFocusAdjust(state, wParam, lParam);
     case kButtonToggleTint: state->toggleTint = static_cast<uint32_t>(wParam); return 0;
     case kButtonTextColour: state->textColour = static_cast<COLORREF>(wParam); return 0;
-    case kControlSetDpi: return OnSetDpi(window, state, wParam, lParam);
+    case kControlSetDpi: TakeDpi(window, state, wParam, lParam); return 0;
     case kControlGetDpi: return state->dpi;
     case WM_GETOBJECT:
         return AnswerGetObject(window, &state->accessible,

@@ -326,17 +326,6 @@ LRESULT OnSetRange(HWND window, SliderState* state, WPARAM minimum, LPARAM maxim
     return 0;
 }
 
-LRESULT OnSetDpi(HWND window, SliderState* state, WPARAM dpi, LPARAM background) {
-    const auto newDpi = static_cast<int32_t>(dpi);
-    const auto newBackground = background ? reinterpret_cast<HBITMAP>(background) : state->background;
-    if (newDpi == state->dpi && newBackground == state->background) return 0;
-    state->dpi = newDpi;
-    state->background = newBackground;
-    state->repaintTwice = 1;   // the thumb's place changes with the travel
-    InvalidateRect(window, nullptr, FALSE);
-    return 0;
-}
-
 // The dialog manager (a host that runs it) hands Enter to the slider too.
 LRESULT OnGetDlgCode(WPARAM, LPARAM lParam) {
     const MSG* message = reinterpret_cast<const MSG*>(lParam);
@@ -392,7 +381,10 @@ LRESULT CALLBACK SliderProc(HWND window, UINT message, WPARAM wParam, LPARAM lPa
     case kSliderThumbLength: state->thumbLength = static_cast<int32_t>(wParam); return 0;
     case kSliderActiveTint: state->activeTint = static_cast<uint32_t>(wParam); return 0;
     case kSliderIdleTint: state->idleTint = static_cast<uint32_t>(wParam); return 0;
-    case kControlSetDpi: return OnSetDpi(window, state, wParam, lParam);
+    case kControlSetDpi:
+        // A new travel moves the thumb: its first paint places it again.
+        if (TakeDpi(window, state, wParam, lParam)) state->repaintTwice = 1;
+        return 0;
     case kControlGetDpi: return state->dpi;
     case WM_GETOBJECT: return AnswerGetObject(window, &state->accessible, EAccessibleRole::kSlider, wParam, lParam);
     default: return DefWindowProcA(window, message, wParam, lParam);

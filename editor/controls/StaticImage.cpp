@@ -68,11 +68,7 @@ LRESULT ImageProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam, bool 
         DetachAccessible(&state->accessible);
         DestroyState<StaticImageState>(window);
         return 0;
-    case kControlSetDpi:
-        state->dpi = static_cast<int32_t>(wParam);
-        if (lParam) state->background = reinterpret_cast<HBITMAP>(lParam);
-        InvalidateRect(window, nullptr, FALSE);
-        return 0;
+    case kControlSetDpi: TakeDpi(window, state, wParam, lParam); return 0;
     case kControlGetDpi: return state->dpi;
     case WM_GETOBJECT: return AnswerGetObject(window, &state->accessible, EAccessibleRole::kImage, wParam, lParam);
     case WM_ERASEBKGND: return 1;

@@ -36,13 +36,6 @@ LRESULT OnCreate(HWND window, LPARAM lParam) {
     return 0;
 }
 
-LRESULT OnSetDpi(HWND window, StaticTextState* state, WPARAM dpi, LPARAM background) {
-    state->dpi = static_cast<int32_t>(dpi);
-    if (background) state->background = reinterpret_cast<HBITMAP>(background);
-    InvalidateRect(window, nullptr, FALSE);
-    return 0;
-}
-
 }  // namespace
 
 LRESULT CALLBACK StaticTextProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
@@ -67,7 +60,7 @@ LRESULT CALLBACK StaticTextProc(HWND window, UINT message, WPARAM wParam, LPARAM
         AnnounceValueChange(window);
         return result;
     }
-    case kControlSetDpi: return OnSetDpi(window, state, wParam, lParam);
+    case kControlSetDpi: TakeDpi(window, state, wParam, lParam); return 0;
     case kControlGetDpi: return state->dpi;
     case WM_GETOBJECT:
         return AnswerGetObject(window, &state->accessible, EAccessibleRole::kStaticText, wParam, lParam);

@@ -222,16 +222,6 @@ LRESULT OnSetText(HWND window, LPARAM lParam) {
     return result;
 }
 
-LRESULT OnSetDpi(HWND window, ValueBoxState* state, WPARAM dpi, LPARAM background) {
-    const auto newDpi = static_cast<int32_t>(dpi);
-    const auto newBackground = background ? reinterpret_cast<HBITMAP>(background) : state->background;
-    if (newDpi == state->dpi && newBackground == state->background) return 0;
-    state->dpi = newDpi;
-    state->background = newBackground;
-    InvalidateRect(window, nullptr, FALSE);
-    return 0;
-}
-
 // The dialog manager (a host that runs it) hands Enter to the box too.
 LRESULT OnGetDlgCode(LPARAM lParam) {
     const MSG* message = reinterpret_cast<const MSG*>(lParam);
@@ -268,7 +258,7 @@ LRESULT CALLBACK ValueBoxProc(HWND window, UINT message, WPARAM wParam, LPARAM l
     case kValueBoxOptions: state->reverse = (wParam & 0x2) ? 1 : 0; return 0;
     case kValueBoxFrame: state->frameImage = reinterpret_cast<const uint8_t*>(wParam); return 0;
     case kValueBoxOpenEditor: OpenInPlaceEditor(window, reinterpret_cast<HWND>(wParam)); return 0;
-    case kControlSetDpi: return OnSetDpi(window, state, wParam, lParam);
+    case kControlSetDpi: TakeDpi(window, state, wParam, lParam); return 0;
     case kControlGetDpi: return state->dpi;
     case WM_GETOBJECT: return AnswerGetObject(window, &state->accessible, EAccessibleRole::kValueBox, wParam, lParam);
     default: return DefWindowProcA(window, message, wParam, lParam);
