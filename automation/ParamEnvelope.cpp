@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <iterator>
 #include <limits>
 #include <new>
 #include <stdexcept>
@@ -120,23 +121,77 @@ HRESULT CParamEnvelope::GetValue(float* value) const {
     return S_OK;
 }
 
+namespace {
+
+// Index of the last segment of list starting at or before t, -1 for none.
+int32_t FindIn(const std::vector<MP_ENVELOPE_SEGMENT>& list, REFERENCE_TIME t) {
+    const int32_t count = static_cast<int32_t>(list.size());
+    if (count == 0) return -1;
+    if (t >= list[count - 1].rtStart) return count - 1;
+
+    // Bisection; stops on an exact start match or when the bracket closes.
+    int32_t lo = 0;
+    int32_t hi = count;
+    int32_t mid = count / 2;
+    do {
+        const REFERENCE_TIME s = list[mid].rtStart;
+        if (t == s) break;
+        if (t < s) {
+            hi = mid;
+        } else {
+            lo = mid;
+        }
+        mid = (lo + hi) / 2;
+    } while (mid != lo);
+    while (mid >= 0 && list[mid].rtStart > t) --mid;
+    return mid;
+}
+
+}  // namespace
+
+void CParamEnvelope::KeepValueIfEmptied() {
+    if (m_segments.empty() && !OverrideFlag() && !CaptureFlag()) {
+        // The parameter keeps the value the automation last gave it.
+        m_static.store(CurrentValue(), std::memory_order_relaxed);
+        m_override.store(1, std::memory_order_relaxed);
+    }
+}
+
+void CParamEnvelope::SwapIn(SegmentList& next, bool flushed) {
+    CAutoLock lock(this);
+    m_segments.swap(next);
+    m_hasSegments.store(!m_segments.empty(), std::memory_order_release);
+    if (flushed) {
+        m_lastEvaluation = 0;
+        KeepValueIfEmptied();
+    }
+}
+
 HRESULT CParamEnvelope::AddSegments(DWORD count, const MP_ENVELOPE_SEGMENT* segments, double k) {
     if (count == 0) return S_OK;
     if (!segments) return E_POINTER;
-    CAutoLock lock(this);
+    CAutoLock writer(&m_writerLock);
+    REFERENCE_TIME lastEvaluation;
+    {
+        CAutoLock lock(this);
+        lastEvaluation = m_lastEvaluation;
+    }
 
-    // The only allocation: once it has succeeded nothing below can fail, so a
-    // failure leaves the list exactly as it was.
+    // The new list is built beside the one in force. Its allocation is the
+    // only one: once it has succeeded nothing below can fail, so a failure
+    // leaves the list exactly as it was.
     const size_t held = m_segments.size();
     // Indices are signed 32-bit (FindSegmentIndex): the list stays below that.
     if (held + count > static_cast<size_t>(INT32_MAX)) return E_OUTOFMEMORY;
+    SegmentList next;
     try {
-        m_segments.reserve(held + count);
+        next.reserve(held + count);
     } catch (const std::bad_alloc&) {
         return E_OUTOFMEMORY;
     } catch (const std::length_error&) {
         return E_OUTOFMEMORY;
     }
+    next.insert(next.end(), m_segments.begin(), m_segments.end());
 
     // Snapped copies: the caller's array stays as it was, so one array given to
     // several envelopes yields the same segments in each.
@@ -146,84 +201,94 @@ HRESULT CParamEnvelope::AddSegments(DWORD count, const MP_ENVELOPE_SEGMENT* segm
         segment.rtStart = SnapToSampleGrid(segment.rtStart, k);
         segment.rtEnd = SnapToSampleGrid(segment.rtEnd, k);
         smallestStart = std::min(smallestStart, segment.rtStart);
-        m_segments.push_back(segment);
+        next.push_back(segment);
     }
 
     // Drop repeats within this call and segments already held, then merge the
     // sorted newcomers into the sorted list. The held part is sorted by start
     // time, so a repeat of a held segment is found by binary search.
-    const auto heldEnd = m_segments.begin() + static_cast<std::ptrdiff_t>(held);
-    std::sort(heldEnd, m_segments.end(), StartsEarlierThenBytes);
-    auto kept = std::unique(heldEnd, m_segments.end(), SameSegment);
-    kept = std::remove_if(heldEnd, kept, [this, heldEnd](const MP_ENVELOPE_SEGMENT& segment) {
-        auto it = std::lower_bound(m_segments.begin(), heldEnd, segment, StartsEarlier);
+    const auto heldEnd = next.begin() + static_cast<std::ptrdiff_t>(held);
+    std::sort(heldEnd, next.end(), StartsEarlierThenBytes);
+    auto kept = std::unique(heldEnd, next.end(), SameSegment);
+    kept = std::remove_if(heldEnd, kept, [&next, heldEnd](const MP_ENVELOPE_SEGMENT& segment) {
+        auto it = std::lower_bound(next.begin(), heldEnd, segment, StartsEarlier);
         for (; it != heldEnd && it->rtStart == segment.rtStart; ++it) {
             if (SameSegment(*it, segment)) return true;
         }
         return false;
     });
-    m_segments.erase(kept, m_segments.end());
-    std::inplace_merge(m_segments.begin(), m_segments.begin() + static_cast<std::ptrdiff_t>(held),
-                       m_segments.end(), StartsEarlier);
+    next.erase(kept, next.end());
+    // Its scratch comes from the non-throwing new; without it the merge
+    // works in place.
+    std::inplace_merge(next.begin(), next.begin() + static_cast<std::ptrdiff_t>(held), next.end(), StartsEarlier);
 
     // Segments that playback has passed: keep the one in force at the last
     // evaluation and the one before it, drop everything earlier.
-    if (smallestStart > m_lastEvaluation) {
-        const int32_t passed = FindSegmentIndex(m_lastEvaluation) - 1;
-        if (passed > 0) m_segments.erase(m_segments.begin(), m_segments.begin() + passed);
+    if (smallestStart > lastEvaluation) {
+        const int32_t passed = FindIn(next, lastEvaluation) - 1;
+        if (passed > 0) next.erase(next.begin(), next.begin() + passed);
     }
-    return S_OK;
+    SwapIn(next, false);
+    return S_OK;   // the superseded list is freed here, on this thread
 }
 
 HRESULT CParamEnvelope::FlushSegments(REFERENCE_TIME start, REFERENCE_TIME end, double k) {
-    CAutoLock lock(this);
+    CAutoLock writer(&m_writerLock);
     start = SnapToSampleGrid(start, k);
     end = SnapToSampleGrid(end, k);
     // Overlap, not touch: a segment ending exactly at start survives, and so
     // does one starting exactly at end.
-    m_segments.erase(std::remove_if(m_segments.begin(), m_segments.end(),
-                                    [start, end](const MP_ENVELOPE_SEGMENT& segment) {
-                                        return start < segment.rtEnd && end > segment.rtStart;
-                                    }),
-                     m_segments.end());
-    m_lastEvaluation = 0;
-    if (m_segments.empty() && !OverrideFlag() && !CaptureFlag()) {
-        // The parameter keeps the value the automation last gave it.
-        m_static.store(CurrentValue(), std::memory_order_relaxed);
-        m_override.store(1, std::memory_order_relaxed);
+    const auto overlaps = [start, end](const MP_ENVELOPE_SEGMENT& segment) {
+        return start < segment.rtEnd && end > segment.rtStart;
+    };
+    const size_t removed = static_cast<size_t>(std::count_if(m_segments.begin(), m_segments.end(), overlaps));
+    SegmentList next;
+    if (removed > 0 && removed < m_segments.size()) {
+        try {
+            next.reserve(m_segments.size() - removed);
+        } catch (const std::bad_alloc&) {
+            // No memory for a copy: remove in place, holding the list lock
+            // for the whole pass (the streaming thread skips its buffers
+            // meanwhile).
+            CAutoLock lock(this);
+            m_segments.erase(std::remove_if(m_segments.begin(), m_segments.end(), overlaps), m_segments.end());
+            m_hasSegments.store(!m_segments.empty(), std::memory_order_release);
+            m_lastEvaluation = 0;
+            KeepValueIfEmptied();
+            return S_OK;
+        }
+        std::remove_copy_if(m_segments.begin(), m_segments.end(), std::back_inserter(next), overlaps);
+        SwapIn(next, true);
+    } else if (removed > 0) {
+        SwapIn(next, true);   // every segment goes: the empty list needs no memory
+    } else {
+        CAutoLock lock(this);
+        m_lastEvaluation = 0;
+        KeepValueIfEmptied();
     }
     return S_OK;
 }
 
 int32_t CParamEnvelope::FindSegmentIndex(REFERENCE_TIME t) {
     CAutoLock lock(this);
-    const int32_t count = static_cast<int32_t>(m_segments.size());
-    if (count == 0) return -1;
-    if (t >= m_segments[count - 1].rtStart) return count - 1;
-
-    // Bisection; stops on an exact start match or when the bracket closes.
-    int32_t lo = 0;
-    int32_t hi = count;
-    int32_t mid = count / 2;
-    do {
-        const REFERENCE_TIME s = m_segments[mid].rtStart;
-        if (t == s) break;
-        if (t < s) {
-            hi = mid;
-        } else {
-            lo = mid;
-        }
-        mid = (lo + hi) / 2;
-    } while (mid != lo);
-    while (mid >= 0 && m_segments[mid].rtStart > t) --mid;
-    return mid;
+    return FindIn(m_segments, t);
 }
 
 HRESULT CParamEnvelope::EvaluateAt(REFERENCE_TIME t) {
-    CAutoLock lock(this);
+    // Most envelopes hold no segments: nothing to evaluate, no lock to try.
+    if (!m_hasSegments.load(std::memory_order_acquire)) return S_FALSE;
+    // A writer holds the list lock only for a swap; rather than wait for it,
+    // this buffer keeps the value it has.
+    if (!TryLock()) return S_FALSE;
+    const HRESULT hr = EvaluateLocked(t);
+    Unlock();
+    return hr;
+}
+
+HRESULT CParamEnvelope::EvaluateLocked(REFERENCE_TIME t) {
     if (m_segments.empty()) return S_FALSE;
 
-    const int32_t index = FindSegmentIndex(t);
+    const int32_t index = FindIn(m_segments, t);
     if (index < 0) {
         // Before the first segment: the current value stays.
         m_lastEvaluation = t;

@@ -7,9 +7,20 @@
 // two is in force: the static value while the override flag or the capture
 // flag is set, the current value otherwise.
 //
-// Threads: AddSegments and FlushSegments arrive on the host's threads,
-// EvaluateAt on the streaming thread; the envelope's own lock (this object, a
-// re-entrant CCritSec) keeps the segment list consistent between them.
+// Threads and locks. AddSegments and FlushSegments arrive on the host's
+// threads, EvaluateAt on the streaming thread once per buffer.
+//  - The writers' lock (m_writerLock) serialises AddSegments and
+//    FlushSegments among themselves. Under it alone a writer copies the list,
+//    sorts, merges and trims the copy: the streaming thread never takes it.
+//  - The list lock (this object, a re-entrant CCritSec) guards the list in
+//    force (replaced whole, by a swap) and the last evaluation time. A writer holds it only to
+//    swap its finished copy in (O(1)); the superseded list is freed after it
+//    is released, on the writer's thread. EvaluateAt makes one attempt at it
+//    and, when a writer holds it at that moment, leaves the envelope as it is
+//    for that buffer (S_FALSE): the streaming thread never waits and never
+//    frees. Host readers (SegmentCount, Segment, FindSegmentIndex) take it too.
+//  Order: the writers' lock, then the list lock. Nothing else is called with
+//  either held.
 // SetStaticValue, GetValue, ValueInForce and the capture flag take no lock:
 // each touches single 32-bit words (relaxed atomics), so a reader may pair the
 // static value and the override flag of two different moments for one buffer.
@@ -65,22 +76,27 @@ public:
     // Adds copies of the caller's segments, snapped to the sample grid of k
     // (samples per 100 ns); the caller's array is never written. Skips exact
     // duplicates, keeps the list sorted, and drops segments that playback has
-    // long passed. E_OUTOFMEMORY (list unchanged) when the list cannot grow.
-    // Host thread; takes the lock.
+    // long passed. E_OUTOFMEMORY (list unchanged) when the new list cannot be
+    // allocated. Host thread: builds the new list under the writers' lock and
+    // holds the list lock only to swap it in.
     HRESULT AddSegments(DWORD count, const MP_ENVELOPE_SEGMENT* segments, double k);
 
     // Removes every segment overlapping [start, end] (snapped; the open bounds
     // kOpenStart and kOpenEnd stay). An emptied, unheld envelope keeps the last
-    // automated value as its static value. Host thread; takes the lock.
+    // automated value as its static value. Host thread: like AddSegments (when
+    // no memory is left for a copy, the segments are removed in place under
+    // the list lock instead). Always S_OK.
     HRESULT FlushSegments(REFERENCE_TIME start, REFERENCE_TIME end, double k);
 
-    // Index of the last segment starting at or before t, -1 for none. Takes
-    // the lock.
+    // Index of the last segment starting at or before t, -1 for none. Host
+    // threads and tests; takes the list lock.
     int32_t FindSegmentIndex(REFERENCE_TIME t);
 
     // Evaluates the segments at t into the current value. S_FALSE (nothing
-    // changed) when no segment is held. Streaming thread, once per buffer;
-    // takes the lock, never allocates.
+    // changed) when no segment is held, and when a writer is swapping a new
+    // list in at this moment (the value stays as it is for this buffer).
+    // Streaming thread, once per buffer: one attempt at the list lock, never
+    // waits, never allocates or frees.
     HRESULT EvaluateAt(REFERENCE_TIME t);
 
     // Set and cleared by the media-params object around an editor drag.
@@ -97,13 +113,26 @@ public:
     REFERENCE_TIME LastEvaluationTime();
 
 private:
+    using SegmentList = std::vector<MP_ENVELOPE_SEGMENT>;
+
     float InternalInForce() const;
+    // The evaluation proper; list lock held.
+    HRESULT EvaluateLocked(REFERENCE_TIME t);
+    // Puts next in force (list lock held for the swap only); next receives
+    // the superseded list, which the caller frees. Writers' lock held.
+    void SwapIn(SegmentList& next, bool flushed);
+    // An emptied, unheld envelope keeps its current value. List lock held.
+    void KeepValueIfEmptied();
 
     ParamDescriptor m_descriptor;
-    std::vector<MP_ENVELOPE_SEGMENT> m_segments;  // sorted by rtStart; guarded by the lock
+    CCritSec m_writerLock;    // serialises the writers; never taken by the streaming thread
+    // Sorted by rtStart. Replaced only with both locks held; read by writers
+    // under the writers' lock and by everyone else under the list lock.
+    SegmentList m_segments;
+    std::atomic<bool> m_hasSegments{false};   // m_segments is not empty (set with each change)
     std::atomic<float> m_current;                 // written under the lock, read without
     std::atomic<int32_t> m_override;              // static value in force
     std::atomic<int32_t> m_capture;               // editor holds the parameter
     std::atomic<float> m_static;
-    REFERENCE_TIME m_lastEvaluation;              // guarded by the lock
+    REFERENCE_TIME m_lastEvaluation;              // guarded by the list lock
 };

@@ -2,6 +2,7 @@
 
 #include "effect/TempoSync.h"
 #include "host/HostServices.h"
+#include "host/QviEvent.h"
 #include "host/StateBody.h"
 #include "host/QviSynthContext.h"
 
@@ -30,19 +31,18 @@ HRESULT CDelay::QviSetOutputChannels(WAVEFORMATEX* format) {
     return S_OK;
 }
 
-// Host tempo following (TempoSync 2). Called by the input pin for each
-// buffer whose sample tag is 0, on the streaming thread with the filter lock
-// held. The delay times are rewritten only when the host's tempo differs from
-// the one last seen, so a manual change of DelayL stands until the host
-// tempo changes. The arguments after the stream position are the frame's and
-// are not used.
+// Host tempo following (TempoSync 2) in one call: asks the host's time map
+// and applies its tempo. The input pin does not use it: it asks the host with
+// the filter lock left (FollowsHostTempo), then applies the answer under the
+// lock (ApplyHostTempo). The delay times are rewritten only when the host's
+// tempo differs from the one last seen, so a manual change of DelayL stands
+// until the host tempo changes. The arguments after the stream position are
+// the frame's and are not used.
 HRESULT CDelay::QviPollTempo(int64_t streamPosition, int32_t*, void*, int32_t, int64_t, void*) {
     if (!FollowsHostTempo() || !m_owner) return S_OK;
     IWbxHostTimeMap* timeMap = m_owner->GetHostTimeMap();
     if (!timeMap) return S_OK;
-
-    const WBX_MUSICAL_TIME ticks = m_owner->SamplesToTicks(streamPosition);
-    const int32_t key = timeMap->GetTempoKey(ticks);
+    const int32_t key = timeMap->GetTempoKey(m_owner->SamplesToTicks(streamPosition));
     int32_t entryTime = 0;
     int32_t hostTempo = 0;
     // A failing query gives no tempo, the same as a tempo of 0.
@@ -89,7 +89,16 @@ HRESULT CDelay::OnEvent(QviEvent*) { return S_OK; }
 
 HRESULT CDelay::OnNoteOn(QviEvent*) { return S_OK; }
 
-HRESULT CDelay::KeepNote(QviEvent*, int32_t) { return S_FALSE; }
+// Notes make no sound here, so the frame keeps a note only while a later
+// note-off may still refer to it: a live note-on that is still held
+// (duration -1). A released note, a sequenced note (which carries its own
+// length) and every note at a transport start or stop (flag set) are let go,
+// so the active list holds the notes being held and no more.
+HRESULT CDelay::KeepNote(QviEvent* event, int32_t flag) {
+    if (!event) return E_POINTER;
+    const int32_t duration = event->duration;
+    return flag == 0 && duration == -1 ? S_FALSE : S_OK;
+}
 
 HRESULT CDelay::OnFilterStart() { return S_OK; }
 
@@ -100,17 +109,33 @@ HRESULT CDelay::OnFilterStop() {
 
 int32_t CDelay::GetStateSize() { return static_cast<int32_t>(kStateBodySize); }
 
+// The host's stream is read with no lock held (it may be slow, or call back
+// into the filter); what arrived is applied under the filter lock, so that no
+// buffer sees half of it, as one change of the parameters, so that no
+// snapshot does either.
 HRESULT CDelay::LoadState(IStream* stream) {
-    CAutoLock lock(this);
-    const HRESULT hr = LoadStateBody(m_automation, stream);
+    StateBodyValues values;
+    const HRESULT hr = ReadStateBody(stream, &values);
+    CAutoLock filterLock(this);
+    {
+        CChange change(this);
+        Touch();
+        ApplyStateBody(m_automation, values);
+    }
     // Whatever arrived is in force now, even from a body that broke off.
     RefreshParameters();
     return hr;
 }
 
+// One consistent snapshot, taken under the parameter lock; the stream is
+// written after it is released.
 HRESULT CDelay::SaveState(IStream* stream) {
-    CAutoLock lock(this);
-    return SaveStateBody(m_automation, stream);
+    StateBodyValues values;
+    {
+        CAutoLock paramLock(&m_paramLock);
+        CollectStateBody(m_automation, &values);
+    }
+    return WriteStateBody(stream, values);
 }
 
 HRESULT CDelay::OnTransportStart() {

@@ -1,6 +1,7 @@
 #include "host/EventScheduler.h"
 
 #include <algorithm>
+#include <new>
 
 #include "host/FrameMath.h"
 #include "host/Qvi.h"
@@ -51,38 +52,50 @@ HRESULT CEventScheduler::Enqueue(const QviEvent& event) {
                       m_queue.end());
         if (m_queue.size() >= kMaxQueuedEvents) return E_OUTOFMEMORY;
     }
-    m_queue.push_back(event);
+    // Everything the delivery of this record could need is made here, on the
+    // host's thread: the active list's storage, and the state a port-flags
+    // event stores into (within the port limit; beyond it the flags still
+    // apply to the event itself).
+    if (!m_active.Reserve()) return E_OUTOFMEMORY;
+    try {
+        // The queue's whole room at once, so that it never grows (and copies)
+        // while the frame lock is held later on.
+        if (m_queue.capacity() < kMaxQueuedEvents) m_queue.reserve(kMaxQueuedEvents);
+        const int32_t port = static_cast<int32_t>(event.portNumber);
+        if (event.type == kQviPortFlags && m_ports.size() < kMaxPortStates) m_ports.emplace(port, PortState());
+        m_queue.push_back(event);
+    } catch (const std::bad_alloc&) {
+        return E_OUTOFMEMORY;
+    }
     return S_OK;
 }
 
 HRESULT CEventScheduler::RenderEvents(int32_t frames, CQvi* hooks) {
     if (!hooks) return E_POINTER;
 
-    // Take the block's records out of the queue, keeping the order of both.
+    // One pass in arrival order: the block's records are handled as they are
+    // taken, the rest move up in place.
     const int64_t begin = m_position;
     const int64_t end = SaturatingAdd(m_position, frames);
-    m_taken.clear();
+    HRESULT result = S_OK;
     size_t kept = 0;
     for (size_t i = 0; i < m_queue.size(); ++i) {
-        const QviEvent& event = m_queue[i];
-        if (event.frameTime >= begin && event.frameTime < end) {
-            m_taken.push_back(event);
-        } else {
+        QviEvent event = m_queue[i];
+        if (event.frameTime < begin || event.frameTime >= end) {
             if (kept != i) m_queue[kept] = event;
             ++kept;
+            continue;
         }
-    }
-    m_queue.resize(kept);
-
-    for (QviEvent& event : m_taken) {
-        if (!ApplyPortState(event)) continue;
+        if (FAILED(result) || !ApplyPortState(event)) continue;
         if (IsNote(event) && event.duration != 0) {
             const HRESULT hr = hooks->OnNoteOn(&event);
-            if (FAILED(hr)) return hr;
+            if (FAILED(hr)) result = hr;
             if (hr != S_OK) continue;
         }
         AppendActive(event);
     }
+    m_queue.erase(m_queue.begin() + static_cast<std::ptrdiff_t>(kept), m_queue.end());
+    if (FAILED(result)) return result;
     ReleaseHeldNotes();
     return S_OK;
 }
@@ -94,9 +107,9 @@ bool CEventScheduler::ApplyPortState(QviEvent& event) {
     PortState* state = found != m_ports.end() ? &found->second : &scratch;
 
     if (event.type == kQviPortFlags) {
-        // Only a port-flags event has something to store; beyond the port
-        // limit its flags still apply to the event itself.
-        if (state == &scratch && m_ports.size() < kMaxPortStates) state = &m_ports[port];
+        // Only a port-flags event has something to store: Enqueue made its
+        // port's state, unless the port limit was reached, in which case its
+        // flags apply to the event itself.
         // Byte 4 holds the bits to set, byte 5 the mask of bits to replace.
         state->flags = static_cast<uint8_t>((state->flags & ~event.channel) | event.port);
     }
@@ -113,9 +126,8 @@ bool CEventScheduler::ApplyPortState(QviEvent& event) {
 }
 
 void CEventScheduler::AppendActive(const QviEvent& event) {
-    // A host that never releases its notes must not fill memory: the oldest
-    // record gives way.
-    if (m_active.size() >= kMaxActiveEvents) m_active.pop_front();
+    // A host that never releases its notes must not fill memory: the ring
+    // is fixed, and when it is full the oldest record gives way.
     m_active.push_back(event);
 }
 
@@ -123,17 +135,17 @@ void CEventScheduler::ReleaseHeldNotes() {
     bool marks[kKeyCount] = {};
     bool anyMark = false;
     // Note-offs leave the list and mark their keys.
-    auto firstRemoved = std::remove_if(m_active.begin(), m_active.end(), [&](const QviEvent& event) {
+    m_active.RemoveIf([&](const QviEvent& event) {
         if (!IsNoteOff(event)) return false;
         // Delivered note keys are clamped to 0..127.
         if (event.data1 < kKeyCount) marks[event.data1] = true;
         anyMark = true;
         return true;
     });
-    m_active.erase(firstRemoved, m_active.end());
     if (!anyMark) return;
     // One mark releases one held note of its key, the earliest.
-    for (QviEvent& event : m_active) {
+    for (size_t i = 0; i < m_active.size(); ++i) {
+        QviEvent& event = m_active[i];
         if (IsHeldNoteOn(event) && event.data1 < kKeyCount && marks[event.data1]) {
             event.duration = 0;
             marks[event.data1] = false;
@@ -167,7 +179,7 @@ HRESULT CEventScheduler::SweepActive(int32_t flag, CQvi* hooks) {
     for (; i < m_active.size(); ++i, ++kept) {
         if (kept != i) m_active[kept] = m_active[i];
     }
-    m_active.resize(kept);
+    m_active.Truncate(kept);
     return result;
 }
 

@@ -15,17 +15,21 @@
 //
 // No COM and no locking here: CSoftSynth holds the owner's lock around every
 // call. Memory is bounded: the queue, the active list and the port map have
-// fixed maximum sizes. The queue and RenderEvents' scratch keep their
-// capacity, so a block allocates at most when the active list needs a new
-// chunk.
+// fixed maximum sizes. Only the host's side allocates: with the first event
+// Enqueue reserves the queue's whole room and sets up the active list's fixed
+// storage (CEventRing), and it creates the port state a port-flags event will
+// need.
+// RenderEvents and SweepActive (streaming thread) allocate and free nothing:
+// they take records out of the queue in place, and a port without state is
+// read as a new one.
 #pragma once
 #include <cstddef>
 #include <cstdint>
-#include <deque>
 #include <map>
 #include <vector>
 
 #include "common/WinTypes.h"
+#include "host/EventRing.h"
 #include "host/PortState.h"
 #include "host/QviEvent.h"
 
@@ -38,7 +42,7 @@ public:
     // E_OUTOFMEMORY once records that can no longer be delivered have been
     // discarded.
     static constexpr size_t kMaxQueuedEvents = 16384;
-    static constexpr size_t kMaxActiveEvents = 16384;
+    static constexpr size_t kMaxActiveEvents = CEventRing::kCapacity;
     static constexpr size_t kMaxPortStates = 1024;
 
     // Transport start: position and loop offset 0, start frame as given.
@@ -60,17 +64,20 @@ public:
     int64_t LiveFrameTime(int64_t frames) const;
 
     // Appends a record to the queue. E_OUTOFMEMORY when the queue is full
-    // even after discarding records that lie before the position.
+    // even after discarding records that lie before the position, or when
+    // memory for it, the active list or its port's state cannot be had.
+    // Host threads only.
     HRESULT Enqueue(const QviEvent& event);
 
     // Delivers the queued records of [position, position + frames) to the
     // active list through the processing object's OnNoteOn, then lets
-    // note-offs release held notes. A failure of OnNoteOn is returned at once;
-    // records taken for this block and not yet handled are then lost.
+    // note-offs release held notes. A failure of OnNoteOn is returned after
+    // the queue has been walked; records taken for this block and not yet
+    // handled are then lost. Streaming thread: allocates nothing.
     HRESULT RenderEvents(int32_t frames, CQvi* hooks);
 
     // Asks KeepNote about every note of the active list (flag passed on) and
-    // drops other records whose time has passed.
+    // drops other records whose time has passed. Allocates nothing.
     HRESULT SweepActive(int32_t flag, CQvi* hooks);
 
     // One change of a port's modifiers (type 0 channel override, 1 flags
@@ -83,7 +90,7 @@ public:
     const PortState* FindPortState(int32_t port) const;
     size_t PortStateCount() const { return m_ports.size(); }
     const std::vector<QviEvent>& Queue() const { return m_queue; }
-    const std::deque<QviEvent>& Active() const { return m_active; }
+    const CEventRing& Active() const { return m_active; }
 
 private:
     // Applies port flags and modifiers to a record taken for delivery;
@@ -92,9 +99,8 @@ private:
     void AppendActive(const QviEvent& event);
     void ReleaseHeldNotes();
 
-    std::vector<QviEvent> m_queue;   // arrival order
-    std::vector<QviEvent> m_taken;   // RenderEvents' scratch, reused
-    std::deque<QviEvent> m_active;   // delivered and still in force
+    std::vector<QviEvent> m_queue;   // arrival order; grows on host threads only
+    CEventRing m_active;             // delivered and still in force
     std::map<int32_t, PortState> m_ports;
     int64_t m_position = 0;
     int64_t m_startFrame = 0;

@@ -119,7 +119,7 @@ HRESULT CFilterInputPin::HandleEndOfStream() {
     CAutoLock lock(m_lock);
     if (m_plugIn->IsStreaming()) {
         m_plugIn->SetStreaming(0);
-        m_plugIn->ReleaseStreaming();
+        m_plugIn->ReleaseEffect();
     }
     return S_OK;
 }
@@ -130,6 +130,7 @@ HRESULT CFilterInputPin::OnEndOfStream() { return HandleEndOfStream(); }
 // No filter lock here: the streaming thread may hold it while it waits in a
 // downstream Receive that only this flush releases.
 HRESULT CFilterInputPin::OnBeginFlush() {
+    m_flushes.fetch_add(1);
     HRESULT result = S_OK;
     std::vector<CFilterOutputPin*> pins;
     try {
@@ -148,6 +149,9 @@ HRESULT CFilterInputPin::OnBeginFlush() {
 }
 
 HRESULT CFilterInputPin::OnEndFlush() {
+    // Samples flow again after this: delay memory that an end of stream
+    // released is set up here, not on the streaming thread.
+    m_plugIn->PrepareEffectAfterEndOfStream();
     // A delivery begun before the flush finishes before the flush ends.
     CAutoLock delivering(&m_deliveryLock);
     for (CFilterOutputPin* out : m_plugIn->OutputPinsLocked()) {
@@ -167,37 +171,99 @@ HRESULT CFilterInputPin::OnNewSegment(REFERENCE_TIME start, REFERENCE_TIME stop,
     return S_OK;
 }
 
-void CFilterInputPin::ReleaseOutputRecords() {
-    for (OutputRecord& r : m_records) {
-        if (r.sample) r.sample->Release();
-        r.sample = nullptr;
+HRESULT CFilterInputPin::PrepareScratch() {
+    CTzPlugIn& f = *m_plugIn;
+    const WAVEFORMATEX& in = *f.KeptInputFormat();
+    try {
+        // A buffer in progress owns the records; what it lacks it grows.
+        if (!m_receiving) {
+            const size_t outputs = std::max<size_t>(f.OutputPinsLocked().size(), 1);
+            m_records.resize(outputs);
+            m_slots.resize(outputs);
+        }
+        ALLOCATOR_PROPERTIES props{};
+        if (in.nBlockAlign && Allocator() && SUCCEEDED(Allocator()->GetProperties(&props)) && props.cbBuffer > 0) {
+            const size_t frames = static_cast<size_t>(props.cbBuffer) / in.nBlockAlign;
+            if (in.wFormatTag != WAVE_FORMAT_IEEE_FLOAT && m_pcmInput.size() < frames * in.nChannels) {
+                m_pcmInput.resize(frames * in.nChannels);
+            }
+            bool anyConnected = false;
+            for (CFilterOutputPin* out : f.OutputPinsLocked()) anyConnected = anyConnected || out->IsConnected();
+            // Stereo frames of the input's sample width (16-bit goes out as float).
+            const size_t outAlign = in.wFormatTag == WAVE_FORMAT_IEEE_FLOAT ? in.wBitsPerSample / 4 : 8;
+            if (!anyConnected && m_noOutput.size() < (frames * outAlign + 7) / 8) {
+                m_noOutput.resize((frames * outAlign + 7) / 8);
+            }
+        }
+    } catch (const std::bad_alloc&) {
+        return E_OUTOFMEMORY;
     }
-    m_records.clear();
+    return S_OK;
 }
 
-HRESULT CFilterInputPin::FillOutputRecords(IMediaSample* input, REFERENCE_TIME* start, int32_t) {
-    m_records.clear();
-    // Room for every record and every delivery reference first: once a
-    // sample or a reference is held, nothing below may throw.
-    const size_t outputs = m_plugIn->OutputPinsLocked().size();
-    m_records.reserve(outputs);
-    m_deliveryPins.reserve(outputs);
-    const WORD outAlign = m_plugIn->KeptOutputFormat()->nBlockAlign;
+void CFilterInputPin::ReleaseOutputRecords() {
+    for (size_t i = 0; i < m_recordCount; ++i) {
+        OutputRecord& r = m_records[i];
+        DeliverySlot& slot = m_slots[i];
+        if (r.sample) r.sample->Release();
+        if (slot.allocator) slot.allocator->Release();
+        if (slot.pin) slot.pin->Release();
+        r.sample = nullptr;
+        slot = DeliverySlot{nullptr, nullptr, nullptr};
+    }
+    m_recordCount = 0;
+}
+
+HRESULT CFilterInputPin::CollectOutputs() {
+    m_recordCount = 0;
     for (CFilterOutputPin* out : m_plugIn->OutputPinsLocked()) {
         if (!out->IsConnected()) continue;
-        OutputRecord r{0, 0, out->Id(), nullptr, 1};
-        HRESULT hr = out->GetDeliveryBuffer(&r.sample, nullptr, nullptr, 0);
-        if (FAILED(hr)) {
-            ReleaseOutputRecords();
-            return hr;
+        if (m_recordCount == m_slots.size() || m_recordCount == m_records.size()) {
+            // More connected outputs than PrepareScratch saw (no Pause since
+            // they were connected): grow here, as a fallback.
+            try {
+                m_records.resize(m_recordCount + 1);
+                m_slots.resize(m_recordCount + 1);
+            } catch (const std::bad_alloc&) {
+                ReleaseOutputRecords();
+                return E_OUTOFMEMORY;
+            }
         }
-        m_records.push_back(r);
+        out->AddRef();
+        m_slots[m_recordCount] = DeliverySlot{out, out->AllocatorAddRefed(), nullptr};
+        m_records[m_recordCount] = OutputRecord{0, 0, out->Id(), nullptr, 1};
+        ++m_recordCount;
+    }
+    return S_OK;
+}
+
+HRESULT CFilterInputPin::GetDeliveryBuffers(IMediaSample* input, REFERENCE_TIME* start, int32_t frames,
+                                            LONG length) {
+    const WORD outAlign = m_plugIn->KeptOutputFormat()->nBlockAlign;
+    const BOOL syncPoint = input->IsSyncPoint() == S_OK;
+    const BOOL discontinuity = input->IsDiscontinuity() == S_OK;
+    const BOOL preroll = input->IsPreroll() == S_OK;
+    for (size_t i = 0; i < m_recordCount; ++i) {
+        OutputRecord& r = m_records[i];
+        DeliverySlot& slot = m_slots[i];
+        if (!slot.allocator) return VFW_E_NO_ALLOCATOR;
+        HRESULT hr = slot.allocator->GetBuffer(&r.sample, nullptr, nullptr, 0);
+        slot.allocator->Release();
+        slot.allocator = nullptr;
+        if (FAILED(hr)) return hr;
+        if (!r.sample) return E_UNEXPECTED;
         r.sample->SetTime(start, nullptr);
-        r.sample->SetSyncPoint(input->IsSyncPoint() == S_OK);
-        r.sample->SetDiscontinuity(input->IsDiscontinuity() == S_OK);
-        r.sample->SetPreroll(input->IsPreroll() == S_OK);
-        m_records.back().frames = outAlign ? r.sample->GetSize() / outAlign : 0;
+        r.sample->SetSyncPoint(syncPoint);
+        r.sample->SetDiscontinuity(discontinuity);
+        r.sample->SetPreroll(preroll);
+        r.frames = outAlign ? r.sample->GetSize() / outAlign : 0;
         WriteTag(r.sample, 1);
+        // Every record must hold the input's frames.
+        if (r.frames < frames) return E_FAIL;
+        r.frames = frames;
+        r.sample->SetActualDataLength(length);
+        hr = r.sample->GetPointer(&slot.data);
+        if (FAILED(hr)) return hr;
     }
     return S_OK;
 }
@@ -233,30 +299,37 @@ HRESULT CFilterInputPin::Process(const BYTE* input, BYTE* output, int32_t frames
 // No C++ exception leaves a COM call: a buffer that cannot get its scratch
 // memory fails with E_OUTOFMEMORY.
 HRESULT CFilterInputPin::OnReceive(IMediaSample* sample) {
+    // One buffer at a time: a second streaming thread (which no upstream
+    // filter should have) is refused while this one has left the lock.
+    if (m_receiving) return E_UNEXPECTED;
+    CStreamTiming& timing = m_plugIn->StreamTiming();
+    const uint64_t started = timing.Start();
+    HRESULT hr;
     try {
-        return ReceiveBuffer(sample);
+        hr = ReceiveBuffer(sample);
     } catch (const std::bad_alloc&) {
-        ReleaseOutputRecords();
-        return E_OUTOFMEMORY;
+        hr = E_OUTOFMEMORY;
     }
+    if (m_recordCount > 0) {
+        // An early return: what it got goes back with no lock held (the
+        // records stay this buffer's meanwhile).
+        m_receiving = true;
+        CAutoUnlock unlocked(m_lock);
+        ReleaseOutputRecords();
+    }
+    m_receiving = false;
+    timing.Add(CStreamTiming::kReceive, started);
+    return hr;
 }
 
-// One buffer, start to end, with the filter lock held throughout but for
-// the delivery.
+// One buffer, start to end. The filter lock is held on entry and on return;
+// it is left while the delivery buffers are got (with the host's tempo) and
+// while the samples go downstream.
 HRESULT CFilterInputPin::ReceiveBuffer(IMediaSample* sample) {
     CTzPlugIn& f = *m_plugIn;
     const WAVEFORMATEX& in = *f.KeptInputFormat();
     const WAVEFORMATEX& out = *f.KeptOutputFormat();
     HRESULT hr;
-
-    if (!f.IsStreaming()) {
-        f.SetStreaming(1);
-        hr = f.PrepareStreaming(&in, f.OutputFormat());
-        if (FAILED(hr)) {
-            f.SetStreaming(0);
-            return hr;
-        }
-    }
 
     // A discontinuity resynchronises the stream position with its time.
     const bool discontinuity = sample->IsDiscontinuity() == S_OK;
@@ -275,25 +348,48 @@ HRESULT CFilterInputPin::ReceiveBuffer(IMediaSample* sample) {
     int32_t tag = 0;
     SampleTag(sample, &tag);
 
-    hr = FillOutputRecords(sample, startForOutputs, tag);
+    // What the unlocked part needs, as counted references: the outputs and
+    // their allocators, and the host's time services when this buffer follows
+    // the host's tempo.
+    hr = CollectOutputs();
     if (FAILED(hr)) return hr;
-    for (OutputRecord& r : m_records) {
-        if (r.frames < frames) {
-            ReleaseOutputRecords();
-            return E_FAIL;
+    CHostTimeServices time;
+    const bool followTempo = tag == 0 && f.FollowsHostTempo();
+    if (followTempo) f.HoldTimeServices(&time);
+    const int64_t tempoPosition = f.StreamPosition();
+    const uint32_t flushes = m_flushes.load();
+    const uint32_t stops = f.StopCount();
+    int32_t hostTempo = 0;
+    m_receiving = true;
+    {
+        CAutoUnlock unlocked(m_lock);
+        const uint64_t allocating = f.StreamTiming().Start();
+        hr = GetDeliveryBuffers(sample, startForOutputs, frames, length);
+        f.StreamTiming().Add(CStreamTiming::kAllocator, allocating);
+        if (SUCCEEDED(hr) && followTempo) hostTempo = time.TempoAt(tempoPosition);
+        time.Reset();
+    }
+    if (FAILED(hr)) return hr;
+    // While the lock was left the filter may have stopped (and even paused
+    // again) or a flush may have begun: this buffer is then not processed.
+    hr = CheckStreaming();
+    if (hr == S_OK && f.StopCount() != stops) hr = VFW_E_WRONG_STATE;
+    if (hr == S_OK && m_flushes.load() != flushes) hr = S_FALSE;
+    if (hr != S_OK) return hr;
+
+    if (!f.IsStreaming()) {
+        f.SetStreaming(1);
+        hr = f.PrepareEffectForFirstBuffer();
+        if (FAILED(hr)) {
+            f.SetStreaming(0);
+            return hr;
         }
-        r.frames = frames;
-        r.sample->SetActualDataLength(length);
     }
 
     BYTE* input = nullptr;
     hr = sample->GetPointer(&input);
-    BYTE* output = nullptr;
-    if (SUCCEEDED(hr) && !m_records.empty()) hr = m_records[0].sample->GetPointer(&output);
-    if (FAILED(hr)) {
-        ReleaseOutputRecords();
-        return hr;
-    }
+    if (FAILED(hr)) return hr;
+    BYTE* output = m_recordCount > 0 ? m_slots[0].data : nullptr;
     // Bytes per output frame: the connected format's, or with no output
     // connected the stereo frame the processing entry writes for this input.
     WORD outAlign = out.nBlockAlign;
@@ -302,51 +398,36 @@ HRESULT CFilterInputPin::ReceiveBuffer(IMediaSample* sample) {
         // the stream position and the echo state move on as the input does.
         outAlign = static_cast<WORD>(in.wFormatTag == WAVE_FORMAT_IEEE_FLOAT ? in.wBitsPerSample / 4 : 8);
         const size_t doubles = (static_cast<size_t>(frames) * outAlign + 7) / 8;
-        if (m_noOutput.size() < doubles) m_noOutput.resize(doubles);
+        if (m_noOutput.size() < doubles) m_noOutput.resize(doubles);   // fallback: sized at Pause
         output = reinterpret_cast<BYTE*>(m_noOutput.data());
     }
 
     if (CMediaParams* params = f.MediaParams()) {
         hr = params->UpdateValues(f.StreamPosition());
-        if (FAILED(hr)) {
-            ReleaseOutputRecords();
-            return hr;
-        }
+        if (FAILED(hr)) return hr;
     }
     hr = f.RenderEvents(frames);
-    if (FAILED(hr)) {
-        ReleaseOutputRecords();
-        return hr;
-    }
-    int32_t processed = frames;
-    HRESULT poll = S_OK;
-    if (tag == 0) {
-        poll = f.QviPollTempo(f.StreamPosition(), &processed, m_records.data(),
-                              static_cast<int32_t>(m_records.size()), f.GetPosition(), nullptr);
-    }
+    if (FAILED(hr)) return hr;
+    if (followTempo) f.ApplyHostTempo(hostTempo);
     if (frames > 0 && outAlign) {
+        const uint64_t processing = f.StreamTiming().Start();
         hr = Process(input, output, frames, discontinuity);
-        if (FAILED(hr)) {
-            ReleaseOutputRecords();
-            return hr;
-        }
+        f.StreamTiming().Add(CStreamTiming::kProcessing, processing);
+        if (FAILED(hr)) return hr;
     }
+    f.StreamTiming().CountBuffer(frames);
     // Every connected output carries the same audio.
     const size_t bytes = static_cast<size_t>(frames) * outAlign;
-    for (size_t i = 1; i < m_records.size(); ++i) {
-        BYTE* copy = nullptr;
-        if (SUCCEEDED(m_records[i].sample->GetPointer(&copy)) && copy) std::memcpy(copy, output, bytes);
+    for (size_t i = 1; i < m_recordCount; ++i) {
+        if (m_slots[i].data) std::memcpy(m_slots[i].data, output, bytes);
     }
 
-    f.AdvancePosition(processed);
+    f.AdvancePosition(frames);
     hr = f.SweepActive(0);
-    if (FAILED(hr)) {
-        ReleaseOutputRecords();
-        return hr;
-    }
-    for (OutputRecord& r : m_records) {
-        r.cleared = 0;
-        r.frames = frames;
+    if (FAILED(hr)) return hr;
+    for (size_t i = 0; i < m_recordCount; ++i) {
+        m_records[i].cleared = 0;
+        m_records[i].frames = frames;
     }
     f.SetStreamPosition(f.StreamPosition() + frames);
 
@@ -356,36 +437,21 @@ HRESULT CFilterInputPin::ReceiveBuffer(IMediaSample* sample) {
     // through that wait would leave the graph's Pause waiting for it
     // forever. m_deliveryLock keeps EndFlush from passing a delivery still
     // in progress; it is taken after the filter lock, never before.
-    std::vector<CFilterOutputPin*>& pins = m_deliveryPins;
-    pins.clear();
-    for (const OutputRecord& r : m_records) {
-        CFilterOutputPin* pin = nullptr;
-        for (CFilterOutputPin* p : f.OutputPinsLocked()) {
-            if (p->Id() == r.pinId) pin = p;
-        }
-        if (pin) pin->AddRef();
-        pins.push_back(pin);
-    }
     m_deliveryLock.Lock();
     {
         CAutoUnlock unlocked(m_lock);
-        for (size_t i = 0; i < m_records.size(); ++i) {
+        const uint64_t delivering = f.StreamTiming().Start();
+        for (size_t i = 0; i < m_recordCount; ++i) {
             OutputRecord& r = m_records[i];
-            CFilterOutputPin* pin = pins[i];
-            if (pin && poll == S_OK) {
-                if (SUCCEEDED(r.sample->SetActualDataLength(static_cast<LONG>(out.nBlockAlign) * r.frames))) {
-                    pin->Deliver(r.sample);
-                }
-            } else if (pin && poll == S_FALSE) {
-                pin->DeliverEndOfStream();
+            if (SUCCEEDED(r.sample->SetActualDataLength(static_cast<LONG>(out.nBlockAlign) * r.frames))) {
+                m_slots[i].pin->Deliver(r.sample);
             }
-            r.sample->Release();
-            r.sample = nullptr;
-            if (pin) pin->Release();
         }
+        // Samples and pins go back with no lock held.
+        ReleaseOutputRecords();
+        f.StreamTiming().Add(CStreamTiming::kDelivery, delivering);
         m_deliveryLock.Unlock();
     }
-    m_records.clear();
     return f.SweepActive(0);
 }
 
@@ -406,6 +472,12 @@ HRESULT CFilterOutputPin::NonDelegatingQueryInterface(REFIID riid, void** ppv) {
         return GetPassThruInterface(riid, ppv, m_plugIn->InputPin());
     }
     return CBaseOutputPin::NonDelegatingQueryInterface(riid, ppv);
+}
+
+IMemAllocator* CFilterOutputPin::AllocatorAddRefed() {
+    IMemAllocator* allocator = Allocator();
+    if (allocator) allocator->AddRef();
+    return allocator;
 }
 
 void CFilterOutputPin::Detach() {

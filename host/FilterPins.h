@@ -1,14 +1,24 @@
 // The plug-in's pins: one input pin, and output pins with ids and reference
 // counts of their own.
 //
-// Both use the filter lock. The input pin's Receive holds it for a whole
-// buffer but for the delivery downstream, which may wait in a paused
-// renderer; a flush is passed downstream before the lock is taken. Lock
-// order: the filter lock, then the input pin's delivery lock.
+// Both use the filter lock. The input pin's Receive holds it for a buffer's
+// processing, but not while it waits for delivery buffers (a downstream
+// filter that keeps samples while paused can make GetBuffer wait until it
+// runs, and the graph's Pause needs the lock meanwhile), nor while it asks
+// the host for its tempo, nor for the delivery downstream, which may wait in
+// a paused renderer; a flush is passed downstream before the lock is taken.
+// Lock order: the filter lock, then the input pin's delivery lock.
+//
+// Streaming memory: the output records, the delivery slots and the scratch
+// buffers are sized before streaming (PrepareScratch, from the filter's
+// Pause), so that a buffer allocates nothing on the streaming thread; the
+// only growth left there is a fallback for an upstream filter that sends a
+// sample larger than its allocator's buffers.
 // An output pin is counted by itself (the filter's list holds one reference)
 // and may outlive the filter when a host keeps it; the filter detaches it
 // when it leaves the list, and it then answers E_UNEXPECTED.
 #pragma once
+#include <atomic>
 #include <vector>
 
 #include "filterbase/FilterBase.h"
@@ -48,10 +58,27 @@ public:
     // runs it when it pauses or runs with this pin unconnected).
     HRESULT HandleEndOfStream();
 
+    // Sizes the output records, delivery slots and scratch buffers for the
+    // output list and for the largest buffer the upstream allocator hands
+    // out. Host thread, filter lock held (the filter's Pause).
+    HRESULT PrepareScratch();
+
 private:
-    // Gets one delivery buffer per connected output pin; on failure releases
-    // what it got. Throws std::bad_alloc only before it holds anything.
-    HRESULT FillOutputRecords(IMediaSample* input, REFERENCE_TIME* start, int32_t tag);
+    // One per connected output pin and buffer, beside its output record:
+    // counted references taken under the filter lock, used outside it.
+    struct DeliverySlot {
+        CFilterOutputPin* pin;
+        IMemAllocator* allocator;   // released once the buffer is got
+        BYTE* data;                 // the delivery buffer's memory
+    };
+
+    // Takes a counted reference to every connected output pin and its
+    // allocator. Filter lock held.
+    HRESULT CollectOutputs();
+    // Gets and sets up one delivery buffer per collected output. No lock
+    // held: it may wait for the downstream filter.
+    HRESULT GetDeliveryBuffers(IMediaSample* input, REFERENCE_TIME* start, int32_t frames, LONG length);
+    // Releases every sample, pin and allocator still held.
     void ReleaseOutputRecords();
     HRESULT ReceiveBuffer(IMediaSample* sample);
     // Runs the processing entry for the input's sample format.
@@ -59,11 +86,19 @@ private:
 
     CTzPlugIn* const m_plugIn;
     int32_t m_inTypeCheck = 0;   // re-entrancy guard of CheckMediaType
-    // Streaming scratch, grown only when a bigger buffer arrives.
+    // Streaming storage, sized by PrepareScratch: m_records and m_slots hold
+    // m_recordCount entries of the buffer in progress (the rest is spare).
     std::vector<OutputRecord> m_records;
+    std::vector<DeliverySlot> m_slots;
+    size_t m_recordCount = 0;
     std::vector<float> m_pcmInput;      // 16-bit input as float
     std::vector<double> m_noOutput;     // the output when no pin is connected
-    std::vector<CFilterOutputPin*> m_deliveryPins;
+    // Set (under the filter lock) while a buffer is in progress with the lock
+    // left: m_records and m_slots are in use and may not be resized.
+    bool m_receiving = false;
+    // Counts BeginFlush calls: a flush that began while a buffer waited for
+    // its delivery buffers makes that buffer late.
+    std::atomic<uint32_t> m_flushes{0};
     // Held while samples go downstream (without the filter lock).
     CCritSec m_deliveryLock;
 };
@@ -88,6 +123,8 @@ public:
     HRESULT DecideBufferSize(IMemAllocator* allocator, ALLOCATOR_PROPERTIES* request) override;
 
     int32_t Id() const { return m_id; }
+    // The allocator in use with a reference added, or null. Filter lock held.
+    IMemAllocator* AllocatorAddRefed();
     // The pin leaves its filter: cut it off.
     void Detach();
 

@@ -49,3 +49,30 @@ WBX_MUSICAL_TIME HostFramesToTicks(IWbxHostTimeConverter* converter, IWbxHostTim
     }
     return 0;
 }
+
+void CHostTimeServices::Hold(IWbxHostTimeConverter* converter, IWbxHostTimeMap* timeMap, uint32_t sampleRate) {
+    if (converter) converter->AddRef();
+    if (timeMap) timeMap->AddRef();
+    Reset();
+    m_converter = converter;
+    m_timeMap = timeMap;
+    m_sampleRate = sampleRate;
+}
+
+void CHostTimeServices::Reset() {
+    if (m_converter) m_converter->Release();
+    if (m_timeMap) m_timeMap->Release();
+    m_converter = nullptr;
+    m_timeMap = nullptr;
+    m_sampleRate = 0;
+}
+
+int32_t CHostTimeServices::TempoAt(int64_t frames) const {
+    if (!m_timeMap) return 0;
+    const int32_t key = m_timeMap->GetTempoKey(FramesToTicks(frames));
+    int32_t entryTime = 0;
+    int32_t tempo = 0;
+    // A failing query gives no tempo, the same as a tempo of 0.
+    if (FAILED(m_timeMap->GetTempo(key, &entryTime, &tempo))) return 0;
+    return tempo;
+}

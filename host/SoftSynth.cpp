@@ -1,5 +1,7 @@
 #include "host/SoftSynth.h"
 
+#include <utility>
+
 #include "host/FrameMath.h"
 #include "host/HostTime.h"
 #include "host/Instrument.h"
@@ -51,43 +53,72 @@ uint32_t CSoftSynth::SampleRate() {
 
 // --- IWbxSoftSynth -------------------------------------------------------
 
+// The host is queried with no lock held; the services found are put in place
+// under the lock, and whatever is given up is released after it.
 HRESULT CSoftSynth::Connect(IUnknown* host) {
     if (!host) return E_POINTER;
-    HRESULT hr;
+    bool connected;
     {
         CAutoLock lock(FrameLock());
+        connected = m_connected != 0;
+    }
+    IWbxHostTimeMap* timeMap = nullptr;
+    IWbxHostTimeConverter* converter = nullptr;
+    IWbxHostPort* port = nullptr;
+    IWbxHostPins* pins = nullptr;
+    HRESULT hr = connected ? E_UNEXPECTED : QueryHost(host, IID_IWbxHostTimeMap, &timeMap);
+    if (SUCCEEDED(hr)) {
+        // The other three services are optional.
+        QueryHost(host, IID_IWbxHostTimeConverter, &converter);
+        QueryHost(host, IID_IWbxHostPort, &port);
+        QueryHost(host, IID_IWbxHostPins, &pins);
+        CAutoLock lock(FrameLock());
         if (m_connected) {
-            hr = E_UNEXPECTED;
+            hr = E_UNEXPECTED;   // another Connect came first
         } else {
-            hr = QueryHost(host, IID_IWbxHostTimeMap, &m_timeMap);
-            if (SUCCEEDED(hr)) {
-                // The other three services are optional.
-                QueryHost(host, IID_IWbxHostTimeConverter, &m_converter);
-                m_connected = 1;
-                // A port the host offers here replaces one set through
-                // SetHostPort; otherwise that one stays.
-                IWbxHostPort* port = nullptr;
-                if (SUCCEEDED(QueryHost(host, IID_IWbxHostPort, &port))) {
-                    ReleaseAndClear(m_hostPort);
-                    m_hostPort = port;
-                }
-                QueryHost(host, IID_IWbxHostPins, &m_hostPins);
-            }
+            std::swap(m_timeMap, timeMap);
+            std::swap(m_converter, converter);
+            std::swap(m_hostPins, pins);
+            m_connected = 1;
+            // A port the host offers here replaces one set through
+            // SetHostPort; otherwise that one stays.
+            if (port) std::swap(m_hostPort, port);
         }
     }
+    // What was not put in place, or was replaced, goes now.
+    ReleaseAndClear(timeMap);
+    ReleaseAndClear(converter);
+    ReleaseAndClear(port);
+    ReleaseAndClear(pins);
     // The caller handed one reference over with the call, on every path.
     host->Release();
     return hr;
 }
 
 HRESULT CSoftSynth::Disconnect() {
-    CAutoLock lock(FrameLock());
-    ReleaseAndClear(m_timeMap);
-    ReleaseAndClear(m_converter);
-    ReleaseAndClear(m_hostPort);
-    ReleaseAndClear(m_hostPins);
-    m_connected = 0;
+    IWbxHostTimeMap* timeMap = nullptr;
+    IWbxHostTimeConverter* converter = nullptr;
+    IWbxHostPort* port = nullptr;
+    IWbxHostPins* pins = nullptr;
+    {
+        CAutoLock lock(FrameLock());
+        std::swap(m_timeMap, timeMap);
+        std::swap(m_converter, converter);
+        std::swap(m_hostPort, port);
+        std::swap(m_hostPins, pins);
+        m_connected = 0;
+    }
+    ReleaseAndClear(timeMap);
+    ReleaseAndClear(converter);
+    ReleaseAndClear(port);
+    ReleaseAndClear(pins);
     return S_OK;
+}
+
+bool CSoftSynth::HoldTimeServices(CHostTimeServices* services) {
+    CAutoLock lock(FrameLock());
+    services->Hold(m_converter, m_timeMap, SampleRate());
+    return m_timeMap != nullptr;
 }
 
 void CSoftSynth::EndAllEvents() {
@@ -97,16 +128,22 @@ void CSoftSynth::EndAllEvents() {
 }
 
 HRESULT CSoftSynth::OnStart(WBX_MUSICAL_TIME start) {
+    CHostTimeServices time;
+    HoldTimeServices(&time);
+    const int64_t startFrame = time.TicksToFrames(start);
     CAutoLock lock(FrameLock());
     EndAllEvents();
-    m_scheduler.StartTimeline(TicksToSamples(start));
+    m_scheduler.StartTimeline(startFrame);
     if (m_owner) m_owner->OnTransportStart();
     return S_OK;
 }
 
 HRESULT CSoftSynth::OnLoop(WBX_MUSICAL_TIME from, WBX_MUSICAL_TIME to) {
+    CHostTimeServices time;
+    HoldTimeServices(&time);
+    const int64_t shift = SaturatingSub(time.TicksToFrames(to), time.TicksToFrames(from));
     CAutoLock lock(FrameLock());
-    m_scheduler.ShiftLoop(SaturatingSub(TicksToSamples(to), TicksToSamples(from)));
+    m_scheduler.ShiftLoop(shift);
     return S_OK;
 }
 
@@ -118,56 +155,91 @@ HRESULT CSoftSynth::OnStop() {
 }
 
 // The effect sees every event first: a failure stops the caller, S_OK
-// queues the event, any other success means it was consumed.
+// queues the event, any other success means it was consumed. Lock held.
 HRESULT CSoftSynth::OfferEvent(QviEvent& event) {
     HRESULT hr = m_owner->OnEvent(&event);
     if (hr == S_OK) hr = m_scheduler.Enqueue(event);
     return hr;
 }
 
-HRESULT CSoftSynth::OnEvents(WBX_MUSICAL_TIME, WBX_MUSICAL_TIME, DWORD port, IWbxEventList* events) {
+// Records fetched and converted with no lock held wait here, a few at a
+// time, for the lock under which they are placed on the time line and
+// queued.
+struct CSoftSynth::PendingEvents {
+    static constexpr int kCapacity = 32;
+    QviEvent events[kCapacity];
+    int64_t frames[kCapacity];   // the musical time in frames
+    int count = 0;
+};
+
+HRESULT CSoftSynth::OfferPending(PendingEvents& pending, bool live) {
     CAutoLock lock(FrameLock());
-    if (!m_timeMap) return E_UNEXPECTED;
+    HRESULT hr = S_OK;
+    for (int i = 0; i < pending.count && SUCCEEDED(hr); ++i) {
+        QviEvent& event = pending.events[i];
+        event.frameTime = live ? m_scheduler.LiveFrameTime(pending.frames[i])
+                               : m_scheduler.SequencedFrameTime(pending.frames[i]);
+        hr = OfferEvent(event);
+    }
+    pending.count = 0;
+    return hr;
+}
+
+// The host's list is read and its musical times converted with no lock held;
+// the lock is taken only to queue.
+HRESULT CSoftSynth::OnEvents(WBX_MUSICAL_TIME, WBX_MUSICAL_TIME, DWORD port, IWbxEventList* events) {
+    CHostTimeServices time;
+    if (!HoldTimeServices(&time)) return E_UNEXPECTED;
     if (!events || !m_owner) return E_POINTER;
     int32_t count = 0;
     HRESULT hr = events->GetCount(&count);
     if (FAILED(hr)) return hr;
+    PendingEvents pending;
     for (int32_t i = 0; i < count; ++i) {
         WbxEvent fetched = {};
         hr = events->GetEvent(i, &fetched);
-        if (FAILED(hr)) return hr;
-        QviEvent event = QviEventFromWbx(fetched);
-        event.frameTime = m_scheduler.SequencedFrameTime(TicksToSamples(event.musicalTime));
+        if (FAILED(hr)) break;
+        QviEvent& event = pending.events[pending.count];
+        event = QviEventFromWbx(fetched);
         event.portNumber = port;
         event.source = kQviSourceSequenced;
-        hr = OfferEvent(event);
-        if (FAILED(hr)) return hr;
+        pending.frames[pending.count++] = time.TicksToFrames(event.musicalTime);
+        if (pending.count == PendingEvents::kCapacity) {
+            hr = OfferPending(pending, false);
+            if (FAILED(hr)) return hr;
+        }
     }
-    return S_OK;
+    // The records fetched before a failure stay queued.
+    const HRESULT offered = OfferPending(pending, false);
+    return FAILED(hr) ? hr : FAILED(offered) ? offered : S_OK;
 }
 
 HRESULT CSoftSynth::OnInput(DWORD port, IWbxMidiBuffer* messages) {
     if (!messages) return E_POINTER;
-    CAutoLock lock(FrameLock());
-    if (!m_timeMap) return E_UNEXPECTED;
+    CHostTimeServices time;
+    if (!HoldTimeServices(&time)) return E_UNEXPECTED;
     if (!m_owner) return E_POINTER;
     int32_t count = 0;
     HRESULT hr = messages->GetCount(&count);
     if (FAILED(hr) || count < 1) return hr;
+    PendingEvents pending;
     for (int32_t i = 0; i < count; ++i) {
-        WBX_MUSICAL_TIME time = 0;
+        WBX_MUSICAL_TIME ticks = 0;
         uint8_t status = 0, data1 = 0, data2 = 0;
-        hr = messages->GetMidiMessage(i, &time, &status, &data1, &data2);
-        if (FAILED(hr)) return hr;
-        QviEvent event;
-        if (!QviEventFromMidi(time, status, data1, data2, &event)) continue;
-        event.frameTime = m_scheduler.LiveFrameTime(TicksToSamples(time));
+        hr = messages->GetMidiMessage(i, &ticks, &status, &data1, &data2);
+        if (FAILED(hr)) break;
+        QviEvent& event = pending.events[pending.count];
+        if (!QviEventFromMidi(ticks, status, data1, data2, &event)) continue;
         event.portNumber = port;
         event.source = kQviSourceLive;
-        hr = OfferEvent(event);
-        if (FAILED(hr)) return hr;
+        pending.frames[pending.count++] = time.TicksToFrames(ticks);
+        if (pending.count == PendingEvents::kCapacity) {
+            hr = OfferPending(pending, true);
+            if (FAILED(hr)) return hr;
+        }
     }
-    return S_OK;
+    const HRESULT offered = OfferPending(pending, true);
+    return FAILED(hr) ? hr : FAILED(offered) ? offered : S_OK;
 }
 
 // --- IWbxSoftSynth2 ------------------------------------------------------
@@ -222,10 +294,12 @@ HRESULT CSoftSynth::NotifyPortState(const WbxPortStateChange* change) {
 }
 
 HRESULT CSoftSynth::SetHostPort(IWbxHostPort* port) {
-    CAutoLock lock(FrameLock());
     if (port) port->AddRef();
-    ReleaseAndClear(m_hostPort);
-    m_hostPort = port;
+    {
+        CAutoLock lock(FrameLock());
+        std::swap(m_hostPort, port);
+    }
+    ReleaseAndClear(port);   // the one held before
     return S_OK;
 }
 
@@ -241,13 +315,15 @@ HRESULT CSoftSynth::GetHostPort(IWbxHostPort** port) {
 // --- CQviSynthContext ----------------------------------------------------
 
 int64_t CSoftSynth::TicksToSamples(WBX_MUSICAL_TIME ticks) {
-    CAutoLock lock(FrameLock());
-    return HostTicksToFrames(m_converter, m_timeMap, SampleRate(), ticks);
+    CHostTimeServices time;
+    HoldTimeServices(&time);
+    return time.TicksToFrames(ticks);
 }
 
 WBX_MUSICAL_TIME CSoftSynth::SamplesToTicks(int64_t frames) {
-    CAutoLock lock(FrameLock());
-    return HostFramesToTicks(m_converter, m_timeMap, SampleRate(), frames);
+    CHostTimeServices time;
+    HoldTimeServices(&time);
+    return time.FramesToTicks(frames);
 }
 
 IWbxHostTimeMap* CSoftSynth::GetHostTimeMap() {
@@ -272,9 +348,11 @@ HRESULT CSoftSynth::SweepActive(int32_t flag) {
     return m_scheduler.SweepActive(flag, m_owner);
 }
 
-IWbxHostPins* CSoftSynth::GetHostPins() {
+bool CSoftSynth::HoldHostPins(IWbxHostPins** pins) {
     CAutoLock lock(FrameLock());
-    return m_hostPins;
+    *pins = m_hostPins;
+    if (m_hostPins) m_hostPins->AddRef();
+    return m_connected != 0;
 }
 
 bool CSoftSynth::IsConnected() {

@@ -13,10 +13,17 @@
 // SweepActive(0) after it.
 //
 // Threads and locks: hosts call from their own threads, the filter from the
-// streaming thread. Every operation takes the owner's lock (the CQvi lock,
-// which is also the filter lock), and the owner's hooks are called with it
-// held. The queue, active list, port states and time line live in
-// CEventScheduler; this class adds the COM faces and the host references.
+// streaming thread. The owner's lock (the CQvi lock, which is also the filter
+// lock) guards the host references, the queue, the active list, the port
+// states and the time line; the owner's hooks are called with it held. No
+// call into the host is made with it held: the host's services are taken as
+// counted references under it (CHostTimeServices, HoldHostPins), used after
+// it is left and released there. So Connect queries the host, OnEvents and
+// OnInput fetch from the host's list and convert times, and the time
+// conversions call the converter or time map, all unlocked, and take the lock
+// only to store or queue what they got. The queue, active list, port states
+// and time line live in CEventScheduler; this class adds the COM faces and
+// the host references.
 //
 // Files: SoftSynth (this), EventScheduler (queue and delivery), MidiInput
 // (records from host input), HostTime (conversions), Instrument and
@@ -26,6 +33,7 @@
 
 #include "common/CritSec.h"
 #include "host/EventScheduler.h"
+#include "host/HostTime.h"
 #include "host/QviSynthContext.h"
 #include "host/WbxInterfaces.h"
 
@@ -75,7 +83,9 @@ public:
     HRESULT STDMETHODCALLTYPE GetHostPort(IWbxHostPort** port) override;
 
     // CQviSynthContext: the frame's half. Converter first, then the time map
-    // at the owner's input sample rate, else 0.
+    // at the owner's input sample rate, else 0. Call with no lock held where
+    // possible: the host is called after the frame lock is left, but a
+    // caller's own lock stays held.
     int64_t TicksToSamples(WBX_MUSICAL_TIME ticks) override;
     WBX_MUSICAL_TIME SamplesToTicks(int64_t frames) override;
     IWbxHostTimeMap* GetHostTimeMap() override;
@@ -85,9 +95,14 @@ public:
     void AdvancePosition(int64_t frames);
     HRESULT SweepActive(int32_t flag);
 
-    // For the filter's output-pin changes: the host's pin notifier, no
-    // reference added, or null.
-    IWbxHostPins* GetHostPins();
+    // The host's time services, with references added (released by
+    // services), and the input's sample rate; true when a time map is held.
+    // Takes the frame lock briefly; use services after leaving any lock.
+    bool HoldTimeServices(CHostTimeServices* services);
+    // For the filter's output-pin changes: the host's pin notifier with a
+    // reference added (the caller releases it, with no lock held), or null;
+    // returns whether the frame is connected.
+    bool HoldHostPins(IWbxHostPins** pins);
     bool IsConnected();
     int64_t GetPosition();
 
@@ -100,7 +115,13 @@ protected:
     CCritSec* FrameLock();
 
 private:
+    struct PendingEvents;
+
     uint32_t SampleRate();
+    // Places fetched records on the time line (live: from the position;
+    // sequenced: from the start frame and loop offset) and offers them, under
+    // the lock. The first failure stops it and is returned.
+    HRESULT OfferPending(PendingEvents& pending, bool live);
     // Hands one record to the effect and queues it when the effect says so.
     HRESULT OfferEvent(QviEvent& event);
     // Stops the transport's notes: sweep with the flag set, then empty the

@@ -68,6 +68,7 @@ HRESULT CTzPlugIn::NonDelegatingQueryInterface(REFIID riid, void** ppv) {
     if (riid == IID_IWbxNotify) return GetInterface(static_cast<IWbxNotify*>(this), ppv);
     if (riid == IID_IWbxInputPort) return GetInterface(static_cast<IWbxInputPort*>(this), ppv);
     if (riid == IID_IStaticFilterPreset) return GetInterface(static_cast<IStaticFilterPreset*>(this), ppv);
+    if (riid == IID_IStreamTiming) return GetInterface(static_cast<IStreamTiming*>(this), ppv);
     if (m_mediaParams) {
         // Answered by the automation object itself.
         if (riid == IID_IMediaParams) return GetInterface(static_cast<IMediaParams*>(m_mediaParams), ppv);
@@ -88,16 +89,39 @@ HRESULT CTzPlugIn::GetClassID(CLSID* clsid) { return CBaseFilter::GetClassID(cls
 // State changes
 
 HRESULT CTzPlugIn::PrepareEffect() {
+    m_effectReady = false;
     if (!m_inputPin.IsConnected()) return S_OK;
+    const HRESULT hr = PrepareStreaming(&m_inputFormatRecord, OutputFormat());
+    m_effectReady = SUCCEEDED(hr);
+    return hr;
+}
+
+HRESULT CTzPlugIn::PrepareEffectAfterEndOfStream() {
+    if (IsStreaming() || m_effectReady || IsStopped()) return S_OK;
+    return PrepareEffect();
+}
+
+HRESULT CTzPlugIn::PrepareEffectForFirstBuffer() {
+    if (m_effectReady && Engine().IsPrepared()) {
+        m_effectReady = false;
+        return S_OK;
+    }
+    m_effectReady = false;
     return PrepareStreaming(&m_inputFormatRecord, OutputFormat());
+}
+
+void CTzPlugIn::ReleaseEffect() {
+    m_effectReady = false;
+    ReleaseStreaming();
 }
 
 HRESULT CTzPlugIn::Stop() {
     CAutoLock lock(static_cast<CQvi*>(this));
     if (IsStopped()) return S_OK;
+    ++m_stops;
     const HRESULT hr = CBaseFilter::Stop();
     if (FAILED(hr)) return hr;
-    ReleaseStreaming();
+    ReleaseEffect();
     OnFilterStop();
     return hr;
 }
@@ -111,6 +135,9 @@ HRESULT CTzPlugIn::Pause() {
     if (FAILED(hr)) return hr;
     if (!m_inputPin.IsConnected()) m_inputPin.HandleEndOfStream();
     if (fromStopped) OnFilterStart();
+    // Everything a buffer needs is set up here, before samples flow.
+    hr = m_inputPin.PrepareScratch();
+    if (FAILED(hr)) return hr;
     return PrepareEffect();
 }
 
@@ -147,43 +174,63 @@ std::vector<CFilterOutputPin*> CTzPlugIn::OutputPinsAddRefed() {
     return pins;
 }
 
+// Output changes call the host's pin notifier and the graph's event sink
+// with no lock held: the filter lock is taken for each step that reads or
+// changes the list, and left before every call out. Two changes racing from
+// two host threads may therefore announce counts that the other one moves;
+// each notice carries the count of its own moment.
 HRESULT CTzPlugIn::NotifyHostPins(int32_t phase, int32_t count) {
-    if (!IsConnected()) return S_OK;
-    IWbxHostPins* pins = GetHostPins();
+    IWbxHostPins* pins = nullptr;
+    if (!HoldHostPins(&pins)) {
+        if (pins) pins->Release();
+        return S_OK;
+    }
     if (!pins) return E_FAIL;
-    return pins->OnPinsChanged(phase, static_cast<IBaseFilter*>(this), count);
+    const HRESULT hr = pins->OnPinsChanged(phase, static_cast<IBaseFilter*>(this), count);
+    pins->Release();
+    return hr;
 }
 
 HRESULT CTzPlugIn::AfterOutputsChanged() {
-    IncrementPinVersion();
-    if (IFilterGraph* graph = GetFilterGraph()) {
+    IFilterGraph* graph = nullptr;
+    int32_t count;
+    {
+        CAutoLock lock(static_cast<CQvi*>(this));
+        IncrementPinVersion();
+        graph = GetFilterGraph();
+        if (graph) graph->AddRef();
+        count = m_outputCount;
+    }
+    if (graph) {
         IMediaEventSink* sink = nullptr;
-        if (SUCCEEDED(graph->QueryInterface(IID_IMediaEventSink, reinterpret_cast<void**>(&sink)))) {
+        if (SUCCEEDED(graph->QueryInterface(IID_IMediaEventSink, reinterpret_cast<void**>(&sink))) && sink) {
             sink->Notify(EC_GRAPH_CHANGED, 0, 0);
             sink->Release();
         }
+        graph->Release();
     }
-    NotifyHostPins(2, m_outputCount);   // its answer changes nothing
+    NotifyHostPins(2, count);   // its answer changes nothing
     return S_OK;
 }
 
 HRESULT CTzPlugIn::AddOutput(const char* name, int32_t* id) {
-    CAutoLock lock(static_cast<CQvi*>(this));
-    HRESULT hr = NotifyHostPins(1, m_outputCount + 1);
+    HRESULT hr = NotifyHostPins(1, GetOutputCount() + 1);
     if (FAILED(hr)) return hr;
-    char ansi[256];
-    if (name) {
-        std::snprintf(ansi, sizeof(ansi), "%s", name);
-    } else {
-        std::snprintf(ansi, sizeof(ansi), "Output %d", static_cast<int>(m_outputCount + 1));
-    }
-    WCHAR wide[257] = {};
-    MultiByteToWideChar(CP_ACP, 0, ansi, -1, wide, 256);
-    const int32_t newId = g_nextOutputId.fetch_add(1);
-    CFilterOutputPin* pin = new (std::nothrow) CFilterOutputPin(this, static_cast<CQvi*>(this), wide, newId);
-    if (!pin) return E_OUTOFMEMORY;
-    pin->AddRef();
+    int32_t newId;
     {
+        CAutoLock lock(static_cast<CQvi*>(this));
+        char ansi[256];
+        if (name) {
+            std::snprintf(ansi, sizeof(ansi), "%s", name);
+        } else {
+            std::snprintf(ansi, sizeof(ansi), "Output %d", static_cast<int>(m_outputCount + 1));
+        }
+        WCHAR wide[257] = {};
+        MultiByteToWideChar(CP_ACP, 0, ansi, -1, wide, 256);
+        newId = g_nextOutputId.fetch_add(1);
+        CFilterOutputPin* pin = new (std::nothrow) CFilterOutputPin(this, static_cast<CQvi*>(this), wide, newId);
+        if (!pin) return E_OUTOFMEMORY;
+        pin->AddRef();
         CAutoLock listLock(&m_outputListLock);
         try {
             m_outputs.push_back(pin);
@@ -197,44 +244,56 @@ HRESULT CTzPlugIn::AddOutput(const char* name, int32_t* id) {
     return AfterOutputsChanged();
 }
 
-HRESULT CTzPlugIn::RemoveOutput(int32_t id) {
-    CAutoLock lock(static_cast<CQvi*>(this));
-    size_t at = 0;
-    while (at < m_outputs.size() && m_outputs[at]->Id() != id) ++at;
-    if (at == m_outputs.size()) return E_FAIL;
-    HRESULT hr = NotifyHostPins(1, m_outputCount - 1);
-    if (FAILED(hr)) return hr;
-    CFilterOutputPin* pin = m_outputs[at];
-    if (pin->IsConnected()) return E_UNEXPECTED;
-    {
-        CAutoLock listLock(&m_outputListLock);
-        m_outputs.erase(m_outputs.begin() + static_cast<ptrdiff_t>(at));
-        m_outputCount = static_cast<int32_t>(m_outputs.size());
-    }
-    // No longer this filter's: a host that still holds it gets errors.
-    pin->Detach();
-    pin->Release();
-    return AfterOutputsChanged();
+// Takes the pin out of the list; the caller releases it. Filter lock held.
+void CTzPlugIn::TakeOutput(size_t at) {
+    CAutoLock listLock(&m_outputListLock);
+    m_outputs.erase(m_outputs.begin() + static_cast<ptrdiff_t>(at));
+    m_outputCount = static_cast<int32_t>(m_outputs.size());
 }
 
-HRESULT CTzPlugIn::RemoveAllOutputs() {
-    CAutoLock lock(static_cast<CQvi*>(this));
-    HRESULT hr = NotifyHostPins(1, 0);
+HRESULT CTzPlugIn::RemoveOutput(int32_t id) {
+    if (FindOutputIndex(id) < 0) return E_FAIL;
+    HRESULT hr = NotifyHostPins(1, GetOutputCount() - 1);
     if (FAILED(hr)) return hr;
-    while (!m_outputs.empty()) {
-        CFilterOutputPin* pin = m_outputs.front();
-        // The pins before a connected one stay removed; the count follows
-        // the list.
+    {
+        CAutoLock lock(static_cast<CQvi*>(this));
+        // Looked up again: the list may have changed during the notice.
+        const ptrdiff_t at = FindOutputIndex(id);
+        if (at < 0) return E_FAIL;
+        CFilterOutputPin* pin = m_outputs[static_cast<size_t>(at)];
         if (pin->IsConnected()) return E_UNEXPECTED;
-        {
-            CAutoLock listLock(&m_outputListLock);
-            m_outputs.erase(m_outputs.begin());
-            m_outputCount = static_cast<int32_t>(m_outputs.size());
-        }
+        TakeOutput(static_cast<size_t>(at));
+        // No longer this filter's: a host that still holds it gets errors.
         pin->Detach();
         pin->Release();
     }
     return AfterOutputsChanged();
+}
+
+HRESULT CTzPlugIn::RemoveAllOutputs() {
+    HRESULT hr = NotifyHostPins(1, 0);
+    if (FAILED(hr)) return hr;
+    {
+        CAutoLock lock(static_cast<CQvi*>(this));
+        while (!m_outputs.empty()) {
+            CFilterOutputPin* pin = m_outputs.front();
+            // The pins before a connected one stay removed; the count follows
+            // the list.
+            if (pin->IsConnected()) return E_UNEXPECTED;
+            TakeOutput(0);
+            pin->Detach();
+            pin->Release();
+        }
+    }
+    return AfterOutputsChanged();
+}
+
+ptrdiff_t CTzPlugIn::FindOutputIndex(int32_t id) {
+    CAutoLock lock(&m_outputListLock);
+    for (size_t at = 0; at < m_outputs.size(); ++at) {
+        if (m_outputs[at]->Id() == id) return static_cast<ptrdiff_t>(at);
+    }
+    return -1;
 }
 
 CFilterOutputPin* CTzPlugIn::FindOutput(int32_t id) {
@@ -245,7 +304,10 @@ CFilterOutputPin* CTzPlugIn::FindOutput(int32_t id) {
     return nullptr;
 }
 
-int32_t CTzPlugIn::GetOutputCount() { return m_outputCount; }
+int32_t CTzPlugIn::GetOutputCount() {
+    CAutoLock lock(&m_outputListLock);
+    return m_outputCount;
+}
 
 int32_t CTzPlugIn::GetOutputId(int32_t index) {
     CAutoLock lock(&m_outputListLock);
@@ -284,6 +346,17 @@ HRESULT CTzPlugIn::GetPresetName(LONG index, WCHAR* name, LONG length) {
     // A host that asks without a buffer gets no name and no error.
     if (!name || length <= 0) return S_OK;
     if (!MultiByteToWideChar(CP_ACP, 0, kBuiltInPresets[index].name, -1, name, length)) name[length - 1] = 0;
+    return S_OK;
+}
+
+HRESULT CTzPlugIn::EnableTiming(BOOL enable) {
+    m_streamTiming.Enable(enable != FALSE);
+    return S_OK;
+}
+
+HRESULT CTzPlugIn::GetTiming(StreamTimingFigures* figures) {
+    if (!figures) return E_POINTER;
+    m_streamTiming.Read(figures);
     return S_OK;
 }
 

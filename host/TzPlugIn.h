@@ -9,10 +9,14 @@
 // default parameters.
 //
 // Locks. The filter lock (the CQvi base) guards the state, every pin
-// operation, the output list, the frame and the saved-state body; Receive
-// holds it for a whole buffer. The effect's parameter lock is taken after it
-// where both are needed. m_outputListLock is a leaf around the output list
-// alone, so that the graph can enumerate pins while a buffer is in progress.
+// operation, the output list, the frame and the applying of a loaded state;
+// Receive holds it for a buffer's processing (not while it waits for
+// delivery buffers, nor while it delivers). The effect's parameter lock is
+// taken after it where both are needed. m_outputListLock is a leaf around the
+// output list alone, so that the graph can enumerate pins while a buffer is
+// in progress. No call into the host or the graph is made with any of them
+// held: output changes notify the host's pin notifier and the graph's event
+// sink after leaving the filter lock.
 //
 // Files: TzPlugIn (composition, interfaces, state changes, output pins),
 // FilterPins (pins), PersistStream, BuiltInPresets, FilterSetupData,
@@ -27,6 +31,7 @@
 #include "host/PersistStream.h"
 #include "host/SoftSynth.h"
 #include "host/StaticFilterPreset.h"
+#include "host/StreamTiming.h"
 
 class CTzPlugIn : public CSoftSynth,
                   public CDelay,
@@ -34,7 +39,8 @@ class CTzPlugIn : public CSoftSynth,
                   public ISpecifyPropertyPages,
                   public IDispatch,
                   public CPersistStream,
-                  public IStaticFilterPreset {
+                  public IStaticFilterPreset,
+                  public IStreamTiming {
 public:
     // The class factory's creation function.
     static IUnknown* CreateInstance(IUnknown* outer, HRESULT* phr);
@@ -79,6 +85,11 @@ public:
     HRESULT STDMETHODCALLTYPE GetPresetName(LONG index, WCHAR* name, LONG length) override;
     HRESULT STDMETHODCALLTYPE ApplyPreset(LONG index) override;
 
+    // IStreamTiming (StreamTiming.h): the benchmark's view of Receive.
+    HRESULT STDMETHODCALLTYPE EnableTiming(BOOL enable) override;
+    HRESULT STDMETHODCALLTYPE GetTiming(StreamTimingFigures* figures) override;
+    CStreamTiming& StreamTiming() { return m_streamTiming; }
+
     // CQviSynthContext: output pins.
     HRESULT AddOutput(const char* name, int32_t* id) override;
     HRESULT RemoveOutput(int32_t id) override;
@@ -103,22 +114,49 @@ public:
     // the list holds it).
     const std::vector<CFilterOutputPin*>& OutputPinsLocked() const { return m_outputs; }
     // Sets up the effect's buffers for the kept formats; S_OK without doing
-    // anything while the input has no format.
+    // anything while the input has no format. Off the streaming thread
+    // (Pause, EndFlush), filter lock held: the memory is then ready for the
+    // first buffer.
     HRESULT PrepareEffect();
+    // After an end of stream released the effect's buffers, sets them up
+    // again (EndFlush: samples flow again). Filter lock held.
+    HRESULT PrepareEffectAfterEndOfStream();
+    // The first buffer after the streaming flag was cleared: uses the memory
+    // PrepareEffect set up since then, or, for an upstream filter that sends
+    // samples after an end of stream without a flush or a pause, sets it up
+    // here on the streaming thread (the one allocation left there). Filter
+    // lock held.
+    HRESULT PrepareEffectForFirstBuffer();
+    // Frees the effect's buffers (end of stream, Stop). Filter lock held.
+    void ReleaseEffect();
+    // Counts the filter's Stop calls: a buffer that left the lock can tell
+    // whether the filter stopped meanwhile. Filter lock held.
+    uint32_t StopCount() const { return m_stops; }
 
 private:
     CTzPlugIn(IUnknown* outer, HRESULT* phr);
     ~CTzPlugIn() override;
 
     // Host pin-change notice: phase 1 before (its failure vetoes), 2 after.
+    // No lock may be held.
     HRESULT NotifyHostPins(int32_t phase, int32_t count);
-    // Tells the graph and the host that the pin list changed.
+    // Tells the graph and the host that the pin list changed. No lock may be
+    // held: it takes the filter lock for the pin version and leaves it before
+    // calling out.
     HRESULT AfterOutputsChanged();
+    // Position of the output with that id in the list, -1 for none.
+    ptrdiff_t FindOutputIndex(int32_t id);
+    // Takes the pin at that position out of the list (the caller releases
+    // it). Filter lock held.
+    void TakeOutput(size_t at);
 
+    CStreamTiming m_streamTiming;
     CFilterInputPin m_inputPin;
     std::vector<CFilterOutputPin*> m_outputs;   // one reference each
     int32_t m_outputCount = 0;
     int64_t m_streamPosition = 0;
+    bool m_effectReady = false;   // prepared off the streaming thread, unused since
+    uint32_t m_stops = 0;
     CCritSec m_outputListLock;
     CMediaParams* m_mediaParams = nullptr;      // the filter's own reference
     WAVEFORMATEX m_inputFormatRecord{};

@@ -26,8 +26,16 @@
 ; entry, the fingerprint (size and FNV-1a hash of the bytes) of the factory
 ; bank it installed as zvDelayDX.ini. The uninstaller removes zvDelayDX.ini
 ; only when the file still has that fingerprint, i.e. nobody changed it; any
-; other zvDelayDX.ini is the user's and stays, with its folder. An existing
-; zvDelayDX.ini is never overwritten by the setup.
+; other zvDelayDX.ini is the user's: the uninstaller asks whether to keep it
+; (Yes, the default, keeps it with its folder; a silent uninstall keeps it
+; without asking). An existing zvDelayDX.ini is never overwritten by the
+; setup.
+;
+; The wizard: welcome, folder, progress (it stays on the list of what was
+; done until Next), finish. The uninstaller: confirmation, progress. Both
+; show the product icon (resources/icons/effect.ico), which the uninstall
+; entry names too; the welcome and finish pages show wizard.bmp
+; (make_wizard_picture.py).
 ;
 ; Silent mode: /S, with /D=folder last. Exit codes: 0 success, 1 cancelled,
 ; 2 aborted, 3 a file could not be written, 4 registration failed,
@@ -86,10 +94,17 @@ VIAddVersionKey /LANG=1033 "FileVersion" "${VERSION}"
 VIAddVersionKey /LANG=1033 "ProductVersion" "${VERSION}"
 VIAddVersionKey /LANG=1033 "LegalCopyright" "${COMPANY}"
 
+!define MUI_ICON "../resources/icons/effect.ico"
+!define MUI_UNICON "../resources/icons/effect.ico"
+!define MUI_WELCOMEFINISHPAGE_BITMAP "wizard.bmp"
+; Cancel asks first; Enter on that question keeps the setup going.
 !define MUI_ABORTWARNING
+!define MUI_ABORTWARNING_CANCEL_DEFAULT
 !define MUI_WELCOMEPAGE_TEXT "This will install the stereo delay ${PRODUCT} ${VERSION} (${FILTER_NAME}) on your computer.$\r$\n$\r$\nAfter setup, open your audio program and choose $\"${FILTER_NAME}$\" from its DirectX audio effects.$\r$\n$\r$\nPresets you have saved are kept.$\r$\n$\r$\n$_CLICK"
 !insertmacro MUI_PAGE_WELCOME
 !insertmacro MUI_PAGE_DIRECTORY
+; The list of what was done stays until the user goes on.
+!define MUI_FINISHPAGE_NOAUTOCLOSE
 !insertmacro MUI_PAGE_INSTFILES
 !define MUI_FINISHPAGE_TEXT "${PRODUCT} is installed and registered. Your audio program lists it as $\"${FILTER_NAME}$\" among its DirectX audio effects."
 !insertmacro MUI_PAGE_FINISH
@@ -106,6 +121,16 @@ VIAddVersionKey /LANG=1033 "LegalCopyright" "${COMPANY}"
   MessageBox MB_OK|MB_ICONSTOP "${message}" /SD IDOK
   SetErrorLevel ${code}
   Abort "${message}"
+!macroend
+
+; Runs a program and waits for it: $0 its exit code, "error" when it did not
+; start. The list of what was done gets no "Execute:" line with the whole
+; command (cut off at the list's edge): the line before says what it does.
+!macro EXEC_QUIET command
+  StrCpy $0 error
+  SetDetailsPrint none
+  ExecWait '${command}' $0
+  SetDetailsPrint lastused
 !macroend
 
 ; Copies one file of the package into $INSTDIR, replacing an earlier one.
@@ -131,9 +156,8 @@ Var Unregistered
 Function RestoreRegistration
   ${If} $Unregistered == 1
   ${AndIf} ${FileExists} "$INSTDIR\zvDelayDX.dll"
-    DetailPrint "Registering the earlier $INSTDIR\zvDelayDX.dll again"
-    StrCpy $0 error
-    ExecWait '"$SYSDIR\regsvr32.exe" /s "$INSTDIR\zvDelayDX.dll"' $0
+    DetailPrint "Registering the earlier zvDelayDX.dll again"
+    !insertmacro EXEC_QUIET '"$SYSDIR\regsvr32.exe" /s "$INSTDIR\zvDelayDX.dll"'
     ${If} $0 == 0
       WriteRegStr HKLM "${CLASS_KEY}" "PluginPath" "$INSTDIR"
     ${EndIf}
@@ -272,8 +296,7 @@ Section "Install"
   ${AndIf} $R0 == 0
   ${AndIf} ${FileExists} "$R2\${UNINSTALLER}"
     DetailPrint "Removing the earlier install in $R2"
-    StrCpy $0 error
-    ExecWait '"$R2\${UNINSTALLER}" /S _?=$R2' $0
+    !insertmacro EXEC_QUIET '"$R2\${UNINSTALLER}" /S _?=$R2'
     DetailPrint "Earlier uninstaller finished: $0"
     Delete "$R2\${UNINSTALLER}"
     ${If} ${FileExists} "$R2\${PRESET_FILE}"
@@ -303,18 +326,20 @@ Section "Install"
   ${If} ${FileExists} "$INSTDIR\zvDelayDX.dll"
   ${AndIfNot} ${FileExists} "$INSTDIR\zvDelayDX.dll\*.*"
     DetailPrint "Unregistering the earlier zvDelayDX.dll"
-    ExecWait '"$SYSDIR\regsvr32.exe" /u /s "$INSTDIR\zvDelayDX.dll"' $0
+    !insertmacro EXEC_QUIET '"$SYSDIR\regsvr32.exe" /u /s "$INSTDIR\zvDelayDX.dll"'
     StrCpy $Unregistered 1
   ${EndIf}
 
   ; 3. The library and the help file.
+  SetDetailsPrint none
   SetOutPath "$INSTDIR"
+  SetDetailsPrint lastused
   !insertmacro INSTALL_FILE "${DLL}" "zvDelayDX.dll"
   !insertmacro INSTALL_FILE "${CHM}" "TavrinzvDelay.chm"
 
   ; 4. The factory preset bank, never over a preset file that is there.
   ${If} ${FileExists} "$INSTDIR\${PRESET_FILE}"
-    DetailPrint "Keeping the preset file $INSTDIR\${PRESET_FILE}"
+    DetailPrint "Keeping your preset file ${PRESET_FILE}"
     !insertmacro INSTALL_FILE "${INI}" "${FACTORY_COPY}"
     WriteRegDWORD HKLM "${UNINST_KEY}" "FactoryCopyInstalled" 1
   ${Else}
@@ -326,7 +351,9 @@ Section "Install"
 
   ; 5. The uninstaller and its entry.
   ClearErrors
+  SetDetailsPrint none
   WriteUninstaller "$INSTDIR\${UNINSTALLER}"
+  SetDetailsPrint lastused
   ${If} ${Errors}
     !insertmacro FAIL ${ERR_FILE} "Cannot write $INSTDIR\${UNINSTALLER}."
   ${EndIf}
@@ -336,6 +363,7 @@ Section "Install"
   WriteRegStr HKLM "${UNINST_KEY}" "DisplayVersion" "${VERSION}"
   WriteRegStr HKLM "${UNINST_KEY}" "Publisher" "${COMPANY}"
   WriteRegStr HKLM "${UNINST_KEY}" "InstallLocation" "$INSTDIR"
+  WriteRegStr HKLM "${UNINST_KEY}" "DisplayIcon" "$INSTDIR\${UNINSTALLER},0"
   WriteRegStr HKLM "${UNINST_KEY}" "UninstallString" '"$INSTDIR\${UNINSTALLER}"'
   WriteRegStr HKLM "${UNINST_KEY}" "QuietUninstallString" '"$INSTDIR\${UNINSTALLER}" /S'
   WriteRegDWORD HKLM "${UNINST_KEY}" "NoModify" 1
@@ -347,9 +375,8 @@ Section "Install"
 
   ; 6. Registration, as regsvr32 does it (the 64-bit regsvr32: this setup
   ;    is a 64-bit program, so System32 is not redirected).
-  DetailPrint "Registering $INSTDIR\zvDelayDX.dll"
-  StrCpy $0 error
-  ExecWait '"$SYSDIR\regsvr32.exe" /s "$INSTDIR\zvDelayDX.dll"' $0
+  DetailPrint "Registering zvDelayDX.dll"
+  !insertmacro EXEC_QUIET '"$SYSDIR\regsvr32.exe" /s "$INSTDIR\zvDelayDX.dll"'
   ${If} $0 != 0
     !insertmacro FAIL ${ERR_REGISTER} "Registering $INSTDIR\zvDelayDX.dll failed ($0)."
   ${EndIf}
@@ -379,8 +406,8 @@ Section "Uninstall"
   ${OrIf} $R2 == ""
   ${OrIfNot} ${FileExists} "$R2"
     ${If} ${FileExists} "$INSTDIR\zvDelayDX.dll"
-      DetailPrint "Unregistering $INSTDIR\zvDelayDX.dll"
-      ExecWait '"$SYSDIR\regsvr32.exe" /u /s "$INSTDIR\zvDelayDX.dll"' $0
+      DetailPrint "Unregistering zvDelayDX.dll"
+      !insertmacro EXEC_QUIET '"$SYSDIR\regsvr32.exe" /u /s "$INSTDIR\zvDelayDX.dll"'
     ${EndIf}
     DeleteRegKey HKLM "SOFTWARE\Classes\CLSID\${CLSID_FILTER_CATEGORY}\Instance\${CLSID_FILTER}"
     DeleteRegKey HKLM "SOFTWARE\Classes\Filter\${CLSID_FILTER}"
@@ -397,8 +424,9 @@ Section "Uninstall"
   ${If} $0 == 1
     Delete "$INSTDIR\${FACTORY_COPY}"
   ${EndIf}
-  ; The preset file goes only while it is the factory bank this setup put
-  ; there, unchanged; otherwise it holds the user's presets and stays.
+  ; The preset file goes without a question only while it is the factory
+  ; bank this setup put there, unchanged; otherwise it holds the user's
+  ; presets, which stay unless the user says to delete them.
   ReadRegStr $R1 HKLM "${UNINST_KEY}" "PresetFileFingerprint"
   StrCpy $R0 "$INSTDIR\${PRESET_FILE}"
   Call un.Fingerprint
@@ -406,7 +434,12 @@ Section "Uninstall"
   ${AndIf} $R0 == $R1
     Delete "$INSTDIR\${PRESET_FILE}"
   ${ElseIf} $R0 != ""
-    DetailPrint "Keeping your presets: $INSTDIR\${PRESET_FILE}"
+    ${If} ${Cmd} `MessageBox MB_YESNO|MB_ICONQUESTION|MB_DEFBUTTON1 "Keep your presets?$\r$\n$\r$\n$INSTDIR\${PRESET_FILE} holds presets you have saved. Yes keeps this file and its folder; No deletes it." /SD IDYES IDNO`
+      Delete "$INSTDIR\${PRESET_FILE}"
+      DetailPrint "Deleted your presets: $INSTDIR\${PRESET_FILE}"
+    ${Else}
+      DetailPrint "Keeping your presets: $INSTDIR\${PRESET_FILE}"
+    ${EndIf}
   ${EndIf}
 
   Delete "$INSTDIR\${UNINSTALLER}"

@@ -7,7 +7,11 @@
 
 #include <cstring>
 
+#include <atomic>
+#include <chrono>
 #include <cmath>
+#include <future>
+#include <thread>
 #include <limits>
 #include <vector>
 
@@ -274,6 +278,11 @@ TEST(ParamEnvelope, NoMemoryLeavesTheListAsItWas) {
     // More than a signed 32-bit index can reach: refused before reading.
     EXPECT_EQ(e.AddSegments(0x80000000u, more, k44100), E_OUTOFMEMORY);
     EXPECT_EQ(e.AddSegments(1, nullptr, k44100), E_POINTER);
+    {   // A flush needs a copy too; without memory it removes in place.
+        CFailAllocations failing;
+        EXPECT_EQ(e.FlushSegments(900000, 1600000, k44100), S_OK);
+    }
+    EXPECT_EQ(e.Starts(), (std::vector<REFERENCE_TIME>{500000, 2000000, 3000000}));
 }
 
 TEST(ParamEnvelope, NonFiniteValuesPassWithoutHarm) {
@@ -345,4 +354,61 @@ TEST(ParamEnvelope, FindSegmentIndexAgreesWithALinearScan) {
             }
         }
     }
+}
+
+// The streaming thread's evaluation never waits for a host adding or flushing
+// segments: while another thread holds the list lock (a writer swapping its
+// list in) it returns at once and the value stays; with a writer replacing
+// whole lists all the time, every evaluation sees one list or the other.
+TEST(ParamEnvelope, EvaluationNeverWaitsForAWriter) {
+    Envelope e;
+    e.Add({Seg(1000000, 2000000, 0.2f, 0.8f)});
+    EXPECT_EQ(e.At(1500000), 0.5f);
+    std::promise<void> held, release;
+    std::thread writer([&] {
+        e.Lock();
+        held.set_value();
+        release.get_future().wait_for(std::chrono::seconds(10));
+        e.Unlock();
+    });
+    held.get_future().wait();
+    auto evaluation = std::async(std::launch::async, [&] { return e.EvaluateAt(1250000); });
+    const bool returned = evaluation.wait_for(std::chrono::seconds(5)) == std::future_status::ready;
+    release.set_value();
+    writer.join();
+    ASSERT_TRUE(returned) << "EvaluateAt waited for the list lock";
+    EXPECT_EQ(evaluation.get(), S_FALSE);
+    EXPECT_EQ(e.Value(), 0.5f);           // kept for that buffer
+    EXPECT_EQ(e.At(1250000), 0.35f);      // and follows again afterwards
+
+    // Lists A (0.25 throughout) and B (0.75, two segments) replaced whole,
+    // by adds and flushes, while this thread evaluates.
+    Envelope r;
+    const std::vector<MP_ENVELOPE_SEGMENT> a = {Seg(0, 40000000, 0.25f, 0.25f)};
+    const std::vector<MP_ENVELOPE_SEGMENT> b = {Seg(0, 20000000, 0.75f, 0.75f), Seg(20000000, 40000000, 0.75f, 0.75f)};
+    r.Add(a);
+    std::atomic<bool> done{false};
+    std::atomic<int> replaced{0};
+    std::thread host([&] {
+        for (int i = 0; !done; ++i, ++replaced) {
+            const auto& list = i % 2 ? a : b;
+            r.FlushSegments(kOpenStart, kOpenEnd, k44100);
+            r.AddSegments(DWORD(list.size()), list.data(), k44100);
+        }
+    });
+    // 500 evaluations that found a list while the host replaced it 500
+    // times, within ten seconds.
+    int evaluated = 0;
+    const auto limit = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    for (REFERENCE_TIME t = 1; (evaluated < 500 || replaced < 500) && std::chrono::steady_clock::now() < limit;
+         t = t % 39000000 + 4410) {
+        if (r.EvaluateAt(t) != S_OK) continue;
+        ++evaluated;
+        const float v = r.CurrentValue();
+        if (v != 0.25f && v != 0.75f) ADD_FAILURE() << v;
+    }
+    done = true;
+    host.join();
+    EXPECT_GE(evaluated, 500);
+    EXPECT_GE(replaced, 500);
 }

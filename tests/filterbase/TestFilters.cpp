@@ -259,7 +259,13 @@ HRESULT STDMETHODCALLTYPE CSinkInputPin::Receive(IMediaSample* sample) {
     CAutoLock lock(m_lock);
     HRESULT hr = CheckStreaming();
     if (hr != S_OK) return hr;
+    InterlockedIncrement(&m_owner->received);
     try {
+        if (m_owner->m_keepWhilePaused && m_owner->State() == State_Paused) {
+            m_owner->m_kept.push_back(sample);
+            sample->AddRef();
+        }
+        if (!m_owner->m_record) return S_OK;
         ReceivedSample record;
         BYTE* data = nullptr;
         if (FAILED(sample->GetPointer(&data))) return E_FAIL;
@@ -290,6 +296,7 @@ HRESULT CSinkInputPin::OnEndOfStream() {
 
 HRESULT CSinkInputPin::OnBeginFlush() {
     InterlockedIncrement(&m_owner->beginFlushes);
+    m_owner->ReleaseKept();
     SetEvent(m_owner->m_releaseEvent);
     return S_OK;
 }
@@ -322,6 +329,7 @@ CTestSink::CTestSink()
 }
 
 CTestSink::~CTestSink() {
+    ReleaseKept();
     if (m_seeking) m_seeking->NonDelegatingRelease();
     CloseHandle(m_releaseEvent);
     CloseHandle(m_blockedEvent);
@@ -338,10 +346,20 @@ HRESULT STDMETHODCALLTYPE CTestSink::NonDelegatingQueryInterface(REFIID riid, vo
 
 HRESULT STDMETHODCALLTYPE CTestSink::Stop() {
     SetEvent(m_releaseEvent);  // a held sample goes (and is refused) before the lock is needed
+    ReleaseKept();
     CAutoLock lock(m_lock);
     m_completePending = false;
     ResetEvent(m_eosEvent);
     return CBaseFilter::Stop();
+}
+
+void CTestSink::ReleaseKept() {
+    std::vector<IMediaSample*> kept;
+    {
+        CAutoLock lock(m_lock);
+        kept.swap(m_kept);
+    }
+    for (IMediaSample* sample : kept) sample->Release();
 }
 
 HRESULT STDMETHODCALLTYPE CTestSink::Pause() {
@@ -355,6 +373,7 @@ HRESULT STDMETHODCALLTYPE CTestSink::Run(REFERENCE_TIME start) {
     HRESULT hr = CBaseFilter::Run(start);
     if (FAILED(hr)) return hr;
     SetEvent(m_releaseEvent);
+    ReleaseKept();
     if (m_completePending) {
         m_completePending = false;
         NotifyEvent(EC_COMPLETE, S_OK, 0);

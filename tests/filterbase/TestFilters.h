@@ -7,8 +7,10 @@
 //                   delivery included, as the plug-in does.
 //   CTestSink       "In" only, records what arrives; optionally blocks in
 //                   Receive while paused (as a renderer holding a sample does)
-//                   until it runs, stops or is flushed. A renderer to the graph
-//                   (IAMFilterMiscFlags), with seeking passed upstream.
+//                   until it runs, stops or is flushed, or keeps the samples
+//                   it receives while paused (as a queueing renderer does)
+//                   until then. A renderer to the graph (IAMFilterMiscFlags),
+//                   with seeking passed upstream.
 #pragma once
 #include "common/Guid.h"
 #include "filterbase/FilterBase.h"
@@ -193,6 +195,17 @@ public:
 
     // Hold each sample that arrives while paused until run, stop or flush.
     void BlockWhilePaused(bool on) { m_blockWhilePaused = on; }
+    // Keep (a reference to) each sample that arrives while paused, returning
+    // from Receive at once, until run, stop or flush: its allocator's buffers
+    // run out.
+    void KeepWhilePaused(bool on) { m_keepWhilePaused = on; }
+    LONG KeptCount() {
+        CAutoLock lock(m_lock);
+        return static_cast<LONG>(m_kept.size());
+    }
+    // Off: samples are counted but not recorded (Receive allocates nothing).
+    void RecordSamples(bool on) { m_record = on; }
+    volatile LONG received = 0;
     // Only this type is accepted (null: any supported audio).
     void RequireType(const AM_MEDIA_TYPE* mt) { m_required = mt; }
     // Waits for a sample to be held in Receive.
@@ -214,12 +227,16 @@ public:
 
 private:
     friend class CSinkInputPin;
+    void ReleaseKept();
 
     CCritSec m_filterLock;
     CSinkInputPin m_input;
     CPosPassThru* m_seeking = nullptr;
     const AM_MEDIA_TYPE* m_required = nullptr;
     bool m_blockWhilePaused = false;
+    bool m_keepWhilePaused = false;
+    bool m_record = true;
+    std::vector<IMediaSample*> m_kept;
     bool m_completePending = false;
     HANDLE m_releaseEvent;  // set: Receive may go on
     HANDLE m_blockedEvent;

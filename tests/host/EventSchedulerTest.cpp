@@ -34,7 +34,7 @@ class EventSchedulerTest : public ::testing::Test {
 protected:
     CEventScheduler scheduler;
     CFakeQvi hooks{nullptr};
-    const std::deque<QviEvent>& active = scheduler.Active();
+    const CEventRing& active = scheduler.Active();
 };
 
 }  // namespace

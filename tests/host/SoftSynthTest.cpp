@@ -40,8 +40,15 @@ protected:
         const WbxPortStateChange change = {type, port, value, mask};
         return plugin.NotifyPortState(&change);
     }
+    // The pin notifier held (compared only: the reference is given back).
+    IWbxHostPins* HostPins() {
+        IWbxHostPins* pins = nullptr;
+        plugin.HoldHostPins(&pins);
+        if (pins) pins->Release();
+        return pins;
+    }
     const std::vector<QviEvent>& Queue() { return plugin.Scheduler().Queue(); }
-    const std::deque<QviEvent>& Active() { return plugin.Scheduler().Active(); }
+    const CEventRing& Active() { return plugin.Scheduler().Active(); }
 
     // Declared before the frame, which releases them when destroyed.
     CTestHost host;
@@ -104,7 +111,7 @@ TEST_F(SoftSynthTest, ConnectHoldsFourServicesAndDisconnectReleasesThem) {
     EXPECT_TRUE(plugin.IsConnected());
     EXPECT_EQ(host.RefCount(), 1u + 4u);
     EXPECT_EQ(plugin.GetHostTimeMap(), static_cast<IWbxHostTimeMap*>(&host));
-    EXPECT_EQ(plugin.GetHostPins(), static_cast<IWbxHostPins*>(&host));
+    EXPECT_EQ(HostPins(), static_cast<IWbxHostPins*>(&host));
     // A second Connect fails and still releases the reference handed over.
     EXPECT_EQ(ConnectHost(), E_UNEXPECTED);
     EXPECT_EQ(host.RefCount(), 5u);
@@ -113,7 +120,7 @@ TEST_F(SoftSynthTest, ConnectHoldsFourServicesAndDisconnectReleasesThem) {
     EXPECT_EQ(host.RefCount(), 1u);
     EXPECT_FALSE(plugin.IsConnected());
     EXPECT_EQ(plugin.GetHostTimeMap(), nullptr);
-    EXPECT_EQ(plugin.GetHostPins(), nullptr);
+    EXPECT_EQ(HostPins(), nullptr);
     EXPECT_EQ(ConnectHost(), S_OK);  // connects again
     EXPECT_EQ(plugin.Connect(nullptr), E_POINTER);
 }
@@ -130,7 +137,7 @@ TEST_F(SoftSynthTest, ConnectNeedsOnlyTheTimeMap) {
     host.offerConverter = host.offerPins = host.offerPort = false;
     ASSERT_EQ(ConnectHost(), S_OK);
     EXPECT_EQ(host.RefCount(), 2u);
-    EXPECT_EQ(plugin.GetHostPins(), nullptr);
+    EXPECT_EQ(HostPins(), nullptr);
     IWbxHostPort* port = static_cast<IWbxHostPort*>(&host);
     EXPECT_EQ(plugin.GetHostPort(&port), S_FALSE);
     EXPECT_EQ(port, nullptr);
@@ -395,4 +402,33 @@ TEST_F(SoftSynthTest, PortFlagsDropSequencedEventsAndGateLiveOnes) {
     ASSERT_EQ(plugin.RunBlock(256), S_OK);
     ASSERT_EQ(Active().size(), 1u);
     EXPECT_EQ(Active()[0].source, kQviSourceLive);
+}
+
+// Every call into the host (queries, list fetches, conversions) is made with
+// the frame lock free, so a host that waits for another thread of its own,
+// which calls the frame, cannot deadlock with it.
+TEST_F(SoftSynthTest, NoHostCallUnderTheFrameLock) {
+    int calls = 0, locked = 0;
+    auto check = [&] {
+        ++calls;
+        if (!FreeForOthers(*static_cast<CQvi*>(&plugin))) ++locked;
+    };
+    host.onCall = events.onCall = midi.onCall = check;
+    ConnectAndStart(960);
+    plugin.OnLoop(1920, 960);
+    events.Add(0, kQviNote, 0, 60, 100, 480);
+    midi.Add(0, 0x90, 61, 100);
+    EXPECT_EQ(SendEvents(), S_OK);
+    EXPECT_EQ(SendMidi(), S_OK);
+    EXPECT_EQ(Queue().size(), 2u);
+    plugin.TicksToSamples(960);
+    plugin.SamplesToTicks(24000);
+    host.offerConverter = false;   // through the time map
+    ASSERT_EQ(plugin.Disconnect(), S_OK);
+    ConnectAndStart(960);
+    plugin.TicksToSamples(960);
+    plugin.SamplesToTicks(24000);
+    EXPECT_GE(calls, 20);
+    EXPECT_EQ(locked, 0);
+    host.onCall = events.onCall = midi.onCall = nullptr;
 }

@@ -35,6 +35,7 @@ double CTestHost::SecondsToTicks(double seconds) const {
 HRESULT CTestHost::QueryInterface(REFIID riid, void** object) {
     if (!object) return E_POINTER;
     *object = nullptr;
+    Called();
     if (riid == kIidIUnknown || (riid == IID_IWbxHostTimeMap && offerTimeMap)) {
         *object = static_cast<IWbxHostTimeMap*>(this);
     } else if (riid == IID_IWbxHostTimeConverter && offerConverter) {
@@ -51,6 +52,7 @@ HRESULT CTestHost::QueryInterface(REFIID riid, void** object) {
 }
 
 HRESULT CTestHost::MusicalToMs(WBX_MUSICAL_TIME ticks, int32_t* ms) {
+    Called();
     ++musicalToMsCalls;
     if (failConversions) return E_FAIL;
     *ms = static_cast<int32_t>(Whole(TicksToSeconds(ticks) * 1000.0));
@@ -58,6 +60,7 @@ HRESULT CTestHost::MusicalToMs(WBX_MUSICAL_TIME ticks, int32_t* ms) {
 }
 
 HRESULT CTestHost::MsToMusical(int32_t ms, WBX_MUSICAL_TIME* ticks) {
+    Called();
     ++msToMusicalCalls;
     if (failConversions) return E_FAIL;
     *ticks = ms <= 0 ? 0 : static_cast<WBX_MUSICAL_TIME>(Whole(SecondsToTicks(ms / 1000.0)));
@@ -65,6 +68,7 @@ HRESULT CTestHost::MsToMusical(int32_t ms, WBX_MUSICAL_TIME* ticks) {
 }
 
 int32_t CTestHost::GetTempoKey(WBX_MUSICAL_TIME ticks) {
+    Called();
     ++tempoQueries;
     int32_t key = 0;
     while (key + 1 < static_cast<int32_t>(m_tempoMap.size()) && m_tempoMap[key + 1].ticks <= ticks) ++key;
@@ -72,6 +76,7 @@ int32_t CTestHost::GetTempoKey(WBX_MUSICAL_TIME ticks) {
 }
 
 HRESULT CTestHost::GetTempo(int32_t key, int32_t* entryTime, int32_t* tempo) {
+    Called();
     if (key < 0 || key >= static_cast<int32_t>(m_tempoMap.size())) return E_INVALIDARG;
     *entryTime = static_cast<int32_t>(m_tempoMap[key].ticks);
     *tempo = m_tempoMap[key].tempo;
@@ -79,6 +84,7 @@ HRESULT CTestHost::GetTempo(int32_t key, int32_t* entryTime, int32_t* tempo) {
 }
 
 HRESULT CTestHost::ConvertTime(WbxTimeRecord* time, int32_t targetFormat) {
+    Called();
     ++convertCalls;
     if (failConversions) return E_FAIL;
     if (time->format == kWbxTimeMusical && targetFormat == kWbxTimeSamples) {

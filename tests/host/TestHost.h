@@ -10,6 +10,7 @@
 // 960 ticks are 24000 frames at 48 kHz (25 frames per tick).
 #pragma once
 #include <cstdint>
+#include <functional>
 #include <vector>
 
 #include "host/HostServices.h"
@@ -49,6 +50,10 @@ public:
     uint32_t sampleRate = 48000;  // the converter's
     int convertCalls = 0, musicalToMsCalls = 0, msToMusicalCalls = 0, tempoQueries = 0;
 
+    // Called at the start of every service call (not AddRef and Release),
+    // for example to check which locks the caller holds.
+    std::function<void()> onCall;
+
     void SetTempo(int32_t tempo) { m_tempoMap = {{0, tempo}}; }
     void SetTempoMap(const std::vector<TempoEntry>& entries) { m_tempoMap = entries; }
     ULONG RefCount() const { return m_refs; }
@@ -62,9 +67,15 @@ public:
     int32_t STDMETHODCALLTYPE GetTempoKey(WBX_MUSICAL_TIME ticks) override;
     HRESULT STDMETHODCALLTYPE GetTempo(int32_t key, int32_t* entryTime, int32_t* tempo) override;
     HRESULT STDMETHODCALLTYPE ConvertTime(WbxTimeRecord* time, int32_t targetFormat) override;
-    HRESULT STDMETHODCALLTYPE OnPinsChanged(int32_t, IUnknown*, int32_t) override { return S_OK; }
+    HRESULT STDMETHODCALLTYPE OnPinsChanged(int32_t, IUnknown*, int32_t) override {
+        Called();
+        return S_OK;
+    }
 
 private:
+    void Called() {
+        if (onCall) onCall();
+    }
     double TicksToSeconds(double ticks) const;
     double SecondsToTicks(double seconds) const;
 
@@ -81,13 +92,18 @@ public:
     std::vector<Item> items;
     int32_t reportedCount = -1;  // -1: the number of items
     HRESULT countResult = S_OK;
+    std::function<void()> onCall;   // at the start of GetCount and of every fetch
 
     HRESULT STDMETHODCALLTYPE GetCount(int32_t* count) override {
+        Called();
         *count = reportedCount >= 0 ? reportedCount : static_cast<int32_t>(items.size());
         return countResult;
     }
 
 protected:
+    void Called() {
+        if (onCall) onCall();
+    }
     const Item* At(int32_t index) const {
         return index >= 0 && static_cast<size_t>(index) < items.size() ? &items[index] : nullptr;
     }
@@ -100,6 +116,7 @@ public:
     void Add(WBX_MUSICAL_TIME time, int32_t type, uint8_t channel, uint8_t data1, uint8_t data2,
              int32_t duration = 0);
     HRESULT STDMETHODCALLTYPE GetEvent(int32_t index, WbxEvent* event) override {
+        this->Called();
         if (!At(index)) return E_INVALIDARG;
         *event = *At(index);
         return S_OK;
@@ -118,6 +135,7 @@ public:
     }
     HRESULT STDMETHODCALLTYPE GetMidiMessage(int32_t index, WBX_MUSICAL_TIME* time, uint8_t* status, uint8_t* data1,
                                              uint8_t* data2) override {
+        this->Called();
         const TestMidiMessage* m = At(index);
         if (!m) return E_INVALIDARG;
         *time = m->time;

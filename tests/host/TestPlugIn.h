@@ -3,6 +3,7 @@
 // results a test chooses and records what it is handed. IUnknown and the
 // output management are trivial; Release never deletes.
 #pragma once
+#include <future>
 #include <string>
 #include <vector>
 
@@ -90,3 +91,13 @@ public:
 private:
     ULONG m_refs = 1;
 };
+
+// True when another thread can take the lock at this moment (the locks are
+// re-entrant, so the calling thread itself could always take it).
+inline bool FreeForOthers(CCritSec& lock) {
+    return std::async(std::launch::async, [&lock] {
+               if (!lock.TryLock()) return false;
+               lock.Unlock();
+               return true;
+           }).get();
+}

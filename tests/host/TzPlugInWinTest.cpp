@@ -10,6 +10,7 @@
 
 #include "PlugInTestSupport.h"
 #include "TestHost.h"
+#include "TestPlugIn.h"
 #include "host/FilterSetupData.h"
 #include "host/StaticFilterPreset.h"
 #include "host/TzPlugIn.h"
@@ -193,15 +194,20 @@ TEST_F(TzPlugInTest, OutputsAreAddedRemovedAndVetoedByTheHost) {
     EXPECT_EQ(f->FindOutput(id), nullptr);
 
     // A connected host that refuses the change keeps the pins as they are.
+    // Its notices come with the filter lock free.
     class CVetoHost : public CTestHost {
     public:
         HRESULT STDMETHODCALLTYPE OnPinsChanged(int32_t phase, IUnknown*, int32_t count) override {
             calls.push_back(phase * 100 + count);
+            if (!FreeForOthers(*filterLock)) ++locked;
             return veto && phase == 1 ? E_ACCESSDENIED : S_OK;
         }
+        CCritSec* filterLock = nullptr;
         bool veto = false;
+        int locked = 0;
         std::vector<int> calls;
     } host;
+    host.filterLock = static_cast<CQvi*>(f);
     IWbxSoftSynth* synth = Query<IWbxSoftSynth>(filter, IID_IWbxSoftSynth);
     host.AddRef();   // handed over with Connect
     ASSERT_EQ(synth->Connect(host.Unknown()), S_OK);
@@ -215,6 +221,7 @@ TEST_F(TzPlugInTest, OutputsAreAddedRemovedAndVetoedByTheHost) {
     EXPECT_EQ(f->RemoveAllOutputs(), S_OK);
     EXPECT_EQ(f->GetOutputCount(), 0);
     EXPECT_EQ(PinNames(filter), (std::vector<std::wstring>{L"Input"}));
+    EXPECT_EQ(host.locked, 0);
     synth->Disconnect();
     synth->Release();
     EXPECT_EQ(host.RefCount(), 1u);

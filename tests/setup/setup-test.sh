@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # The setup program under Wine, in a fresh private prefix per case:
-#   setup-test.sh CASE SETUP_EXE PROBE_EXE DLL CHM INI VERSION PREFIX_ROOT
+#   setup-test.sh CASE SETUP_EXE PROBE_EXE DLL CHM INI VERSION PREFIX_ROOT [DRIVER_EXE ICON PICTURE]
 # CASE:
 #   default  silent install into the default folder; silent uninstall (no
 #            file or key of ours left); install again; then an install into
@@ -13,18 +13,35 @@
 #            uninstall leaves only the user's file;
 #            install and uninstall once more; failing installs report a
 #            non-zero exit code and register nothing.
+#   wizard   on an X display (DISPLAY), zvdelay-setup-driver clicks through
+#            the wizard as a user does: Cancel on the welcome page; every
+#            page with Back, a Cancel taken back and a folder with spaces,
+#            to the finish page; then the uninstaller from the uninstall
+#            entry, keeping the user's presets, deleting them, and without
+#            a question over the untouched factory bank. The driver checks
+#            each page (texts that fit, the default button, the product
+#            icon and picture). ZV_SETUP_SHOTS=FOLDER keeps a picture of
+#            each page there (tools/setup-screenshots).
 # The prefix lives in PREFIX_ROOT/CASE and is deleted at the end.
 set -uo pipefail
-if [ $# -ne 8 ]; then
-  echo "usage: setup-test.sh CASE SETUP_EXE PROBE_EXE DLL CHM INI VERSION PREFIX_ROOT" >&2
+if [ $# -ne 8 ] && [ $# -ne 11 ]; then
+  echo "usage: setup-test.sh CASE SETUP_EXE PROBE_EXE DLL CHM INI VERSION PREFIX_ROOT [DRIVER_EXE ICON PICTURE]" >&2
   exit 2
 fi
 case_name=$1 setup_exe=$2 probe_exe=$3 dll=$4 chm=$5 factory_ini=$6 version=$7 prefix_root=$8
+driver_exe=${9:-} icon=${10:-} picture=${11:-}
 
 prefix="$prefix_root/$case_name"
 export WINEPREFIX="$prefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=;winealsa.drv,winepulse.drv="
-# Nothing here opens a window; without a display Wine starts faster.
-unset DISPLAY
+# Only the wizard opens windows; without a display Wine starts faster.
+if [ "$case_name" = wizard ]; then
+  if [ -z "${DISPLAY:-}" ] || [ -z "$driver_exe" ]; then
+    echo "FAIL: the wizard case needs DRIVER_EXE ICON PICTURE and an X display (tools/check starts one)"
+    exit 1
+  fi
+else
+  unset DISPLAY
+fi
 
 started=$(date +%s)
 checks=0
@@ -49,6 +66,11 @@ trap cleanup EXIT
 unix_path() {
   local p=${1#C:\\}
   echo "$prefix/drive_c/${p//\\//}"
+}
+# The Windows path (drive Z:) of an absolute Unix path.
+windows_path() {
+  local p=$1
+  echo "Z:${p//\//\\}"
 }
 
 # Output of Wine programs goes through files, not pipes: a Wine server
@@ -141,6 +163,7 @@ check_installed() {
   expect_value "$dump" "uninstall entry" "DisplayVersion" "$version"
   expect_value "$dump" "uninstall entry" "Publisher" "Brasquin Tavrin"
   expect_value "$dump" "uninstall entry" "InstallLocation" "$folder"
+  expect_value "$dump" "uninstall entry" "DisplayIcon" "$folder\\uninstall.exe,0"
   expect_value "$dump" "uninstall entry" "UninstallString" "\"$folder\\uninstall.exe\""
   expect_value "$dump" "uninstall entry" "QuietUninstallString" "\"$folder\\uninstall.exe\" /S"
   expect_value "$dump" "uninstall entry" "NoModify" "0x1"
@@ -181,6 +204,11 @@ timeout 60 wineserver -w
 if [ ! -f "$prefix/system.reg" ]; then
   echo "FAIL: wineboot did not create the prefix"
   exit 1
+fi
+if [ "$case_name" = wizard ]; then
+  # Without a window manager each closing window waits about 2 s unless Wine
+  # manages none of them.
+  timeout 60 wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /t REG_SZ /d N /f >"$out_file" 2>&1
 fi
 
 case "$case_name" in
@@ -307,6 +335,87 @@ upgrade)
   for key in "$class_key" "$uninstall_key"; do
     if reg_has "$key"; then fail "a failed install wrote $key"; else ok; fi
   done
+  ;;
+
+wizard)
+  setup_title="zvDelayDX $version Setup"
+  uninstall_title="zvDelayDX $version Uninstall"
+  welcome="page=Welcome to zvDelayDX $version Setup"
+  folder='C:\Studio Plug-Ins\zv Delay'
+  dir=$(unix_path "$folder")
+  shots=-
+  if [ -n "${ZV_SETUP_SHOTS:-}" ]; then
+    mkdir -p "$ZV_SETUP_SHOTS"
+    shots=$(windows_path "$ZV_SETUP_SHOTS")
+  fi
+  # drive TITLE STEP...: zvdelay-setup-driver on the wizard titled TITLE;
+  # its report is shown, and its failures count as one.
+  drive() {
+    timeout 300 wine "$driver_exe" "$(windows_path "$icon")" "$(windows_path "$picture")" "$shots" "$@" \
+      </dev/null >"$out_file" 2>&1
+    local rc=$?
+    tr -d '\r' <"$out_file" | sed 's/^/    /'
+    check "the driver's checks (exit code $rc)" test "$rc" -eq 0
+  }
+
+  say "the wizard: Cancel on the welcome page, confirmed"
+  drive "$setup_title" "run=$(windows_path "$setup_exe")" "$welcome" 'press=Cancel' \
+    'ask=Are you sure you want to quit' 'default=No' 'press=Yes' 'exit=1'
+  for key in "$class_key" "$uninstall_key"; do
+    if reg_has "$key"; then fail "a cancelled setup wrote $key"; else ok; fi
+  done
+  check "a cancelled setup installed nothing" absent "$(unix_path "$default_folder")"
+
+  say "the wizard: every page, Back, Cancel taken back, a folder with spaces"
+  drive "$setup_title" "run=$(windows_path "$setup_exe")" \
+    "$welcome" 'default=Next >' shot=1-welcome 'press=Next >' \
+    "page=$default_folder" 'default=Install' shot=2-folder 'press=< Back' \
+    "$welcome" 'press=Next >' \
+    "page=$default_folder" "folder=$folder" shot=3-folder-with-spaces 'press=Cancel' \
+    'ask=Are you sure you want to quit' 'default=No' shot=4-cancel-question 'press=No' \
+    "page=$folder" 'press=Install' \
+    'page=Installation Complete' 'default=Next >' shot=5-installed 'press=Next >' \
+    "page=Completing zvDelayDX $version Setup" 'default=Finish' shot=6-finish 'press=Finish' 'exit=0' \
+    entry-icon
+  check_installed "$folder"
+  check "zvDelayDX.ini is the factory bank" same_file "$dir/zvDelayDX.ini" "$factory_ini"
+
+  say "the uninstaller from the uninstall entry: Cancel leaves the install"
+  drive "$uninstall_title" uninstall "page=Uninstall zvDelayDX $version" 'press=Cancel' 'exit=1'
+  check "uninstall.exe still there" test -f "$dir/uninstall.exe"
+  check "the uninstall entry still there" reg_has "$uninstall_key"
+
+  say "the uninstaller keeps the user's presets"
+  printf '\r\n[Preset17]\r\nVersion=3\r\nName=My Echo\r\nBank=\r\nData=2500,12,20,0,30, 2500,12,20,0,30, 40,0,81,71,250,71,-10, 0,1200,1,0\r\n' \
+    >>"$dir/zvDelayDX.ini"
+  user_copy="$prefix_root/$case_name-user.ini"
+  cp "$dir/zvDelayDX.ini" "$user_copy"
+  drive "$uninstall_title" uninstall \
+    "page=Uninstall zvDelayDX $version" "page=$folder\\" 'default=Uninstall' shot=7-uninstall 'press=Uninstall' \
+    'ask=Keep your presets?' 'default=Yes' shot=8-keep-presets-question 'press=Yes' \
+    'page=Uninstallation Complete' 'default=Close' shot=9-uninstalled 'press=Close' 'exit=0'
+  check_removed "$folder"
+  check "the user's zvDelayDX.ini kept byte-identical" same_file "$dir/zvDelayDX.ini" "$user_copy"
+  left=$(ls -A "$dir" 2>/dev/null | tr '\n' ' ')
+  check "only the user's file left in the folder (found: $left)" test "$left" = "zvDelayDX.ini "
+
+  say "the uninstaller deletes the user's presets when told to"
+  # shellcheck disable=SC2086
+  run_setup /D=$folder
+  check "setup exit code 0" test $? -eq 0
+  drive "$uninstall_title" uninstall "page=Uninstall zvDelayDX $version" 'press=Uninstall' \
+    'ask=Keep your presets?' 'press=No' 'page=Uninstallation Complete' 'press=Close' 'exit=0'
+  check_removed "$folder"
+  check "the user's presets deleted, with the folder" absent "$dir"
+  rm -f "$user_copy"
+
+  say "the uninstaller asks nothing over the untouched factory bank"
+  run_setup
+  check "setup exit code 0" test $? -eq 0
+  drive "$uninstall_title" uninstall "page=Uninstall zvDelayDX $version" 'press=Uninstall' \
+    'page=Uninstallation Complete' 'press=Close' 'exit=0'
+  check_removed "$default_folder"
+  check "the install folder removed" absent "$(unix_path "$default_folder")"
   ;;
 
 *)

@@ -52,6 +52,7 @@ struct GraphParts {
     IBaseFilter* parser = nullptr;
     IBaseFilter* delay = nullptr;
     ITzPlugInProp* prop = nullptr;
+    IStreamTiming* timing = nullptr;
     CWavSinkFilter* sink = nullptr;  // counted through its IBaseFilter
     CEditorWindow editor;
 
@@ -64,6 +65,7 @@ struct GraphParts {
         SafeRelease(reader);
         SafeRelease(parser);
         SafeRelease(prop);
+        SafeRelease(timing);
         SafeRelease(delay);
         if (sink) static_cast<IBaseFilter*>(sink)->Release();
         module.Unload();
@@ -137,6 +139,11 @@ std::string Build(const GraphRequest& request, const GraphSummary& summary, Grap
             if (FAILED(hr)) return Failed((std::string("cannot set ") + kParamTable[s.index].name).c_str(), hr);
         }
         g.prop->SetBypass(request.bypass ? 1 : 0);
+        if (request.timing) {
+            hr = g.delay->QueryInterface(IID_IStreamTiming, reinterpret_cast<void**>(&g.timing));
+            if (FAILED(hr)) return Failed("the filter has no IStreamTiming", hr);
+            g.timing->EnableTiming(TRUE);
+        }
     }
 
     g.sink = new (std::nothrow) CWavSinkFilter();
@@ -259,6 +266,7 @@ std::string RunGraph(const GraphRequest& request, GraphSummary& summary) {
     }
     if (g.prop) ReadMeter(g.prop, summary);
     StopWatched(g.control);
+    if (g.timing && SUCCEEDED(g.timing->GetTiming(&summary.timing))) summary.haveTiming = true;
 
     summary.output = g.sink->Format();
     summary.frames = g.sink->Frames();

@@ -25,6 +25,7 @@
 #include <string>
 #include <vector>
 
+#include "host/StreamTiming.h"
 #include "tools/graph/WavFile.h"
 #include "tools/render/RenderOptions.h"
 
@@ -39,6 +40,7 @@ struct GraphRequest {
     bool recordPartition = false;    // keep the frames of every output buffer
     bool showEditor = false;         // the plug-in's editor page open during the run
     bool realTime = false;           // the sink takes the audio at the pace it plays
+    bool timing = false;             // the filter times its Receive (IStreamTiming)
 };
 
 struct GraphSummary {
@@ -53,6 +55,8 @@ struct GraphSummary {
     float effectPeak[2] = {0.0f, 0.0f};
     double outputPeak[2] = {0.0, 0.0};  // measured by the sink
     std::vector<DWORD> partition;    // when recordPartition was asked for
+    bool haveTiming = false;         // with timing: the filter's sums (host/StreamTiming.h)
+    StreamTimingFigures timing{};
 };
 
 // Builds, runs and tears down the graph. Returns an empty string on

@@ -92,6 +92,7 @@ int main() {
     request.timeoutMs = options.timeoutSeconds * 1000;
     request.showEditor = options.editor;
     request.realTime = options.realTime;
+    request.timing = options.timing && !options.bypassGraph;
 
     if (FAILED(CoInitializeEx(nullptr, COINIT_MULTITHREADED))) {
         std::fprintf(stderr, "zvdelay-graph: cannot initialise COM\n");
@@ -117,6 +118,19 @@ int main() {
     } else {
         std::printf("  peak L %.4f R %.4f (written); end: %s\n", summary.outputPeak[0], summary.outputPeak[1],
                     summary.endedBy);
+    }
+    if (summary.haveTiming && summary.timing.buffers && summary.timing.ticksPerSecond) {
+        // Microseconds per buffer; "ours" is the rest of Receive.
+        const StreamTimingFigures& t = summary.timing;
+        const double perBuffer = 1e6 / static_cast<double>(t.ticksPerSecond) / static_cast<double>(t.buffers);
+        const double receive = t.receive * perBuffer, allocator = t.allocator * perBuffer;
+        const double delivery = t.delivery * perBuffer, processing = t.processing * perBuffer;
+        const double ours = receive - allocator - delivery;
+        std::printf("  inside Receive, microseconds per buffer of %.0f frames: %.2f in all = allocator %.2f +"
+                    " delivery %.2f + ours %.2f (processing entry %.2f, the rest %.2f: %.2fx the processing"
+                    " entry)\n",
+                    static_cast<double>(t.frames) / static_cast<double>(t.buffers), receive, allocator, delivery,
+                    ours, processing, ours - processing, processing > 0 ? ours / processing : 0.0);
     }
     if (!request.output.empty()) std::printf("  wrote %s\n", Utf8(request.output).c_str());
     return kExitOk;

@@ -21,7 +21,8 @@ std::wstring WindowsPath(const std::wstring& path) {
 
 const char* GraphUsage() {
     return "usage: zvdelay-graph IN.wav OUT.wav [--set NAME=VALUE]... [--data \"DATA STRING\"] [--bypass]\n"
-           "                     [--bypass-graph] [--editor] [--real-time] [--dll PATH] [--timeout SECONDS]\n"
+           "                     [--bypass-graph] [--editor] [--real-time] [--timing] [--dll PATH]\n"
+           "                     [--timeout SECONDS]\n"
            "       zvdelay-graph IN.wav --discard [options]\n"
            "  Runs a WAV file through zvDelayDX.dll in a DirectShow graph, File Source (Async.) ->\n"
            "  WAVE Parser -> zvDelayDX -> a sink that writes OUT.wav in the format the filter\n"
@@ -33,6 +34,8 @@ const char* GraphUsage() {
            "  --discard          write no file (the sink only counts and measures)\n"
            "  --editor           show the plug-in's editor page during the run (needs a display)\n"
            "  --real-time        the sink takes the audio no faster than it plays\n"
+           "  --timing           print where the time inside the filter's Receive goes (per buffer:\n"
+           "                     the downstream allocator, the delivery, the processing entry, the rest)\n"
            "  --dll PATH         the plug-in DLL (default: beside this program, else the build's)\n"
            "  --timeout SECONDS  give up after this long (default: 60 plus the input's duration)\n"
            "  Later settings override earlier ones. The DLL is loaded directly (DllGetClassObject),\n"
@@ -60,6 +63,8 @@ std::string ParseGraphArguments(const std::vector<std::wstring>& args, GraphOpti
             options.editor = true;
         } else if (arg == L"--real-time") {
             options.realTime = true;
+        } else if (arg == L"--timing") {
+            options.timing = true;
         } else if (arg == L"--dll") {
             if (!next(options.dll)) return "--dll needs a path";
         } else if (arg == L"--timeout") {

@@ -17,6 +17,7 @@ struct GraphOptions {
     bool bypassGraph = false;  // --bypass-graph: zvDelayDX left out of the graph
     bool editor = false;       // --editor: the editor page open during the run
     bool realTime = false;     // --real-time: the sink paces the run
+    bool timing = false;       // --timing: where the time inside the filter's Receive goes
     bool help = false;
     std::wstring dll;          // --dll PATH (empty: the default)
     DWORD timeoutSeconds = 0;  // --timeout SECONDS (0: the default)

@@ -6,6 +6,9 @@
 //                               thread, a writer alternating SetAllParams
 //                               between two complete blocks, and a reader
 //                               thread: every GetAllParams is one of the two
+//   concurrency.engine-blocks   the same signal on both inputs while a writer
+//                               alternates two left/right-symmetric blocks:
+//                               every output buffer has equal channels
 //   concurrency.state-changes   Pause, Run and Stop from one thread, saved
 //                               states and automation from another, while a
 //                               third streams
@@ -121,6 +124,73 @@ void CheckTornBlocks(CCheckLog& log, const Options& o) {
                       reads.load()));
 }
 
+// Two blocks, each the same on the left and the right, that differ in
+// every parameter the signal path reads but diffusion (whose left and right
+// stages differ in length).
+ParamBlock SymmetricBlock(bool second) {
+    ParamBlock b = kDefaultBlock;
+    const int32_t v[][2] = {{kParamDelayL, second ? 29 : 13}, {kParamFeedbkL, second ? 70 : 20},
+                            {kParamXfeedL, second ? 25 : 5},  {kParamMixL, second ? 80 : 40}};
+    for (const auto& p : v) b[p[0]] = b[p[0] + (kParamDelayR - kParamDelayL)] = p[1];
+    b[kParamTempoSync] = 0;
+    b[kParamDiffAmnt] = 0;
+    b[kParamHighFreq] = second ? 250 : 301;
+    b[kParamLowFreq] = second ? 120 : 0;
+    b[kParamOutput] = second ? -40 : 20;
+    return b;
+}
+
+// The engine's side of the same: the same signal on both inputs while a
+// writer alternates two left/right-symmetric blocks. An engine that runs a
+// buffer with parameters from both blocks puts out different channels.
+void CheckEngineBlocks(CCheckLog& log, const Options& o) {
+    const DWORD runMs = o.longRun ? 60000 : 3000;
+    const WAVEFORMATEX in = InputFormat(kFormats[3], 48000);
+    IBaseFilter* filter = NewFilter();
+    CStreamRig rig;
+    HRESULT hr = filter ? rig.Build(filter, in, 64) : E_FAIL;
+    if (filter) filter->Release();
+    if (FAILED(hr)) {
+        log.Fail("concurrency.engine-blocks", "cannot build the graph");
+        return;
+    }
+    const ParamBlock a = SymmetricBlock(false), b = SymmetricBlock(true);
+    rig.prop->SetAllParams(a.v);
+    rig.Run();
+    std::atomic<bool> stop{false};
+    std::atomic<long> writes{0};
+    CThread writer;
+    writer.Start([&] {
+        for (long n = 0; !stop; ++n) {
+            rig.prop->SetAllParams((n & 1) ? b.v : a.v);
+            ++writes;
+        }
+    });
+    std::vector<double> mono = TestSignal(48000, 1, 48000), both(2 * mono.size());
+    for (size_t k = 0; k < mono.size(); ++k) both[2 * k] = both[2 * k + 1] = mono[k];
+    const std::vector<BYTE> signal = Encode(both, in);
+    long buffers = 0, uneven = 0;
+    const ULONGLONG end = GetTickCount64() + runMs;
+    for (size_t at = 0; GetTickCount64() < end; at = (at + 64) % 47000, ++buffers) {
+        rig.Deliver(&signal[at * 8], 64);
+        const std::vector<BYTE> outBytes = rig.TakeOutput();
+        const float* y = reinterpret_cast<const float*>(outBytes.data());
+        for (size_t k = 0; k + 1 < outBytes.size() / sizeof(float); k += 2) {
+            if (y[k] != y[k + 1]) {
+                ++uneven;
+                break;
+            }
+        }
+    }
+    stop = true;
+    if (!writer.Join(20000)) Stuck(log, "concurrency.engine-blocks", "the writing thread");
+    rig.Stop();
+    std::vector<std::string> problems;
+    if (uneven) problems.push_back(Format("%ld of %ld buffers ran with parts of both blocks", uneven, buffers));
+    log.Result("concurrency.engine-blocks", problems,
+               Format("(%.0f s: %ld buffers of 64 frames, %ld blocks written)", runMs / 1000.0, buffers, writes.load()));
+}
+
 void CheckStateChanges(CCheckLog& log, const Options& o) {
     const DWORD runMs = o.longRun ? 60000 : 3000;
     const WAVEFORMATEX in = InputFormat(kFormats[1], 44100);
@@ -198,5 +268,6 @@ void CheckStateChanges(CCheckLog& log, const Options& o) {
 
 void CheckConcurrency(CCheckLog& log, const Options& o) {
     CheckTornBlocks(log, o);
+    CheckEngineBlocks(log, o);
     CheckStateChanges(log, o);
 }
