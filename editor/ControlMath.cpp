@@ -69,8 +69,8 @@ void MeterDecay(MeterChannel& channel, int32_t level, int32_t decayStep) {
     }
 }
 
-int MeterRow(int32_t level, int32_t minimum, int32_t maximum, int height, bool topDown) {
-    const int lit = height - 4;
+int MeterRow(int32_t level, int32_t minimum, int32_t maximum, int height, bool topDown, int inset) {
+    const int lit = height - 2 * inset;
     // An empty range would divide by zero: such a meter shows nothing lit.
     if (maximum == minimum) return std::max(lit, 0);
     double p = std::floor((static_cast<double>(level) - minimum) * lit / (static_cast<double>(maximum) - minimum) + 0.5);

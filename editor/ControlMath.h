@@ -53,5 +53,6 @@ void MeterDecay(MeterChannel& channel, int32_t level, int32_t decayStep);
 // meter of the given height lights up for a level:
 // floor((level - minimum) * (height - 4) / (maximum - minimum) + 0.5),
 // counted from the bottom unless topDown, never negative. height - 4 or more
-// lights nothing.
-int MeterRow(int32_t level, int32_t minimum, int32_t maximum, int height, bool topDown);
+// lights nothing. inset: the strip's frame at each end (2 at 96 DPI; the lit
+// area is height - 2 x inset rows).
+int MeterRow(int32_t level, int32_t minimum, int32_t maximum, int height, bool topDown, int inset = 2);

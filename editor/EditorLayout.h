@@ -1,8 +1,9 @@
 // The editor page's controls as data: one row per control (id, class,
-// rectangle in pixels on the 506 x 381 background, window style bits, images,
-// first text), in creation order, and the bindings of parameters to their
-// value boxes and sliders. The page creates its controls from this table and
-// the tests check the page against it. Portable.
+// rectangle in pixels on the 506 x 381 background at 96 DPI, window style
+// bits, images, first text, the name a screen reader hears), in creation
+// order; the order the Tab key follows; and the bindings of parameters to
+// their value boxes and sliders. The page creates its controls from this
+// table and the tests check the page against it. Portable.
 #pragma once
 #include <cstdint>
 
@@ -20,6 +21,7 @@ struct ControlRow {
     const char* text;      // first text, or null
     bool focusAdjusted;
     int focusAdjust[4];    // left, top, right, bottom
+    const char* name;      // the label the art shows beside it; null: its own caption
 };
 
 inline constexpr int kPageWidth = 506;
@@ -65,6 +67,12 @@ enum EditorControlId : int {
 extern const ControlRow kLayout[];
 extern const int kLayoutCount;
 const ControlRow* FindLayoutRow(int id);
+
+// The controls Tab visits, in reading order: the top row, then each
+// section top to bottom and left to right (left channel, the output
+// column, right channel, the tempo and diffusion box, the filters).
+extern const int kReadingOrder[];
+extern const int kReadingOrderCount;
 
 // A parameter shown on the page: its value box and slider (0 = none).
 struct ParamBinding {

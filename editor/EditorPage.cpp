@@ -7,10 +7,13 @@
 #include <new>
 #include <string>
 
+#include "editor/DpiScale.h"
 #include "editor/EditorLayout.h"
 #include "editor/PageText.h"
 #include "editor/SkinDrawing.h"
+#include "editor/SkinSet.h"
 #include "editor/Toolkit.h"
+#include "editor/WindowDpi.h"
 #include "effect/ITzPlugInProp.h"
 #include "effect/TempoSync.h"
 #include "presets/DataString.h"
@@ -26,7 +29,15 @@ constexpr UINT kTimerMs = 75;
 constexpr char kPlugInName[] = "zv:Delay";
 constexpr char kPlugInKey[] = "SOFTWARE\\Classes\\CLSID\\{6A1F3B80-D27E-4C95-8E14-3B7D0A5C92E6}";
 constexpr char kPresetFileName[] = "zvDelayDX.ini";
-constexpr int kBackgroundId = 103;
+// The clip lights of the dialog template, placed above the meters.
+struct Placement {
+    int id, x, y, width, height;
+};
+constexpr Placement kClipLights[] = {{kIdClipLeft, 231, 97, 12, 9}, {kIdClipRight, 261, 97, 12, 9}};
+// A new DPI for a top-level window (wParam: the DPI), and for a child of a
+// per-monitor aware window after its parent moved.
+constexpr UINT kMsgDpiChanged = 0x02E0;
+constexpr UINT kMsgDpiChangedAfterParent = 0x02E3;
 // The plug-in's change notice after a saved state was loaded (high word of
 // its WM_COMMAND; 0 and 1 tell of new formats).
 constexpr WORD kNoticeStateReloaded = 100;
@@ -150,6 +161,24 @@ INT_PTR CTzPlugInPropPage::OnReceiveMessage(HWND window, UINT message, WPARAM wP
         FormatDataString(reinterpret_cast<char**>(wParam));
         SetWindowLongPtrW(window, DWLP_MSGRESULT, 0);
         return TRUE;
+    case kControlAccessibleText:
+        SetWindowLongPtrW(window, DWLP_MSGRESULT, AccessibleText(LOWORD(wParam), HIWORD(wParam),
+                                                                 reinterpret_cast<struct AccessibleText*>(lParam)));
+        return TRUE;
+    case kSliderEditRequest:
+        if (const ParamBinding* b = FindBinding(static_cast<int>(wParam))) {
+            if (b->box) SendMessageA(Control(b->box), kValueBoxOpenEditor, static_cast<WPARAM>(lParam), 0);
+        }
+        return TRUE;
+    case kMsgDpiChanged:
+        FollowDpi(LOWORD(wParam));
+        return FALSE;
+    case kMsgDpiChangedAfterParent:
+    case WM_SIZE:
+        // A host whose window moved to another monitor resizes the page:
+        // its DPI may have changed with it.
+        if (m_window && !m_followingDpi) FollowDpi(WindowDpi(m_window));
+        return FALSE;
     case WM_DESTROY:
         OnDestroy();
         return FALSE;
@@ -161,17 +190,13 @@ INT_PTR CTzPlugInPropPage::OnReceiveMessage(HWND window, UINT message, WPARAM wP
 void CTzPlugInPropPage::OnInitDialog(HWND window) {
     m_window = window;
     if (m_plugIn) m_plugIn->SetNotifyWindow(window, kIdPlugInNotify);
-    m_readoutFont = CreateFontA(12, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, ANSI_CHARSET, OUT_DEFAULT_PRECIS,
-                                CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH | FF_SWISS, "Arial");
-    m_ownsReadoutFont = m_readoutFont != nullptr;
-    if (!m_readoutFont) m_readoutFont = static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT));
-    m_background = LoadDibResource(EditorModule(), kBackgroundId, &m_palette);
+    m_dpi = WindowDpi(window);
+    m_skin = std::make_unique<CSkinSet>();
+    m_skin->Load(EditorModule(), m_dpi);
+    CreateReadoutFont();
     CreateControls();
-    m_indicators[0] = static_cast<HBITMAP>(LoadImageA(EditorModule(), MAKEINTRESOURCEA(112), IMAGE_BITMAP, 0, 0, 0));
-    m_indicators[1] = static_cast<HBITMAP>(LoadImageA(EditorModule(), MAKEINTRESOURCEA(111), IMAGE_BITMAP, 0, 0, 0));
-    m_indicators[2] = static_cast<HBITMAP>(LoadImageA(EditorModule(), MAKEINTRESOURCEA(113), IMAGE_BITMAP, 0, 0, 0));
     for (int id : {kIdClipLeft, kIdClipRight}) {
-        SendDlgItemMessageA(window, id, STM_SETIMAGE, IMAGE_BITMAP, reinterpret_cast<LPARAM>(m_indicators[1]));
+        SendDlgItemMessageA(window, id, STM_SETIMAGE, IMAGE_BITMAP, reinterpret_cast<LPARAM>(m_skin->Indicator(111)));
     }
     try {
         // Held here too: opening may show a message box, in whose loop the
@@ -191,6 +216,21 @@ void CTzPlugInPropPage::OnInitDialog(HWND window) {
     m_firstErase = 1;
 }
 
+int CTzPlugInPropPage::Px(int designPixels) const { return ScaleToDpi(designPixels, m_dpi); }
+
+void CTzPlugInPropPage::CreateReadoutFont() {
+    m_readoutFont = CreateFontA(Px(12), 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, ANSI_CHARSET, OUT_DEFAULT_PRECIS,
+                                CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH | FF_SWISS, "Arial");
+    m_ownsReadoutFont = m_readoutFont != nullptr;
+    if (!m_readoutFont) m_readoutFont = static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT));
+}
+
+void CTzPlugInPropPage::DeleteReadoutFont() {
+    if (m_ownsReadoutFont) DeleteObject(m_readoutFont);
+    m_readoutFont = nullptr;
+    m_ownsReadoutFont = false;
+}
+
 void CTzPlugInPropPage::CreateControls() {
     const HINSTANCE module = EditorModule();
     for (int i = 0; i < kLayoutCount; ++i) {
@@ -200,34 +240,23 @@ void CTzPlugInPropPage::CreateControls() {
             row.kind == ControlClass::kSlider) {
             style |= WS_TABSTOP;
         }
-        if (row.id == kIdMeterLeft) {
-            // The clip lights of the dialog template go above the meters.
-            MoveWindow(Control(kIdClipLeft), 231, 97, 12, 9, FALSE);
-            MoveWindow(Control(kIdClipRight), 261, 97, 12, 9, FALSE);
-        }
+        if (row.id == kIdMeterLeft) PlaceClipLights();
         const char* text = row.text ? row.text : "";
         if (row.id == kIdSetup && m_plugIn) text = m_plugIn->GetSetup() == 1 ? "Setup B" : "Setup A";
-        void* creation = row.kind == ControlClass::kMeter ? nullptr : m_background;
-        HWND control = CreateWindowExA(0, ClassName(row.kind), text, style, row.x, row.y, row.width, row.height,
-                                       m_window, reinterpret_cast<HMENU>(static_cast<INT_PTR>(row.id)), module,
-                                       creation);
+        void* creation = row.kind == ControlClass::kMeter ? nullptr : m_skin->Background();
+        HWND control = CreateWindowExA(0, ClassName(row.kind), text, style, Px(row.x), Px(row.y), Px(row.width),
+                                       Px(row.height), m_window, reinterpret_cast<HMENU>(static_cast<INT_PTR>(row.id)),
+                                       module, creation);
         if (!control) continue;
-        const LPARAM pressed = reinterpret_cast<LPARAM>(row.pressedImage ? LoadPixelResource(module, row.pressedImage)
-                                                                         : nullptr);
-        const WPARAM image = reinterpret_cast<WPARAM>(LoadPixelResource(module, row.image));
+        FitControl(row, control);
         switch (row.kind) {
         case ControlClass::kButton:
-            SendMessageA(control, kButtonSetFaces, image, pressed);
             if (row.focusAdjusted) {
                 SendMessageA(control, kButtonFocusAdjust, reinterpret_cast<WPARAM>(row.focusAdjust), 0);
             }
             if (row.id == kIdBypass && m_plugIn) SendMessageA(control, kButtonSetToggle, m_plugIn->IsBypassed(), 0);
             break;
-        case ControlClass::kValueBox:
-            SendMessageA(control, kValueBoxFrame, image, 0);
-            break;
         case ControlClass::kSlider:
-            SendMessageA(control, kSliderThumb, image, 0);
             for (int s = 0; s < kSliderSettingCount; ++s) {
                 const SliderSetting& setting = kSliderSettings[s];
                 if (setting.id != row.id) continue;
@@ -237,15 +266,92 @@ void CTzPlugInPropPage::CreateControls() {
             }
             break;
         case ControlClass::kMeter:
-            SendMessageA(control, kMeterStrips, image, pressed);
             SendMessageA(control, kMeterRange, static_cast<WPARAM>(-600), 0);
             SendMessageA(control, kMeterDecayStep, 20, 0);
             break;
+        case ControlClass::kValueBox:
         case ControlClass::kStaticText:
-            SendMessageA(control, WM_SETFONT, reinterpret_cast<WPARAM>(m_readoutFont), FALSE);
             break;
         }
     }
+    ArrangeTabOrder();
+}
+
+// The DPI, the background picture and the pictures of a control, for the
+// page's DPI; at 96 the very pictures the module holds.
+void CTzPlugInPropPage::FitControl(const ControlRow& row, HWND control) {
+    const LPARAM background = row.kind == ControlClass::kMeter ? 0 : reinterpret_cast<LPARAM>(m_skin->Background());
+    SendMessageA(control, kControlSetDpi, static_cast<WPARAM>(m_dpi), background);
+    const auto image = reinterpret_cast<WPARAM>(m_skin->Pixels(row.image));
+    const auto pressed = reinterpret_cast<LPARAM>(row.pressedImage ? m_skin->Pixels(row.pressedImage) : nullptr);
+    switch (row.kind) {
+    case ControlClass::kButton: SendMessageA(control, kButtonSetFaces, image, pressed); break;
+    case ControlClass::kValueBox: SendMessageA(control, kValueBoxFrame, image, 0); break;
+    case ControlClass::kSlider: SendMessageA(control, kSliderThumb, image, 0); break;
+    case ControlClass::kMeter: SendMessageA(control, kMeterStrips, image, pressed); break;
+    case ControlClass::kStaticText:
+        SendMessageA(control, WM_SETFONT, reinterpret_cast<WPARAM>(m_readoutFont), FALSE);
+        break;
+    }
+}
+
+// Tab, Shift+Tab and a host's dialog manager go through the tab stops in
+// z-order: it becomes the reading order (the controls do not overlap, so
+// nothing else changes).
+void CTzPlugInPropPage::ArrangeTabOrder() {
+    HWND previous = HWND_TOP;
+    for (int i = 0; i < kReadingOrderCount; ++i) {
+        HWND control = Control(kReadingOrder[i]);
+        if (!control) continue;
+        SetWindowPos(control, previous, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE | SWP_NOREDRAW);
+        previous = control;
+    }
+}
+
+void CTzPlugInPropPage::FollowDpi(int dpi) {
+    if (!m_window || dpi < kDesignDpi || dpi == m_dpi) return;
+    auto skin = std::make_unique<CSkinSet>();
+    if (!skin->Load(EditorModule(), dpi)) return;   // keeps the page as it is
+    DestroyOpenEditor();
+    m_dpi = dpi;
+    // The controls take the new pictures before the old ones go.
+    std::swap(m_skin, skin);
+    const HFONT oldFont = m_readoutFont;
+    const bool ownedOldFont = m_ownsReadoutFont;
+    CreateReadoutFont();
+    for (int i = 0; i < kLayoutCount; ++i) {
+        const ControlRow& row = kLayout[i];
+        HWND control = Control(row.id);
+        if (!control) continue;
+        SetWindowPos(control, nullptr, Px(row.x), Px(row.y), Px(row.width), Px(row.height),
+                     SWP_NOZORDER | SWP_NOACTIVATE | SWP_NOREDRAW);
+        FitControl(row, control);
+    }
+    PlaceClipLights();
+    for (const Placement& light : kClipLights) {
+        const int32_t shown =
+            m_plugIn ? (light.id == kIdClipLeft ? m_plugIn->GetLeftClip(1) : m_plugIn->GetRightClip(1)) : 0;
+        SendDlgItemMessageA(m_window, light.id, STM_SETIMAGE, IMAGE_BITMAP,
+                            reinterpret_cast<LPARAM>(m_skin->Indicator(shown == 0 ? 111 : shown == 1 ? 112 : 113)));
+    }
+    if (ownedOldFont) DeleteObject(oldFont);
+    skin.reset();
+    m_followingDpi = true;
+    SetWindowPos(m_window, nullptr, 0, 0, Px(kPageWidth), Px(kPageHeight),
+                 SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    m_followingDpi = false;
+    RedrawWindow(m_window, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN);
+}
+
+// The clip lights of the dialog template go above the meters.
+void CTzPlugInPropPage::PlaceClipLights() {
+    for (const Placement& light : kClipLights)
+        MoveWindow(Control(light.id), Px(light.x), Px(light.y), Px(light.width), Px(light.height), FALSE);
+}
+
+SIZE CTzPlugInPropPage::PageSize() const {
+    const int dpi = m_window ? m_dpi : SystemDpi();
+    return SIZE{ScaleToDpi(kPageWidth, dpi), ScaleToDpi(kPageHeight, dpi)};
 }
 
 void CTzPlugInPropPage::SetSliderRanges() {
@@ -259,17 +365,8 @@ void CTzPlugInPropPage::OnDestroy() {
     KillTimer(m_window, kTimerId);
     if (m_plugIn) m_plugIn->SetNotifyWindow(m_window, 0);
     DestroyOpenEditor();
-    if (m_ownsReadoutFont) DeleteObject(m_readoutFont);
-    m_readoutFont = nullptr;
-    m_ownsReadoutFont = false;
-    if (m_background) DeleteObject(m_background);
-    if (m_palette) DeleteObject(m_palette);
-    m_background = nullptr;
-    m_palette = nullptr;
-    for (HBITMAP& b : m_indicators) {
-        if (b) DeleteObject(b);
-        b = nullptr;
-    }
+    DeleteReadoutFont();
+    m_skin.reset();
     // A presets command still in its modal loop keeps the store until it
     // returns.
     m_presets.reset();
@@ -277,10 +374,10 @@ void CTzPlugInPropPage::OnDestroy() {
 }
 
 void CTzPlugInPropPage::PaintBackground(HDC dc) {
-    if (!m_background) return;
+    if (!m_skin || !m_skin->Background()) return;
     HDC memory = CreateCompatibleDC(dc);
-    HGDIOBJ old = SelectObject(memory, m_background);
-    BitBlt(dc, 0, 0, kPageWidth, kPageHeight, memory, 0, 0, SRCCOPY);
+    HGDIOBJ old = SelectObject(memory, m_skin->Background());
+    BitBlt(dc, 0, 0, Px(kPageWidth), Px(kPageHeight), memory, 0, 0, SRCCOPY);
     SelectObject(memory, old);
     DeleteDC(memory);
 }
@@ -676,6 +773,35 @@ void CTzPlugInPropPage::FormatDataString(char** data) {
     *data = text;
 }
 
+// The name (what 0) or value (what 1) a screen reader hears for a control,
+// asked by its accessible object. Names are the labels of the layout table
+// (a button without one is called by its caption); values are what the
+// page shows, with the unit the art prints beside it.
+bool CTzPlugInPropPage::AccessibleText(int id, int what, struct AccessibleText* request) {
+    if (!request || !request->text || request->size < 1) return false;
+    const ControlRow* row = FindLayoutRow(id);
+    if (!row) return false;
+    std::string text;
+    if (what == 0) {
+        if (!row->name) return false;
+        text = row->name;
+    } else if (const ParamBinding* b = FindBinding(id)) {
+        if (!m_plugIn) return false;
+        text = AccessibleValueText(b->param, Get(b->param));
+    } else if (id == kIdMeterLeft || id == kIdMeterRight) {
+        int32_t peak = -9999;
+        SendMessageA(Control(id), kMeterGetPeaks, reinterpret_cast<WPARAM>(&peak), 0);
+        text = PeakLevelText(peak) + " dB";
+    } else if (id == kIdReadout) {
+        int32_t left = -9999, right = -9999;
+        SendMessageA(Control(kIdMeterLeft), kMeterGetHighest, reinterpret_cast<WPARAM>(&left), 0);
+        SendMessageA(Control(kIdMeterRight), kMeterGetHighest, reinterpret_cast<WPARAM>(&right), 0);
+        text = "Left " + PeakLevelText(left) + " dB, right " + PeakLevelText(right) + " dB";
+    }   // the other buttons have no value
+    lstrcpynA(request->text, text.c_str(), request->size);
+    return true;
+}
+
 // ---------------------------------------------------------------------------
 // Timer
 
@@ -686,7 +812,7 @@ void CTzPlugInPropPage::UpdateClipLight(int which) {
     const int32_t live = (m_plugIn->*get)(0);
     const int32_t shown = (m_plugIn->*get)(1);
     if (live != shown) {
-        HBITMAP image = live == 0 ? m_indicators[1] : live == 1 ? m_indicators[0] : m_indicators[2];
+        HBITMAP image = m_skin->Indicator(live == 0 ? 111 : live == 1 ? 112 : 113);
         SendDlgItemMessageA(m_window, id, STM_SETIMAGE, IMAGE_BITMAP, reinterpret_cast<LPARAM>(image));
         (m_plugIn->*set)(1, live);
     }
@@ -716,7 +842,9 @@ void CTzPlugInPropPage::UpdateMeters() {
     GetTextExtentPoint32A(dc, r.c_str(), static_cast<int>(r.size()), &rw);
     SelectObject(dc, old);
     ReleaseDC(m_window, dc);
-    SetTextIfChanged(m_window, kIdReadout, l + std::string(static_cast<size_t>(ReadoutGap(lw.cx, rw.cx)), ' ') + r);
+    // The gap is counted in 96-DPI pixels: the same blanks at every scale.
+    const int gap = ReadoutGap(DesignFromDpi(lw.cx, m_dpi), DesignFromDpi(rw.cx, m_dpi));
+    SetTextIfChanged(m_window, kIdReadout, l + std::string(static_cast<size_t>(gap), ' ') + r);
 }
 
 void CTzPlugInPropPage::OnTimerTick() {

@@ -10,6 +10,17 @@
 // page holds no lock. The plug-in's change notices arrive as posted
 // WM_COMMAND messages with id 32700.
 //
+// Scaling: the page draws at the DPI of its window (WindowDpi.h), from the
+// art drawn for it (SkinSet.h); every rectangle of the layout table, the
+// fonts and the controls' own drawing go through ScaleToDpi, which changes
+// nothing at 96. A new DPI (the window moved to another monitor) lays the
+// page out again and reloads the art.
+//
+// Keyboard and screen readers: Tab follows the reading order of the layout
+// (the controls' z-order is set to it, so a host's dialog manager agrees);
+// the page answers its controls' accessible objects with their names and
+// values (kControlAccessibleText).
+//
 // Modal loops: a command that shows a menu, a dialog or a message box runs
 // a message loop in which the host may deactivate, disconnect and release
 // the page (a host closing its frame). The page holds a reference on itself
@@ -18,7 +29,8 @@
 // still has its window and its plug-in.
 //
 // Files: EditorPage (window, refresh, edits, timer), EditorLayout (the
-// control table), PageText (texts and arithmetic), PropertyPageBase.
+// control table), PageText (texts and arithmetic), PropertyPageBase,
+// SkinSet and WindowDpi (art and DPI).
 #pragma once
 #include <cstdint>
 #include <memory>
@@ -28,6 +40,7 @@
 
 struct ITzPlugInProp;
 class PresetStore;
+class CSkinSet;
 
 class CTzPlugInPropPage : public CBasePropertyPage {
 public:
@@ -49,11 +62,23 @@ private:
 
     HRESULT OnConnect(IUnknown* object) override;
     HRESULT OnDisconnect() override;
+    // At the page window's DPI, or the system's before there is a window.
+    SIZE PageSize() const override;
     INT_PTR OnReceiveMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam) override;
 
     void OnInitDialog(HWND window);
     void OnDestroy();
     void CreateControls();
+    // Sizes and places a control for the page's DPI and gives it the art.
+    void FitControl(const struct ControlRow& row, HWND control);
+    void ArrangeTabOrder();
+    void PlaceClipLights();
+    // A new DPI: the art, the fonts, every control and the page's size.
+    void FollowDpi(int dpi);
+    void CreateReadoutFont();
+    void DeleteReadoutFont();
+    int Px(int designPixels) const;
+    bool AccessibleText(int id, int what, struct AccessibleText* request);
     void PaintBackground(HDC dc);
     void OnFirstErase();
     void OnTimerTick();
@@ -101,14 +126,16 @@ private:
     HWND Control(int id) const { return GetDlgItem(m_window, id); }
 
     ITzPlugInProp* m_plugIn = nullptr;
-    HBITMAP m_background = nullptr;
-    HPALETTE m_palette = nullptr;
+    int m_dpi = 96;
+    bool m_followingDpi = false;   // FollowDpi resizes the page: its WM_SIZE is not a new DPI
+    // The art at m_dpi: background picture, palette, pixel images, clip
+    // lights; made with the window, replaced when the DPI changes.
+    std::unique_ptr<CSkinSet> m_skin;
     // Created with the window; a command running the presets menu or the
     // manager shares it, so that it outlives a teardown during their loops.
     std::shared_ptr<PresetStore> m_presets;
     HFONT m_readoutFont = nullptr;
     bool m_ownsReadoutFont = false;
-    HBITMAP m_indicators[3] = {};   // images 112, 111, 113
     int32_t m_firstTick = 1;
     int32_t m_firstErase = 0;
     // Link references: the values both sides had when Link was last taken

@@ -91,6 +91,19 @@ std::string ParamText(EParam param, int32_t v) {
     }
 }
 
+std::string AccessibleValueText(EParam param, int32_t v) {
+    const std::string shown = ParamText(param, v);
+    switch (param) {
+    case kParamDelayL: case kParamDelayR: return shown + " ms";
+    case kParamFeedbkL: case kParamFeedbkR: case kParamXfeedL: case kParamXfeedR:
+    case kParamMixL: case kParamMixR: case kParamDiffAmnt: return shown + " %";
+    case kParamTempo: return shown + " BPM";
+    case kParamLowFreq: case kParamHighFreq: return shown == "OFF" ? "Off" : shown + " Hz";
+    case kParamOutput: return (v <= -361 ? "-Inf" : shown) + " dB";
+    default: return shown;   // note values, DiffTime, Q, TempoSync, Listen, Link
+    }
+}
+
 int32_t ParseFixed(const char* text, int decimals) {
     if (!text) return 0;
     const char* p = text;

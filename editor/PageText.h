@@ -11,6 +11,12 @@
 // "OFF" or hertz, Output "-3.5", LowQ "1.00", ...). TempoSync gives "Off",
 // "Man" or "Host", Listen "Mix" or "Delay", Link "".
 std::string ParamText(EParam param, int32_t value);
+// What a screen reader hears as a parameter's value: the text the page
+// shows with the unit the art prints beside it ("40 %", "500.0 ms",
+// "120.0 BPM", "1000 Hz", "-3.5 dB"); a filter that is off is "Off", the
+// lowest output "-Inf dB". Link has no value (its state says it).
+std::string AccessibleValueText(EParam param, int32_t value);
+
 // The text of note-value entry i: "%d" when the denominator is 1, else
 // "%d/%d"; empty outside the table.
 std::string NoteValueText(int32_t index);

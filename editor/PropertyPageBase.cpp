@@ -72,7 +72,7 @@ HRESULT CBasePropertyPage::GetPageInfo(PROPPAGEINFO* info) {
     copy[bytes / sizeof(WCHAR) - 1] = 0;
     info->cb = sizeof(PROPPAGEINFO);
     info->pszTitle = copy;
-    info->size = m_size;
+    info->size = PageSize();
     info->pszDocString = nullptr;
     info->pszHelpFile = nullptr;
     info->dwHelpContext = 0;

@@ -44,6 +44,9 @@ protected:
     virtual HRESULT OnApplyChanges() { return S_OK; }
     // The dialog procedure's body; the answer is the dialog procedure's.
     virtual INT_PTR OnReceiveMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam) = 0;
+    // The size GetPageInfo reports; the size given at construction unless
+    // the page says otherwise.
+    virtual SIZE PageSize() const { return m_size; }
     void SetDirty(bool dirty);
 
     IPropertyPageSite* m_site = nullptr;

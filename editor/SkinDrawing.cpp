@@ -9,6 +9,7 @@
 #include <new>
 #include <vector>
 
+#include "editor/DpiScale.h"
 #include "editor/PixelBlend.h"
 #include "editor/RleDecoder.h"
 
@@ -50,6 +51,11 @@ bool ReadDestination(HDC dc, int x, int y, int width, int height, DestinationCop
     if (bitmap) DeleteObject(bitmap);
     if (memory) DeleteDC(memory);
     return ok;
+}
+
+RimMargins ScaledRim(RimMargins rim, int dpi) {
+    return {ScaleToDpi(rim.left, dpi), ScaleToDpi(rim.top, dpi), ScaleToDpi(rim.right, dpi),
+            ScaleToDpi(rim.bottom, dpi)};
 }
 
 void WriteDestination(HDC dc, int x, int y, int width, int height, const DestinationCopy& copy) {
@@ -142,17 +148,17 @@ const uint8_t* LoadPixelResource(HINSTANCE module, int id) {
 }
 
 void BlendPixels(HDC dc, int x, int y, int width, int height, const uint8_t* image, int fade, uint32_t tint,
-                 int rimMode) {
+                 int rimMode, int dpi) {
     if (width < 1 || height < 1 || !image) return;
     DestinationCopy copy;
     if (!ReadDestination(dc, x, y, width, height, copy)) return;
     BlendIntoBuffer(copy.pixels.data(), width, BlendSource{image, width, 0, 0, width, height}, fade, tint,
-                    rimMode == 0, RimForMode(rimMode));
+                    rimMode == 0, ScaledRim(RimForMode(rimMode), dpi));
     WriteDestination(dc, x, y, width, height, copy);
 }
 
 void BlendPixelStrip(HDC dc, int x, int y, int width, int height, int sourceX, int sourceY, const uint8_t* image,
-                     int fade, uint32_t tint, int stride) {
+                     int fade, uint32_t tint, int stride, int dpi) {
     if (width < 1 || height < 1 || !image) return;
     if (stride == 0) stride = width;
     // The buffer is the source stride wide; only the window's columns change
@@ -161,7 +167,7 @@ void BlendPixelStrip(HDC dc, int x, int y, int width, int height, int sourceX, i
     DestinationCopy copy;
     if (!ReadDestination(dc, x, y, bufferWidth, height, copy)) return;
     BlendIntoBuffer(copy.pixels.data(), bufferWidth, BlendSource{image, stride, sourceX, sourceY, width, height},
-                    fade, tint, false, RimMargins{2, 2, 2, 2});
+                    fade, tint, false, ScaledRim(RimMargins{2, 2, 2, 2}, dpi));
     SetDIBitsToDevice(dc, x, y, width, height, 0, 0, 0, height, copy.pixels.data(), &copy.info, DIB_RGB_COLORS);
 }
 

@@ -22,13 +22,15 @@ const uint8_t* LoadPixelResource(HINSTANCE module, int id);
 // Composites a whole pixel image at (x, y). fade: a floor on the backdrop
 // weight (255 or 0 = as stored; 160 or 192 fade a disabled control). tint:
 // 0xDDBBGGRR (divisor in the top byte), 0 = none; rimMode: 0 = tint every
-// pixel, 2 = rim 1/1/3/3, other = rim of 2 on every side.
+// pixel, 2 = rim 1/1/3/3, other = rim of 2 on every side. The rims are in
+// pixels at 96 DPI: dpi scales them with the image.
 void BlendPixels(HDC dc, int x, int y, int width, int height, const uint8_t* image, int fade, uint32_t tint,
-                 int rimMode);
+                 int rimMode, int dpi = 96);
 // Composites a width x height window of a larger pixel image whose rows are
-// stride pixels long (0 = width), starting at (sourceX, sourceY).
+// stride pixels long (0 = width), starting at (sourceX, sourceY); its tint
+// rim of 2 pixels is scaled by dpi.
 void BlendPixelStrip(HDC dc, int x, int y, int width, int height, int sourceX, int sourceY, const uint8_t* image,
-                     int fade, uint32_t tint, int stride);
+                     int fade, uint32_t tint, int stride, int dpi = 96);
 // Copies the bitmap's area to (x, y), leaving pixels equal to key unpainted.
 void DrawTransparentBitmap(HDC dc, int x, int y, HBITMAP bitmap, int sourceX, int sourceY, int width, int height,
                            COLORREF key);

@@ -28,6 +28,24 @@ int32_t ToolkitCaptureFlag();
 HWND OpenEditorWindow();
 void DestroyOpenEditor();
 
+// Messages every class answers.
+enum : UINT {
+    // wParam: the DPI to draw at (every class starts at 96); lParam: the
+    // background picture at that DPI (null keeps the one it has). Repaints
+    // when anything changed.
+    kControlSetDpi = 2990,
+    kControlGetDpi = 2991,
+    // Sent to the parent by a control's accessible object: wParam = control
+    // id in the low word and 0 (name) or 1 (value) in the high word, lParam
+    // an AccessibleText. A parent that answers fills the text and returns
+    // 1; a control without an answer uses its window text.
+    kControlAccessibleText = 2992,
+};
+struct AccessibleText {
+    char* text;
+    int size;
+};
+
 // Push button messages.
 enum : UINT {
     kButtonSetToggle = 2025,      // wParam state, lParam redraw now
@@ -67,6 +85,7 @@ enum : UINT {
     kSliderThumbLength = 2139,
     kSliderActiveTint = 2140,
     kSliderIdleTint = 2141,
+    kSliderEditRequest = 2142,    // to the parent: Enter or F2 (wParam id): the value box's editor, please
 };
 
 // Value box messages.
@@ -75,6 +94,8 @@ enum : UINT {
     kValueBoxSquaredDrag = 2226,
     kValueBoxOptions = 2227,      // bit 0x2: reverse
     kValueBoxFrame = 2230,        // wParam pixel image
+    kValueBoxOpenEditor = 2231,   // opens the in-place editor as Enter does; wParam: where Enter and Escape
+                                  // leave the focus (null: the box)
 };
 // WM_COMMAND code sent when the in-place editor's text is confirmed.
 constexpr WORD kValueBoxTyped = 0x300;

@@ -23,7 +23,8 @@
 // m_paramLock is a leaf lock, held for microseconds: nothing calls the host,
 // posts to a window, allocates or does I/O under it. Capture notifications
 // for the host collect in a fixed outbox during the change and are delivered
-// after the lock is released; change codes are posted the same way. The
+// after the lock is released; change codes are posted to the windows after
+// their entries were copied under it. The
 // audio thread never waits for it: the host tempo poll only tries it once
 // (TryBeginChange) and otherwise waits for the next buffer.
 //
@@ -147,7 +148,7 @@ public:
 protected:
     // One change of the parameters by a writer: holds the parameter lock;
     // the outermost change publishes the block and then, with the lock
-    // released, tells the host and the windows what the change collected.
+    // released, tells the host what the change collected.
     class CChange {
     public:
         explicit CChange(CAudioTransform* fx) : m_fx(fx) { fx->BeginChange(); }

@@ -10,12 +10,18 @@
 
 namespace {
 // True when every sample is finite and within +-kLineLimit: |x| < limit is
-// false for NaN too. Four or two samples per SSE2 compare.
+// false for NaN too. Four or two samples per SSE2 compare, two compares per
+// step.
 bool WithinLimit(const float* in, int count) {
     int i = 0;
 #ifdef ZV_HAVE_SSE2
     const __m128 sign = _mm_set1_ps(-0.0f), limit = _mm_set1_ps(static_cast<float>(kLineLimit));
     __m128 outside = _mm_setzero_ps();
+    for (; i + 8 <= count; i += 8) {
+        const __m128 a = _mm_cmpnlt_ps(_mm_andnot_ps(sign, _mm_loadu_ps(in + i)), limit);
+        const __m128 b = _mm_cmpnlt_ps(_mm_andnot_ps(sign, _mm_loadu_ps(in + i + 4)), limit);
+        outside = _mm_or_ps(outside, _mm_or_ps(a, b));
+    }
     for (; i + 4 <= count; i += 4) {
         outside = _mm_or_ps(outside, _mm_cmpnlt_ps(_mm_andnot_ps(sign, _mm_loadu_ps(in + i)), limit));
     }
@@ -32,6 +38,11 @@ bool WithinLimit(const double* in, int count) {
 #ifdef ZV_HAVE_SSE2
     const __m128d sign = _mm_set1_pd(-0.0), limit = _mm_set1_pd(kLineLimit);
     __m128d outside = _mm_setzero_pd();
+    for (; i + 4 <= count; i += 4) {
+        const __m128d a = _mm_cmpnlt_pd(_mm_andnot_pd(sign, _mm_loadu_pd(in + i)), limit);
+        const __m128d b = _mm_cmpnlt_pd(_mm_andnot_pd(sign, _mm_loadu_pd(in + i + 2)), limit);
+        outside = _mm_or_pd(outside, _mm_or_pd(a, b));
+    }
     for (; i + 2 <= count; i += 2) {
         outside = _mm_or_pd(outside, _mm_cmpnlt_pd(_mm_andnot_pd(sign, _mm_loadu_pd(in + i)), limit));
     }

@@ -85,10 +85,15 @@ HRESULT CAudioTransform::PrepareStreaming(const WAVEFORMATEX* inputFormat, const
     }
     const HRESULT hr = m_engine.Prepare(inputFormat->nSamplesPerSec);
     if (FAILED(hr)) return hr;
-    // The first buffer's block: taken with the writers' lock held, so no
-    // change is half made and the attempt succeeds.
-    CChange change(this);
-    SyncFromAutomation();
+    // The first buffer's block, from the automation as it stands: brought
+    // into the live block and published by one change, then read with the
+    // writers' lock held, so that no change is half made and the attempt
+    // succeeds.
+    {
+        CChange sync(this);
+        SyncFromAutomation();
+    }
+    CChange hold(this);
     m_engineValid = false;
     m_gainsReady = 0;
     AcquireParams();

@@ -25,6 +25,7 @@
 #include <cstdio>
 
 #include "editor/SkinDrawing.h"
+#include "editor/WindowDpi.h"
 #include "presets/BoundedText.h"
 #include "presets/PresetDialogIds.h"
 #include "presets/PresetDialogs.h"
@@ -285,12 +286,12 @@ void OnInitDialog(HWND dialog, ManagerState& state) {
     SetWindowTextA(dialog, caption);
     state.smallIcon =
         static_cast<HICON>(LoadImageA(store.Module(), MAKEINTRESOURCEA(IDI_PRESET_PLUG), IMAGE_ICON,
-                                      GetSystemMetrics(SM_CXSMICON), GetSystemMetrics(SM_CYSMICON), 0));
+                                      MetricForWindow(dialog, SM_CXSMICON), MetricForWindow(dialog, SM_CYSMICON), 0));
     SendMessageA(dialog, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(state.smallIcon));
     CenterWindowOverParent(dialog);
     HWND tree = GetDlgItem(dialog, IDC_PRESET_TREE);
     SubclassTree(tree);
-    SendMessageA(tree, TVM_SETIMAGELIST, TVSIL_NORMAL, reinterpret_cast<LPARAM>(CreatePresetImageList(store.Module())));
+    SendMessageA(tree, TVM_SETIMAGELIST, TVSIL_NORMAL, reinterpret_cast<LPARAM>(CreatePresetImageList(store.Module(), dialog)));
     store.SetTreeWindow(tree);
     RebuildTree(store);
     if (store.CurrentId() != kNoPresetId) SelectById(store, static_cast<uint32_t>(store.CurrentId()));

@@ -43,7 +43,7 @@ void RebuildTree(PresetStore& store);
 void SelectById(PresetStore& store, uint32_t value);
 // The tree's image list: plug, effect glyph, closed and open folder, at the
 // system's small-icon size. The caller destroys it.
-HIMAGELIST CreatePresetImageList(HINSTANCE module);
+HIMAGELIST CreatePresetImageList(HINSTANCE module, HWND dialog);
 
 // --- The manager (PresetManager.cpp) -----------------------------------------
 

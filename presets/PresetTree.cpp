@@ -10,6 +10,7 @@
 
 #include <cstdio>
 
+#include "editor/WindowDpi.h"
 #include "presets/BoundedText.h"
 #include "presets/PresetDialogIds.h"
 #include "presets/PresetManagerParts.h"
@@ -140,9 +141,10 @@ void SelectById(PresetStore& store, uint32_t value) {
     }
 }
 
-HIMAGELIST CreatePresetImageList(HINSTANCE module) {
-    const int width = GetSystemMetrics(SM_CXSMICON);
-    const int height = GetSystemMetrics(SM_CYSMICON);
+HIMAGELIST CreatePresetImageList(HINSTANCE module, HWND dialog) {
+    // Small icons at the dialog's DPI (the icons hold 16 and 32 pixel faces).
+    const int width = MetricForWindow(dialog, SM_CXSMICON);
+    const int height = MetricForWindow(dialog, SM_CYSMICON);
     HIMAGELIST images = ImageList_Create(width, height, ILC_COLOR4 | ILC_MASK, 9, 1);
     if (!images) return nullptr;
     const int icons[] = {IDI_PRESET_PLUG, IDI_PRESET_EFFECT, IDI_PRESET_FOLDER_CLOSED, IDI_PRESET_FOLDER_OPEN};

@@ -17,7 +17,7 @@
 //   SilenceAfterImpulse   silence behind an impulse instead of noise: the
 //                         same cost as long as no value turns subnormal
 //   LongTail              all stages with feedback 90 % and a low cut at
-//                         1.6 kHz, noise against four seconds into the silent
+//                         15.9 kHz, noise against four seconds into the silent
 //                         tail (which decays into the subnormal range unless
 //                         denormals are flushed)
 //   Scalar                the plain-double pair path instead of SSE2 lanes
@@ -73,7 +73,7 @@ ParamBlock Settings(ESettings s) {
         // tail decays into the subnormal range unless denormals are flushed.
         b[kParamFeedbkL] = b[kParamFeedbkR] = 90;
         b[kParamXfeedL] = b[kParamXfeedR] = 0;   // with 10 % the sum is 100 %: no decay
-        b[kParamLowFreq] = 240;   // 1.6 kHz
+        b[kParamLowFreq] = 290;   // 15.9 kHz
         b[kParamLowQ] = 50;
         b[kParamDelayL] = 1;      // 0.1 ms: the tail reaches the bottom within the warm-up
         b[kParamDelayR] = 2;

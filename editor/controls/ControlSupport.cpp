@@ -47,15 +47,44 @@ void COffscreen::Present() const {
     if (m_old) BitBlt(m_target, 0, 0, m_width, m_height, m_dc, 0, 0, SRCCOPY);
 }
 
-HFONT CreateControlFont(HDC dc) {
-    if (GetDeviceCaps(dc, LOGPIXELSY) != 96) {
-        HFONT font = CreateFontA(14, 0, 0, 0, 400, FALSE, FALSE, FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS,
-                                 CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH | FF_DONTCARE, "Arial");
-        if (font) return font;
-    }
-    return static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT));
+HFONT CreateControlFont(int dpi) {
+    // The stock font is 8 points, 11 pixels at 96 DPI; in a process that is
+    // aware of a larger system DPI it is already that much larger, so the
+    // page's own DPI decides, from the design height.
+    constexpr int kDesignHeight = 11;
+    HFONT stock = static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT));
+    LOGFONTA face{};
+    if (!GetObjectA(stock, sizeof face, &face)) return stock;
+    if (face.lfHeight == -ScaleToDpi(kDesignHeight, dpi)) return stock;
+    HFONT font = CreateFontA(-ScaleToDpi(kDesignHeight, dpi), 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET,
+                             OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH | FF_DONTCARE,
+                             face.lfFaceName);
+    return font ? font : stock;
 }
 
 void ReleaseControlFont(HFONT font) {
     if (font && font != static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT))) DeleteObject(font);
+}
+
+void FillDesignRect(HDC dc, int x, int y, const RECT& design, int dpi, HBRUSH brush) {
+    const RECT block{x + Px(design.left, dpi), y + Px(design.top, dpi), x + Px(design.right, dpi),
+                     y + Px(design.bottom, dpi)};
+    FillRect(dc, &block, brush);
+}
+
+void DrawScaledFrame(HDC dc, const RECT& rect, int dpi, COLORREF colour) {
+    HBRUSH brush = CreateSolidBrush(colour);
+    if (!brush) return;
+    const int t = Px(1, dpi);
+    const RECT sides[] = {{rect.left, rect.top, rect.right, rect.top + t},
+                          {rect.left, rect.bottom - t, rect.right, rect.bottom},
+                          {rect.left, rect.top, rect.left + t, rect.bottom},
+                          {rect.right - t, rect.top, rect.right, rect.bottom}};
+    for (const RECT& side : sides) FillRect(dc, &side, brush);
+    DeleteObject(brush);
+}
+
+void MoveFocusByTab(HWND control) {
+    HWND next = GetNextDlgTabItem(GetParent(control), control, GetKeyState(VK_SHIFT) < 0);
+    if (next && next != control) SetFocus(next);
 }

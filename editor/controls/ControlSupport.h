@@ -8,6 +8,8 @@
 #include <cstdint>
 #include <new>
 
+#include "editor/DpiScale.h"
+
 LRESULT CALLBACK PushButtonProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 LRESULT CALLBACK SliderProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 LRESULT CALLBACK ValueBoxProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
@@ -18,8 +20,9 @@ LRESULT CALLBACK MeterProc(HWND window, UINT message, WPARAM wParam, LPARAM lPar
 
 // Set by push buttons, sliders and value boxes while they hold the mouse.
 void SetToolkitCaptureFlag(int32_t held);
-// The in-place editor of a value box (InPlaceEditor.cpp).
-void OpenInPlaceEditor(HWND valueBox);
+// The in-place editor of a value box (InPlaceEditor.cpp). Enter and Escape
+// give the focus back to returnFocus (null: the value box).
+void OpenInPlaceEditor(HWND valueBox, HWND returnFocus = nullptr);
 void SetOpenEditorWindow(HWND editor);
 
 // The state record of a window: made zero-filled in WM_CREATE, kept in
@@ -42,6 +45,19 @@ void DestroyState(HWND window) {
 }
 // The background picture handed over as the creation parameter.
 HBITMAP BackgroundFromCreate(LPARAM createStruct);
+// kControlSetDpi for a class whose state has dpi and background: stores the
+// DPI (wParam) and the background picture (lParam; null keeps the one it
+// has); true when either changed, and the window is then invalidated.
+template <class State>
+bool TakeDpi(HWND window, State* state, WPARAM dpi, LPARAM background) {
+    const auto newDpi = static_cast<int32_t>(dpi);
+    const HBITMAP newBackground = background ? reinterpret_cast<HBITMAP>(background) : state->background;
+    if (newDpi == state->dpi && newBackground == state->background) return false;
+    state->dpi = newDpi;
+    state->background = newBackground;
+    InvalidateRect(window, nullptr, FALSE);
+    return true;
+}
 
 // A control's own position within its parent's client area.
 POINT PositionInParent(HWND window);
@@ -71,11 +87,26 @@ private:
     int m_width = 0, m_height = 0;
 };
 
-// The caption and value font: "Arial" 14 when the screen is not at 96 dots
-// per inch, else the stock GUI font. ReleaseControlFont deletes it only if it
-// was made here.
-HFONT CreateControlFont(HDC dc);
+// The caption and value font at a control's DPI: the stock GUI font's face
+// at its 96-DPI size scaled (11 pixels at 100 %), which at 96 DPI is the
+// stock font itself. ReleaseControlFont deletes it only if it was made here.
+HFONT CreateControlFont(int dpi);
 void ReleaseControlFont(HFONT font);
+
+// A control's DPI (kControlSetDpi) and the design lengths of its drawing in
+// pixels at that DPI.
+inline int Px(int designPixels, int dpi) { return ScaleToDpi(designPixels, dpi); }
+// Fills the pixels that stand for the design pixels [dx0, dx1) x [dy0, dy1)
+// counted from (x, y): the toolkit's small glyphs (the drop-down arrow) stay
+// crisp at every scale.
+void FillDesignRect(HDC dc, int x, int y, const RECT& design, int dpi, HBRUSH brush);
+// A frame of Px(1) pixels just inside rect.
+void DrawScaledFrame(HDC dc, const RECT& rect, int dpi, COLORREF colour);
+
+// Tab and Shift+Tab on a control that gets them (a host that does not run
+// the dialog manager): the focus moves to the next or previous tab stop of
+// the parent, in the order the dialog manager uses.
+void MoveFocusByTab(HWND control);
 
 // Paints through GetDC at once (what the toolkit calls "redraw now").
 template <class Paint>

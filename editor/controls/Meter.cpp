@@ -2,10 +2,13 @@
 // decay and peak hold (style bit 0x8). The page sends it a level on every
 // timer tick (2626) and reads back its peak and the highest level since the
 // last reset. Unlike the other classes it has no background picture: its
-// strips cover it, and its off-screen bitmap lives as long as the window.
+// strips cover it, and its off-screen bitmap lives as long as the window (or
+// until its size changes). At another DPI the strips' frame, and with it
+// the lit area and the peak mark, is scaled.
 #include "editor/ControlMath.h"
 #include "editor/SkinDrawing.h"
 #include "editor/Toolkit.h"
+#include "editor/controls/ControlAccessible.h"
 #include "editor/controls/ControlSupport.h"
 
 namespace {
@@ -25,7 +28,21 @@ struct MeterState {
     int32_t decayStep;
     const uint8_t* unlitStrip;
     const uint8_t* litStrip;
+    int32_t dpi;
+    int32_t bitmapWidth, bitmapHeight;   // the off-screen bitmap's size
+    CControlAccessible* accessible;
 };
+
+void DropBitmap(MeterState* state) {
+    if (state->memoryDc) {
+        if (state->oldBitmap) SelectObject(state->memoryDc, state->oldBitmap);
+        DeleteDC(state->memoryDc);
+    }
+    if (state->bitmap) DeleteObject(state->bitmap);
+    state->memoryDc = nullptr;
+    state->bitmap = nullptr;
+    state->oldBitmap = nullptr;
+}
 
 constexpr int32_t kNoLevel = -9999;
 
@@ -33,21 +50,32 @@ void Paint(HWND window, MeterState* state, HDC target) {
     RECT client{};
     GetClientRect(window, &client);
     const int width = client.right, height = client.bottom;
+    if (state->memoryDc && (width != state->bitmapWidth || height != state->bitmapHeight)) DropBitmap(state);
     if (!state->memoryDc) {
         state->memoryDc = CreateCompatibleDC(target);
         state->bitmap = CreateCompatibleBitmap(target, width > 0 ? width : 1, height > 0 ? height : 1);
-        if (!state->memoryDc || !state->bitmap) return;
+        if (!state->memoryDc || !state->bitmap) {
+            DropBitmap(state);
+            return;
+        }
         state->oldBitmap = SelectObject(state->memoryDc, state->bitmap);
+        state->bitmapWidth = width;
+        state->bitmapHeight = height;
     }
     HDC dc = state->memoryDc;
     if (state->unlitStrip && state->litStrip) {
-        BlendPixels(dc, 0, 0, width, height, state->unlitStrip, 255, 0, 0);
-        const int lit = height - 4;
-        const int p = MeterRow(state->levelA, state->minimum, state->maximum, height, state->topDown != 0);
-        if (p < lit) BlendPixelStrip(dc, 0, p + 2, width, lit - p, 0, p + 2, state->litStrip, 255, 0, width);
+        const int dpi = state->dpi, inset = ScaleToDpi(2, dpi);
+        BlendPixels(dc, 0, 0, width, height, state->unlitStrip, 255, 0, 0, dpi);
+        const int lit = height - 2 * inset;
+        const bool topDown = state->topDown != 0;
+        const int p = MeterRow(state->levelA, state->minimum, state->maximum, height, topDown, inset);
+        if (p < lit)
+            BlendPixelStrip(dc, 0, p + inset, width, lit - p, 0, p + inset, state->litStrip, 255, 0, width, dpi);
         if (state->decay) {
-            const int q = MeterRow(state->peakA, state->minimum, state->maximum, height, state->topDown != 0);
-            if (q < lit) BlendPixelStrip(dc, 0, q + 2, width, 2, 0, q + 2, state->litStrip, 255, 0, width);
+            const int q = MeterRow(state->peakA, state->minimum, state->maximum, height, topDown, inset);
+            if (q < lit)
+                BlendPixelStrip(dc, 0, q + inset, width, ScaleToDpi(2, dpi), 0, q + inset, state->litStrip, 255, 0,
+                                width, dpi);
         }
     }
     BitBlt(target, 0, 0, width, height, dc, 0, 0, SRCCOPY);
@@ -65,15 +93,13 @@ LRESULT OnCreate(HWND window, LPARAM lParam) {
     state->topDown = (create->style & 0x2) ? 1 : 0;
     state->decay = (create->style & 0x8) ? 1 : 0;
     state->decayStep = 20;
+    state->dpi = kDesignDpi;
     return 0;
 }
 
 void OnDestroy(HWND window, MeterState* state) {
-    if (state->memoryDc) {
-        if (state->oldBitmap) SelectObject(state->memoryDc, state->oldBitmap);
-        DeleteDC(state->memoryDc);
-    }
-    if (state->bitmap) DeleteObject(state->bitmap);
+    DetachAccessible(&state->accessible);
+    DropBitmap(state);
     DestroyState<MeterState>(window);
 }
 
@@ -125,6 +151,14 @@ LRESULT CALLBACK MeterProc(HWND window, UINT message, WPARAM wParam, LPARAM lPar
         state->litStrip = reinterpret_cast<const uint8_t*>(lParam);
         return 0;
     case kMeterDecayStep: state->decayStep = static_cast<int32_t>(wParam); return 0;
+    case kControlSetDpi:
+        if (static_cast<int32_t>(wParam) != state->dpi) {
+            state->dpi = static_cast<int32_t>(wParam);
+            InvalidateRect(window, nullptr, FALSE);
+        }
+        return 0;
+    case kControlGetDpi: return state->dpi;
+    case WM_GETOBJECT: return AnswerGetObject(window, &state->accessible, EAccessibleRole::kMeter, wParam, lParam);
     default: return DefWindowProcA(window, message, wParam, lParam);
     }
 }

@@ -2,10 +2,14 @@
 // faces, with an optional drop-down arrow or marker glyph. Tells its parent
 // by WM_COMMAND what the mouse and the Space key do to it (codes 0-4 in
 // Toolkit.h); the parent decides what a click means, including toggling.
+// Drawn at its DPI (kControlSetDpi): every inset, the arrow and the focus
+// frame are design pixels scaled like the faces.
 #include <cstring>
 
 #include "editor/SkinDrawing.h"
+#include "editor/SkinSet.h"
 #include "editor/Toolkit.h"
+#include "editor/controls/ControlAccessible.h"
 #include "editor/controls/ControlSupport.h"
 
 namespace {
@@ -26,13 +30,17 @@ struct ButtonState {
     const uint8_t* normalFace;
     const uint8_t* pressedFace;
     int32_t focusAdjust[4];   // left, top, right, bottom
+    int32_t dpi;
+    CControlAccessible* accessible;
 };
 
 constexpr COLORREF kDefaultTextColour = 0x404040;
 constexpr COLORREF kDisabledTextColour = 0x808080;
 constexpr uint32_t kDefaultToggleTint = 0xEB78F8FF;
 constexpr COLORREF kArrowColour = 0x404040;
-constexpr COLORREF kFocusColour = 0x909090;
+// The focus frame: the ink of the arrow and the captions, which reads on
+// every face (the lighter grey of old hardly showed on the light faces).
+constexpr COLORREF kFocusColour = 0x404040;
 constexpr int kMarkerBitmap = 7500;
 
 char* CopyText(const char* text) {
@@ -53,27 +61,29 @@ void Paint(HWND window, ButtonState* state, HDC target) {
     HDC dc = offscreen.Dc();
     const int width = offscreen.Width(), height = offscreen.Height();
     const bool enabled = IsWindowEnabled(window) != FALSE;
+    const int dpi = state->dpi;
 
     const uint8_t* face = state->drawnPressed && state->pressedFace ? state->pressedFace : state->normalFace;
     if (face) {
         const int rimMode = state->toggleState == 0 ? 0 : (state->rimSelector != 0 ? 2 : state->toggleState);
         BlendPixels(dc, 0, 0, width, height, face, enabled ? 255 : 160,
-                    state->toggleState != 0 ? state->toggleTint : 0, rimMode);
+                    state->toggleState != 0 ? state->toggleTint : 0, rimMode, dpi);
     } else {
         Rectangle(dc, 0, 0, width, height);
     }
 
-    RECT content{2, 2, width - 2, height - 2};
-    if (state->drawnPressed) OffsetRect(&content, 1, 1);
+    const int inset = Px(2, dpi);
+    RECT content{inset, inset, width - inset, height - inset};
+    if (state->drawnPressed) OffsetRect(&content, Px(1, dpi), Px(1, dpi));
     const RECT frame = content;
     if (state->text) {
-        content.top += 1 + ((content.bottom - content.top) & 1);
+        content.top += Px(1, dpi) + ((content.bottom - content.top) & 1);
         UINT format = DT_END_ELLIPSIS | DT_VCENTER | DT_CENTER;
         if (state->arrowStyle || state->markerStyle) {
-            content.left += 3;
+            content.left += Px(3, dpi);
             format = DT_END_ELLIPSIS | DT_VCENTER;
         }
-        HFONT font = CreateControlFont(dc);
+        HFONT font = CreateControlFont(dpi);
         HGDIOBJ oldFont = SelectObject(dc, font);
         SetBkMode(dc, TRANSPARENT);
         SetTextColor(dc, enabled ? state->textColour : kDisabledTextColour);
@@ -84,24 +94,25 @@ void Paint(HWND window, ButtonState* state, HDC target) {
 
     const int t = content.top, r = content.right;
     if (state->arrowStyle) {
-        DrawLine(dc, r - 7, t + 8, r - 6, t + 8, kArrowColour);
-        DrawLine(dc, r - 8, t + 7, r - 5, t + 7, kArrowColour);
-        DrawLine(dc, r - 9, t + 6, r - 4, t + 6, kArrowColour);
-        DrawLine(dc, r - 10, t + 5, r - 3, t + 5, kArrowColour);
+        // A downward triangle, four design rows 1, 3, 5 and 7 pixels wide.
+        if (HBRUSH ink = CreateSolidBrush(kArrowColour)) {
+            for (int row = 0; row < 4; ++row)
+                FillDesignRect(dc, r, t, RECT{-7 - row, 8 - row, -6 + row, 9 - row}, dpi, ink);
+            DeleteObject(ink);
+        }
     }
     if (state->markerStyle) {
-        HBITMAP marker = LoadBitmapA(EditorModule(), MAKEINTRESOURCEA(kMarkerBitmap));
-        DrawTransparentBitmap(dc, r - 10, t + 1, marker, 0, 0, 7, 11, RGB(255, 0, 255));
+        HBITMAP marker = LoadMarkerBitmap(EditorModule(), dpi);
+        DrawTransparentBitmap(dc, r - Px(10, dpi), t + Px(1, dpi), marker, 0, 0, Px(7, dpi), Px(11, dpi),
+                              RGB(255, 0, 255));
         if (marker) DeleteObject(marker);
     }
     if (GetFocus() == window) {
-        RECT focus{frame.left + 1 + state->focusAdjust[0], frame.top + 1 + state->focusAdjust[1],
-                   frame.right - 1 + state->focusAdjust[2], frame.bottom - 1 + state->focusAdjust[3]};
-        HBRUSH brush = CreateSolidBrush(kFocusColour);
-        if (brush) {
-            FrameRect(dc, &focus, brush);
-            DeleteObject(brush);
-        }
+        const int one = Px(1, dpi);
+        const int32_t* adjust = state->focusAdjust;
+        const RECT focus{frame.left + one + Px(adjust[0], dpi), frame.top + one + Px(adjust[1], dpi),
+                         frame.right - one + Px(adjust[2], dpi), frame.bottom - one + Px(adjust[3], dpi)};
+        DrawScaledFrame(dc, focus, dpi, kFocusColour);
     }
     offscreen.Present();
 }
@@ -118,6 +129,7 @@ LRESULT OnCreate(HWND window, LPARAM lParam) {
     state->markerStyle = (create->style & 0x2) ? 1 : 0;
     state->textColour = kDefaultTextColour;
     state->toggleTint = kDefaultToggleTint;
+    state->dpi = kDesignDpi;
     state->background = BackgroundFromCreate(lParam);
     // The creation text is set before WM_CREATE without a WM_SETTEXT.
     if (create->lpszName && create->lpszName[0]) state->text = CopyText(create->lpszName);
@@ -125,6 +137,7 @@ LRESULT OnCreate(HWND window, LPARAM lParam) {
 }
 
 void OnDestroy(HWND window, ButtonState* state) {
+    DetachAccessible(&state->accessible);
     delete[] state->text;
     DestroyState<ButtonState>(window);
 }
@@ -174,7 +187,16 @@ LRESULT OnLButtonUp(HWND window, ButtonState* state) {
 }
 
 LRESULT OnKeyDown(HWND window, ButtonState* state, WPARAM key, LPARAM lParam) {
+    if (key == VK_TAB) {
+        MoveFocusByTab(window);
+        return 0;
+    }
     if (key != VK_SPACE) return DefWindowProcA(window, WM_KEYDOWN, key, lParam);
+    // The space character the key makes would reach the menu a menu button
+    // opens now, and close it.
+    MSG typed;
+    if (PeekMessageA(&typed, window, WM_CHAR, WM_CHAR, PM_NOREMOVE) && typed.wParam == ' ')
+        PeekMessageA(&typed, window, WM_CHAR, WM_CHAR, PM_REMOVE);
     state->captureMode = 2;
     return OnLButtonDown(window, state, false);
 }
@@ -192,15 +214,20 @@ LRESULT OnSetText(HWND window, ButtonState* state, LPARAM lParam) {
     state->text = CopyText(text);
     InvalidateRect(window, nullptr, FALSE);
     RedrawNow(window, state);
-    return DefWindowProcA(window, WM_SETTEXT, 0, lParam);
+    const LRESULT result = DefWindowProcA(window, WM_SETTEXT, 0, lParam);
+    AnnounceNameChange(window);
+    AnnounceValueChange(window);
+    return result;
 }
 
 LRESULT OnSetToggle(HWND window, ButtonState* state, WPARAM toggle, LPARAM redraw) {
     const auto value = static_cast<int32_t>(toggle);
     if (value == state->toggleState && redraw == 0) return 0;
+    const bool changed = value != state->toggleState;
     state->toggleState = value;
     InvalidateRect(window, nullptr, FALSE);
     if (redraw) RedrawNow(window, state);
+    if (changed) AnnounceStateChange(window);
     return 0;
 }
 
@@ -258,6 +285,12 @@ LRESULT CALLBACK PushButtonProc(HWND window, UINT message, WPARAM wParam, LPARAM
     case kButtonFocusAdjust: return OnFocusAdjust(state, wParam, lParam);
     case kButtonToggleTint: state->toggleTint = static_cast<uint32_t>(wParam); return 0;
     case kButtonTextColour: state->textColour = static_cast<COLORREF>(wParam); return 0;
+    case kControlSetDpi: TakeDpi(window, state, wParam, lParam); return 0;
+    case kControlGetDpi: return state->dpi;
+    case WM_GETOBJECT:
+        return AnswerGetObject(window, &state->accessible,
+                               state->arrowStyle ? EAccessibleRole::kMenuButton : EAccessibleRole::kPushButton,
+                               wParam, lParam);
     default: return DefWindowProcA(window, message, wParam, lParam);
     }
 }

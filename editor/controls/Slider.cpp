@@ -2,10 +2,19 @@
 // and ticks. Drags are relative: the cursor is hidden, every pixel moved
 // steps the value (squared when asked), and a cursor that reaches the edge of
 // the screen is put back in the middle. Tells its parent 2129 for each new
-// value, 2137 when a change is finished and 2130 on a double-click.
+// value, 2137 when a change is finished and 2130 on a double-click; Enter
+// and F2 ask the parent for the value box's editor (2142).
+//
+// At another DPI (kControlSetDpi) the geometry is the 96-DPI one scaled, and
+// a drag counts design pixels (screen pixels x 96 / DPI): the same move on
+// the page changes the value as much at every scale. The thumb length (2139)
+// is in design pixels.
+#include <initializer_list>
+
 #include "editor/ControlMath.h"
 #include "editor/SkinDrawing.h"
 #include "editor/Toolkit.h"
+#include "editor/controls/ControlAccessible.h"
 #include "editor/controls/ControlSupport.h"
 
 namespace {
@@ -34,6 +43,9 @@ struct SliderState {
     int32_t repaintTwice;
     uint32_t activeTint;
     uint32_t idleTint;
+    int32_t dpi;
+    CDragScaler dragScale;   // screen pixels of a drag to design pixels
+    CControlAccessible* accessible;
 };
 
 constexpr COLORREF kGrooveColour = 0x202020;
@@ -47,20 +59,40 @@ int Length(HWND window, const SliderState* state) {
     return state->vertical ? client.bottom : client.right;
 }
 
+// Design pixels at the slider's DPI.
+int Px(const SliderState* state, int v) { return ScaleToDpi(v, state->dpi); }
+
 void Notify(HWND window, UINT message, WPARAM wParam) {
     SendMessageA(GetParent(window), message, wParam, reinterpret_cast<LPARAM>(window));
 }
 void NotifyValue(HWND window, const SliderState* state) {
+    AnnounceValueChange(window);
     Notify(window, kSliderChanged, static_cast<WPARAM>(static_cast<INT_PTR>(state->value)));
+}
+
+// A line of the groove or a tick: from (x1, y1) towards (x2, y2), Px(1)
+// thick across its direction (a 1-pixel line at 96 DPI).
+void DrawScaledLine(HDC dc, const SliderState* state, int x1, int y1, int x2, int y2, COLORREF colour) {
+    if (state->dpi == kDesignDpi) {
+        DrawLine(dc, x1, y1, x2, y2, colour);
+        return;
+    }
+    const int one = Px(state, 1);
+    const RECT line = y1 == y2 ? RECT{x1, y1, x2, y1 + one} : RECT{x1, y1, x1 + one, y2};
+    if (HBRUSH brush = CreateSolidBrush(colour)) {
+        FillRect(dc, &line, brush);
+        DeleteObject(brush);
+    }
 }
 
 void DrawTick(HDC dc, const SliderState* state, int width, int height, int32_t v, int32_t offset) {
     const bool major = v == state->minimum || v == 0 || v == state->maximum;
     const COLORREF colour = major ? kMajorTickColour : kMinorTickColour;
+    const int at = offset + Px(state, 12);
     if (state->vertical)
-        DrawLine(dc, major ? width - 8 : width - 6, offset + 12, width - 3, offset + 12, colour);
+        DrawScaledLine(dc, state, width - Px(state, major ? 8 : 6), at, width - Px(state, 3), at, colour);
     else
-        DrawLine(dc, offset + 12, major ? height - 10 : height - 8, offset + 12, height - 5, colour);
+        DrawScaledLine(dc, state, at, height - Px(state, major ? 10 : 8), at, height - Px(state, 5), colour);
 }
 
 void Paint(HWND window, SliderState* state, HDC target) {
@@ -71,16 +103,22 @@ void Paint(HWND window, SliderState* state, HDC target) {
 
     if (state->groove) {
         const COLORREF colour = enabled ? kGrooveColour : kDisabledGrooveColour;
-        if (state->vertical) {
-            DrawLine(dc, (width - 4) / 2, 4, (width - 4) / 2, height - 4, colour);
-            DrawLine(dc, (width - 4) / 2 + 1, 4, (width - 4) / 2 + 1, height - 4, colour);
-        } else {
-            DrawLine(dc, 4, (height - 4) / 2 - 2, width - 4, (height - 4) / 2 - 2, colour);
-            DrawLine(dc, 4, (height - 4) / 2 - 1, width - 4, (height - 4) / 2 - 1, colour);
+        // Two lines at 96 DPI, at (H - 4) / 2 - 2 and the row below (vertical:
+        // (W - 4) / 2 and the column right of it); elsewhere the same band of
+        // the design size, scaled.
+        const int across = DesignFromDpi(state->vertical ? width : height, state->dpi);
+        const int first = Px(state, state->vertical ? (across - 4) / 2 : (across - 4) / 2 - 2);
+        const int second = first + Px(state, 2) - Px(state, 1);
+        const int from = Px(state, 4), to = (state->vertical ? height : width) - Px(state, 4);
+        for (const int line : {first, second}) {
+            if (state->vertical)
+                DrawScaledLine(dc, state, line, from, line, to, colour);
+            else
+                DrawScaledLine(dc, state, from, line, to, line, colour);
         }
         // A faded thumb lets the backdrop through: no groove under it.
         if (!enabled) {
-            const int along = state->thumbLength - 3;
+            const int along = Px(state, state->thumbLength) - Px(state, 3);
             if (state->vertical)
                 CopyBackdrop(dc, window, state->background, 0, state->thumbPosition - along, width, along);
             else
@@ -88,7 +126,8 @@ void Paint(HWND window, SliderState* state, HDC target) {
         }
     }
 
-    const int32_t travel = (state->vertical ? height : width) - state->thumbLength;
+    const int thumbLength = Px(state, state->thumbLength), thumbBreadth = Px(state, 16);
+    const int32_t travel = (state->vertical ? height : width) - thumbLength;
     auto offsetOf = [&](int64_t v) {
         return SliderOffset(static_cast<int32_t>(v), state->minimum, state->range, travel);
     };
@@ -113,13 +152,13 @@ void Paint(HWND window, SliderState* state, HDC target) {
         const uint32_t tint =
             enabled && (state->dragging || GetFocus() == window) ? state->activeTint : state->idleTint;
         if (!state->vertical)
-            BlendPixels(dc, p, 0, state->thumbLength, 16, state->thumbImage, fade, tint, 0);
+            BlendPixels(dc, p, 0, thumbLength, thumbBreadth, state->thumbImage, fade, tint, 0, state->dpi);
         else if (state->groove)
-            BlendPixels(dc, 2, height - state->thumbLength - p, 16, state->thumbLength, state->thumbImage, fade,
-                        tint, 0);
+            BlendPixels(dc, Px(state, 2), height - thumbLength - p, thumbBreadth, thumbLength, state->thumbImage, fade,
+                        tint, 0, state->dpi);
         else
-            BlendPixels(dc, 0, height - state->thumbLength - p, 18, state->thumbLength, state->thumbImage, fade,
-                        tint, 0);
+            BlendPixels(dc, 0, height - thumbLength - p, Px(state, 18), thumbLength, state->thumbImage, fade, tint, 0,
+                        state->dpi);
     }
     state->thumbPosition = state->vertical ? height - p : p;
     offscreen.Present();
@@ -141,7 +180,13 @@ LRESULT OnCreate(HWND window, LPARAM lParam) {
     state->thumbLength = 29;
     state->repaintTwice = 1;
     state->activeTint = 0xEB78F8FF;
+    state->dpi = kDesignDpi;
     return 0;
+}
+
+void OnDestroy(HWND window, SliderState* state) {
+    DetachAccessible(&state->accessible);
+    DestroyState<SliderState>(window);
 }
 
 LRESULT OnLButtonDown(HWND window, SliderState* state, LPARAM lParam) {
@@ -154,14 +199,15 @@ LRESULT OnLButtonDown(HWND window, SliderState* state, LPARAM lParam) {
     state->savedCursor = SetCursor(nullptr);
     state->moved = 0;
     state->pressedOnThumb = 0;
+    state->dragScale.Reset();
     POINT cursor{};
     GetCursorPos(&cursor);
     state->pressX = cursor.x;
     state->pressY = cursor.y;
     if (!state->vertical)
-        state->pressedOnThumb = state->thumbPosition <= x && x < state->thumbPosition + 26;
+        state->pressedOnThumb = state->thumbPosition <= x && x < state->thumbPosition + Px(state, 26);
     else
-        state->pressedOnThumb = state->thumbPosition - 29 <= y && y < state->thumbPosition - 5;
+        state->pressedOnThumb = state->thumbPosition - Px(state, 29) <= y && y < state->thumbPosition - Px(state, 5);
     SetFocus(window);
     return 0;
 }
@@ -188,6 +234,7 @@ LRESULT OnMouseMove(HWND window, SliderState* state, LPARAM lParam) {
         state->warping = 0;  // the jump to the middle, not a move of the user's
         return 0;
     }
+    d = state->dragScale.Step(d, state->dpi);
     if (state->squaredDrag) d = SquaredDragStep(d);
     state->value = ClampedStep(state->value, d, state->minimum, state->maximum);
     RedrawNow(window, state);
@@ -204,12 +251,13 @@ LRESULT OnLButtonUp(HWND window, SliderState* state) {
     if (state->moved) {
         RECT frame{};
         GetWindowRect(window, &frame);
+        const int two = Px(state, 2);
         if (!state->pressedOnThumb)
             SetCursorPos(state->pressX, state->pressY);
         else if (!state->vertical)
-            SetCursorPos(frame.left + state->thumbPosition + 12, (frame.top + frame.bottom) / 2 - 2);
+            SetCursorPos(frame.left + state->thumbPosition + Px(state, 12), (frame.top + frame.bottom) / 2 - two);
         else
-            SetCursorPos((frame.left + frame.right) / 2 - 2, frame.top + state->thumbPosition - 16);
+            SetCursorPos((frame.left + frame.right) / 2 - two, frame.top + state->thumbPosition - Px(state, 16));
     }
     Notify(window, kSliderFinished, 0);
     SetCursor(state->savedCursor);
@@ -244,6 +292,9 @@ LRESULT OnKeyDown(HWND window, SliderState* state, WPARAM key, LPARAM lParam) {
     case VK_DOWN: step = -1; break;
     case VK_UP:
     case VK_RIGHT: step = 1; break;
+    case VK_TAB: MoveFocusByTab(window); return 0;
+    case VK_RETURN:
+    case VK_F2: Notify(window, kSliderEditRequest, static_cast<WPARAM>(ControlId(window))); return 0;
     default: break;
     }
     if (step == 0) return DefWindowProcA(window, WM_KEYDOWN, key, lParam);
@@ -257,6 +308,7 @@ LRESULT OnSetValue(HWND window, SliderState* state, WPARAM value, LPARAM redraw)
     state->value = v;  // not clamped: the next step clamps
     InvalidateRect(window, nullptr, FALSE);
     if (redraw) RedrawNow(window, state);
+    AnnounceValueChange(window);
     return 0;
 }
 
@@ -266,10 +318,20 @@ LRESULT OnSetRange(HWND window, SliderState* state, WPARAM minimum, LPARAM maxim
     state->minimum = low;
     state->maximum = high;
     state->range = static_cast<int32_t>(static_cast<int64_t>(high) - low);
-    if (state->pageStep == 0) state->pageStep = SliderPageStep(state->range, Length(window, state));
+    // From the 96-DPI length: the page step is the same at every scale.
+    if (state->pageStep == 0)
+        state->pageStep = SliderPageStep(state->range, DesignFromDpi(Length(window, state), state->dpi));
     InvalidateRect(window, nullptr, FALSE);
     UpdateWindow(window);
     return 0;
+}
+
+// The dialog manager (a host that runs it) hands Enter to the slider too.
+LRESULT OnGetDlgCode(WPARAM, LPARAM lParam) {
+    const MSG* message = reinterpret_cast<const MSG*>(lParam);
+    if (message && message->message == WM_KEYDOWN && message->wParam == VK_RETURN)
+        return DLGC_WANTARROWS | DLGC_WANTMESSAGE;
+    return DLGC_WANTARROWS;
 }
 
 LRESULT OnPaint(HWND window, SliderState* state) {
@@ -294,7 +356,7 @@ LRESULT CALLBACK SliderProc(HWND window, UINT message, WPARAM wParam, LPARAM lPa
     SliderState* state = StateOf<SliderState>(window);
     if (!state) return DefWindowProcA(window, message, wParam, lParam);
     switch (message) {
-    case WM_DESTROY: DestroyState<SliderState>(window); return 0;
+    case WM_DESTROY: OnDestroy(window, state); return 0;
     case WM_ERASEBKGND: return 1;
     case WM_PAINT: return OnPaint(window, state);
     case WM_LBUTTONDOWN: return OnLButtonDown(window, state, lParam);
@@ -303,7 +365,7 @@ LRESULT CALLBACK SliderProc(HWND window, UINT message, WPARAM wParam, LPARAM lPa
     case WM_LBUTTONDBLCLK: Notify(window, kSliderDoubleClicked, ControlId(window)); return 0;
     case WM_MOUSEWHEEL: return OnMouseWheel(window, state, wParam);
     case WM_KEYDOWN: return OnKeyDown(window, state, wParam, lParam);
-    case WM_GETDLGCODE: return DLGC_WANTARROWS;
+    case WM_GETDLGCODE: return OnGetDlgCode(wParam, lParam);
     case WM_SETFOCUS:
     case WM_KILLFOCUS: RedrawNow(window, state); return 0;
     case WM_CAPTURECHANGED: SetToolkitCaptureFlag(0); return 0;
@@ -319,6 +381,12 @@ LRESULT CALLBACK SliderProc(HWND window, UINT message, WPARAM wParam, LPARAM lPa
     case kSliderThumbLength: state->thumbLength = static_cast<int32_t>(wParam); return 0;
     case kSliderActiveTint: state->activeTint = static_cast<uint32_t>(wParam); return 0;
     case kSliderIdleTint: state->idleTint = static_cast<uint32_t>(wParam); return 0;
+    case kControlSetDpi:
+        // A new travel moves the thumb: its first paint places it again.
+        if (TakeDpi(window, state, wParam, lParam)) state->repaintTwice = 1;
+        return 0;
+    case kControlGetDpi: return state->dpi;
+    case WM_GETOBJECT: return AnswerGetObject(window, &state->accessible, EAccessibleRole::kSlider, wParam, lParam);
     default: return DefWindowProcA(window, message, wParam, lParam);
     }
 }

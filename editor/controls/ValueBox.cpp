@@ -1,13 +1,16 @@
 // "zv:Edit": the value box. It shows the text its parent gives it and never
 // changes a value itself: drags, the wheel and keys become steps posted to
 // the parent as message 2225 (MakeStepParam in Toolkit.h), and the parent
-// writes the new text back. A double-click or Space opens the in-place
-// editor (InPlaceEditor.cpp) for typing a value.
+// writes the new text back. A double-click, Space, Enter or F2 opens the
+// in-place editor (InPlaceEditor.cpp) for typing a value. At another DPI
+// (kControlSetDpi) its insets and focus lines are scaled and a drag counts
+// design pixels, as the slider's does.
 #include <cstring>
 
 #include "editor/ControlMath.h"
 #include "editor/SkinDrawing.h"
 #include "editor/Toolkit.h"
+#include "editor/controls/ControlAccessible.h"
 #include "editor/controls/ControlSupport.h"
 
 namespace {
@@ -23,6 +26,9 @@ struct ValueBoxState {
     int32_t dragAxis;         // 0 horizontal, 1 vertical
     HBITMAP background;
     const uint8_t* frameImage;
+    int32_t dpi;
+    CDragScaler dragX, dragY;   // screen pixels of a drag to design pixels
+    CControlAccessible* accessible;
 };
 
 constexpr COLORREF kFocusLight = 0x0000E1;
@@ -59,27 +65,34 @@ void Paint(HWND window, ValueBoxState* state, HDC target) {
     const int width = offscreen.Width(), height = offscreen.Height();
     const bool enabled = IsWindowEnabled(window) != FALSE;
 
-    BlendPixels(dc, 0, 0, width, height, state->frameImage, enabled ? 255 : 160, 0, 0);
+    const int dpi = state->dpi, one = Px(1, dpi);
+    BlendPixels(dc, 0, 0, width, height, state->frameImage, enabled ? 255 : 160, 0, 0, dpi);
     if (GetFocus() == window) {
-        const int left = 2, top = 2, right = width - 2, bottom = height - 2;
-        DrawLine(dc, left, top, right, top, kFocusLight);
-        DrawLine(dc, left, top, left, bottom, kFocusLight);
-        DrawLine(dc, left, bottom - 1, right, bottom - 1, kFocusDark);
-        DrawLine(dc, right - 1, top, right - 1, bottom, kFocusDark);
+        // Light along the top and left, dark along the bottom and right
+        // (drawn last, so they own the corners they share).
+        const int left = Px(2, dpi), top = Px(2, dpi), right = width - Px(2, dpi), bottom = height - Px(2, dpi);
+        const RECT lines[] = {{left, top, right, top + one}, {left, top, left + one, bottom},
+                              {left, bottom - one, right, bottom}, {right - one, top, right, bottom}};
+        for (int i = 0; i < 4; ++i) {
+            if (HBRUSH brush = CreateSolidBrush(i < 2 ? kFocusLight : kFocusDark)) {
+                FillRect(dc, &lines[i], brush);
+                DeleteObject(brush);
+            }
+        }
     }
 
-    RECT box{3, 3, width - 3, height - 3};
+    RECT box{Px(3, dpi), Px(3, dpi), width - Px(3, dpi), height - Px(3, dpi)};
     if ((box.bottom - box.top) & 1) box.top += 1;
-    box.right -= 2;
+    box.right -= Px(2, dpi);
     char text[257] = {};
     GetWindowTextA(window, text, sizeof text);
     const UINT format = DT_END_ELLIPSIS | DT_VCENTER |
                         ((GetWindowLongA(window, GWL_STYLE) & 0x2) ? DT_RIGHT : DT_LEFT);
-    HFONT font = CreateControlFont(dc);
+    HFONT font = CreateControlFont(dpi);
     HGDIOBJ oldFont = SelectObject(dc, font);
     SetBkMode(dc, TRANSPARENT);
     RECT shadow = box;
-    OffsetRect(&shadow, 1, 1);
+    OffsetRect(&shadow, one, one);
     SetTextColor(dc, kShadowColour);
     DrawTextA(dc, text, -1, &shadow, format);
     SetTextColor(dc, enabled ? kTextColour : kDisabledTextColour);
@@ -101,12 +114,20 @@ LRESULT OnCreate(HWND window, LPARAM lParam) {
     const auto* create = reinterpret_cast<const CREATESTRUCTA*>(lParam);
     state->squaredDrag = (create->style & 0x1) ? 0 : 1;
     state->background = BackgroundFromCreate(lParam);
+    state->dpi = kDesignDpi;
     return 0;
+}
+
+void OnDestroy(HWND window, ValueBoxState* state) {
+    DetachAccessible(&state->accessible);
+    DestroyState<ValueBoxState>(window);
 }
 
 LRESULT OnLButtonDown(HWND window, ValueBoxState* state, WPARAM wParam, LPARAM lParam) {
     state->lastX = LOWORD(lParam);
     state->lastY = HIWORD(lParam);
+    state->dragX.Reset();
+    state->dragY.Reset();
     state->dragging = 1;
     SetCapture(window);
     SetToolkitCaptureFlag(1);
@@ -126,8 +147,8 @@ LRESULT OnMouseMove(HWND window, ValueBoxState* state, LPARAM lParam) {
         state->caretHidden = 1;
     }
     const uint16_t x = LOWORD(lParam), y = HIWORD(lParam);
-    const int32_t dx = static_cast<int16_t>(x - state->lastX);
-    const int32_t dy = static_cast<int16_t>(state->lastY - y);  // moving up is positive
+    const int32_t dx = state->dragX.Step(static_cast<int16_t>(x - state->lastX), state->dpi);
+    const int32_t dy = state->dragY.Step(static_cast<int16_t>(state->lastY - y), state->dpi);  // moving up is positive
     const ValueBoxDrag drag = ValueBoxDragStep(state->dragAxis, dx, dy, state->reverse != 0, state->squaredDrag != 0);
     state->dragAxis = drag.axis;
     state->lastX = x;
@@ -166,7 +187,10 @@ LRESULT OnMouseWheel(HWND window, ValueBoxState* state, WPARAM wParam) {
 
 LRESULT OnKeyDown(HWND window, WPARAM key, LPARAM lParam) {
     switch (key) {
-    case VK_SPACE: OpenInPlaceEditor(window); return 0;
+    case VK_SPACE:
+    case VK_RETURN:
+    case VK_F2: OpenInPlaceEditor(window); return 0;
+    case VK_TAB: MoveFocusByTab(window); return 0;
     case VK_PRIOR: PostStep(window, 10); return 0;
     case VK_NEXT: PostStep(window, -10); return 0;
     case VK_LEFT:
@@ -193,7 +217,17 @@ LRESULT OnSetText(HWND window, LPARAM lParam) {
     if (std::strcmp(current, text ? text : "") == 0) return 0;
     // The open in-place editor keeps what the user is typing on screen.
     RedrawWindow(window, nullptr, nullptr, RDW_INVALIDATE | RDW_NOCHILDREN);
-    return DefWindowProcA(window, WM_SETTEXT, 0, lParam);
+    const LRESULT result = DefWindowProcA(window, WM_SETTEXT, 0, lParam);
+    AnnounceValueChange(window);
+    return result;
+}
+
+// The dialog manager (a host that runs it) hands Enter to the box too.
+LRESULT OnGetDlgCode(LPARAM lParam) {
+    const MSG* message = reinterpret_cast<const MSG*>(lParam);
+    if (message && message->message == WM_KEYDOWN && message->wParam == VK_RETURN)
+        return DLGC_WANTARROWS | DLGC_WANTMESSAGE;
+    return DLGC_WANTARROWS;
 }
 
 }  // namespace
@@ -203,7 +237,7 @@ LRESULT CALLBACK ValueBoxProc(HWND window, UINT message, WPARAM wParam, LPARAM l
     ValueBoxState* state = StateOf<ValueBoxState>(window);
     if (!state) return DefWindowProcA(window, message, wParam, lParam);
     switch (message) {
-    case WM_DESTROY: DestroyState<ValueBoxState>(window); return 0;
+    case WM_DESTROY: OnDestroy(window, state); return 0;
     case WM_ERASEBKGND: return 1;
     case WM_PAINT: return PaintInWmPaint(window, [&](HDC dc) { Paint(window, state, dc); });
     case WM_LBUTTONDOWN: return OnLButtonDown(window, state, wParam, lParam);
@@ -217,12 +251,16 @@ LRESULT CALLBACK ValueBoxProc(HWND window, UINT message, WPARAM wParam, LPARAM l
     case WM_KEYDOWN: return OnKeyDown(window, wParam, lParam);
     case WM_KILLFOCUS: return OnKillFocus(window, state);
     case WM_SETFOCUS: Repaint(window); return 0;
-    case WM_GETDLGCODE: return DLGC_WANTARROWS;
+    case WM_GETDLGCODE: return OnGetDlgCode(lParam);
     case WM_CAPTURECHANGED: SetToolkitCaptureFlag(0); return 0;
     case WM_SETTEXT: return OnSetText(window, lParam);
     case kValueBoxSquaredDrag: state->squaredDrag = static_cast<int32_t>(wParam); return 0;
     case kValueBoxOptions: state->reverse = (wParam & 0x2) ? 1 : 0; return 0;
     case kValueBoxFrame: state->frameImage = reinterpret_cast<const uint8_t*>(wParam); return 0;
+    case kValueBoxOpenEditor: OpenInPlaceEditor(window, reinterpret_cast<HWND>(wParam)); return 0;
+    case kControlSetDpi: TakeDpi(window, state, wParam, lParam); return 0;
+    case kControlGetDpi: return state->dpi;
+    case WM_GETOBJECT: return AnswerGetObject(window, &state->accessible, EAccessibleRole::kValueBox, wParam, lParam);
     default: return DefWindowProcA(window, message, wParam, lParam);
     }
 }

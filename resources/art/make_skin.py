@@ -1,15 +1,19 @@
 #!/usr/bin/python3
 """make_skin.py: draws the editor's artwork and writes it beside the resources.
 
-What it makes (paths relative to the repository root):
+What it makes (paths relative to the repository root), at 100 %:
   resources/background.bmp          bitmap 103, the 506 x 381 page background
   resources/pixels/*.rgbt           pixel images 118..138 (raw R,G,B,T rows, top-down)
   resources/indicator-*.bmp         bitmaps 111, 112, 113 (clip lights: off, on, held)
   resources/marker.bmp              bitmap 7500 (7 x 11, 4-bit, magenta = see-through)
   resources/icons/*.ico             icons 231, 506, 235, 236
+and the same art drawn again at 150 % and 200 % (not enlarged from 100 %):
+  resources/skin-150/, skin-200/    the background, pixel images, lights and marker,
+                                    resource ids + 15000 and + 20000
   resources/skin.rc                 the resource lines that name all of the above
-  docs/skin-preview.png             the page as the controls will draw it, and at 200 %:
-  docs/skin-preview-200.png         left at rest, right pressed / toggled / focused
+  docs/skin-preview.png             the page as the controls will draw it at 100 %,
+  docs/skin-preview-150.png         150 % and 200 %: left at rest, right pressed /
+  docs/skin-preview-200.png         toggled / focused
 
 Run it from anywhere:
   apt-get install python3-pil python3-numpy fonts-dejavu-core
@@ -23,8 +27,14 @@ Everything on the background is placed from CONTROLS, the copy of the editor
 page's layout table below: labels sit above or beside the rectangle they name,
 with at least CLEAR pixels of free space to any control, and the script stops
 with an error if a text would come closer or two texts would touch.
+
+Scales: every drawing function works in the 100 % design units of the layout
+table and draws at SCALE. A position or length becomes pixels the way the
+editor rounds it (px: v * scale, halves up), so that the art meets the
+controls the editor places; shapes are drawn at their exact scaled outline.
 """
 
+import math
 import os
 import struct
 import sys
@@ -41,6 +51,28 @@ FONT_DIR = "/usr/share/fonts/truetype/dejavu"
 PAGE_W, PAGE_H = 506, 381
 CLEAR = 3           # free pixels between any text and any control rectangle
 SS = 4              # sub-samples per axis for anti-aliased shapes (power of two)
+
+# The sets drawn: scale, folder under resources/ ("" = resources/ itself),
+# resource id offset, preview file.
+SETS = ((1, "", 0, "skin-preview.png"),
+        (1.5, "skin-150", 15000, "skin-preview-150.png"),
+        (2, "skin-200", 20000, "skin-preview-200.png"))
+
+SCALE = 1           # the scale being drawn (set by use_scale)
+
+
+def px(v):
+    """A design position or length in pixels at SCALE, rounded as the editor
+    rounds it: (v * dpi + 48) / 96 for v >= 0, mirrored below 0."""
+    if v < 0:
+        return -px(-v)
+    return int(math.floor(v * SCALE + 0.5))
+
+
+def sc(v):
+    """A design coordinate at SCALE, unrounded (shape outlines)."""
+    return v * SCALE
+
 
 # ---------------------------------------------------------------------------
 # Palette (R, G, B)
@@ -75,21 +107,25 @@ VALUE = (0x40, 0x41, 0x45)          # value-box text (the control's own colour)
 VALUE_SHADOW = (0xC5, 0xC7, 0xCB)
 VALUE_DISABLED = (0x90, 0x90, 0x90)
 
-FONT_LABEL = ImageFont.truetype(os.path.join(FONT_DIR, "DejaVuSans.ttf"), 11,
-                                layout_engine=ImageFont.Layout.BASIC)
-FONT_UNIT = ImageFont.truetype(os.path.join(FONT_DIR, "DejaVuSans.ttf"), 10,
-                               layout_engine=ImageFont.Layout.BASIC)
-FONT_TITLE = ImageFont.truetype(os.path.join(FONT_DIR, "DejaVuSans-Bold.ttf"), 10,
-                                layout_engine=ImageFont.Layout.BASIC)
-FONT_SCALE = ImageFont.truetype(os.path.join(FONT_DIR, "DejaVuSansCondensed.ttf"), 8,
-                                layout_engine=ImageFont.Layout.BASIC)
-FONT_NAME = ImageFont.truetype(os.path.join(FONT_DIR, "DejaVuSans-Bold.ttf"), 12,
-                               layout_engine=ImageFont.Layout.BASIC)
-FONT_SMALL = ImageFont.truetype(os.path.join(FONT_DIR, "DejaVuSans.ttf"), 9,
-                                layout_engine=ImageFont.Layout.BASIC)
-# Stand-in for the controls' own font, used by the preview only.
-FONT_UI = ImageFont.truetype(os.path.join(FONT_DIR, "DejaVuSans.ttf"), 11,
-                             layout_engine=ImageFont.Layout.BASIC)
+
+class Fonts:
+    """The art's fonts at one scale (sizes in pixels at 100 %, halves up)."""
+
+    def __init__(self, scale):
+        def face(name, size):
+            return ImageFont.truetype(os.path.join(FONT_DIR, name), int(math.floor(size * scale + 0.5)),
+                                      layout_engine=ImageFont.Layout.BASIC)
+        self.label = face("DejaVuSans.ttf", 11)
+        self.unit = face("DejaVuSans.ttf", 10)
+        self.title = face("DejaVuSans-Bold.ttf", 10)
+        self.scale = face("DejaVuSansCondensed.ttf", 8)
+        self.name = face("DejaVuSans-Bold.ttf", 12)
+        self.small = face("DejaVuSans.ttf", 9)
+        # Stand-in for the controls' own font, used by the preview only.
+        self.ui = face("DejaVuSans.ttf", 11)
+
+
+FONTS = Fonts(1)
 
 # ---------------------------------------------------------------------------
 # Control rectangles. This mirrors the editor page's layout table: change both
@@ -144,33 +180,49 @@ CONTROLS = [
     (10062, "meter", 261, 106, 12, 120, (129, 128)),  # output level, right
     (10063, "readout", 226, 85, 52, 11, ()),          # peak readout (black text)
 ]
-RECT = {c[0]: (c[2], c[3], c[4], c[5]) for c in CONTROLS}
+DESIGN_RECT = {c[0]: (c[2], c[3], c[4], c[5]) for c in CONTROLS}
+RECT = dict(DESIGN_RECT)    # the rectangles in pixels at SCALE (set by use_scale)
 
 # Button-style bits and captions the controls draw themselves (preview only).
 ARROW_BUTTONS = {10103, 10003, 10023, 10105}
 MARKER_BUTTONS = {10070}
 
-# Pixel images: id -> (file name, width, height).
+# Pixel images: id -> (use, width, height at 100 %). The file is
+# "<id>-<use>-<w>x<h>.rgbt" with the size at its scale.
 PIXELS = {
-    118: ("118-valuebox-frame-40x21", 40, 21),
-    119: ("119-slider-thumb-29x16", 29, 16),
-    120: ("120-button-76x21-pressed", 76, 21),
-    121: ("121-dropdown-15x21-pressed", 15, 21),
-    122: ("122-setup-61x21-normal", 61, 21),
-    123: ("123-setup-61x21-pressed", 61, 21),
-    124: ("124-button-76x21-normal", 76, 21),
-    125: ("125-dropdown-15x21-normal", 15, 21),
-    128: ("128-meter-12x120-lit", 12, 120),
-    129: ("129-meter-12x120-unlit", 12, 120),
-    130: ("130-toggle-40x21-normal", 40, 21),
-    135: ("135-link-50x21-normal", 50, 21),
-    136: ("136-toggle-40x21-pressed", 40, 21),
-    137: ("137-link-50x21-pressed", 50, 21),
-    138: ("138-valuebox-frame-44x21", 44, 21),
+    118: ("valuebox-frame", 40, 21, ""),
+    119: ("slider-thumb", 29, 16, ""),
+    120: ("button", 76, 21, "pressed"),
+    121: ("dropdown", 15, 21, "pressed"),
+    122: ("setup", 61, 21, "normal"),
+    123: ("setup", 61, 21, "pressed"),
+    124: ("button", 76, 21, "normal"),
+    125: ("dropdown", 15, 21, "normal"),
+    128: ("meter", 12, 120, "lit"),
+    129: ("meter", 12, 120, "unlit"),
+    130: ("toggle", 40, 21, "normal"),
+    135: ("link", 50, 21, "normal"),
+    136: ("toggle", 40, 21, "pressed"),
+    137: ("link", 50, 21, "pressed"),
+    138: ("valuebox-frame", 44, 21, ""),
 }
 PIXEL_BYTES = {118: 3360, 119: 1856, 120: 6384, 121: 1260, 122: 5124, 123: 5124,
                124: 6384, 125: 1260, 128: 5760, 129: 5760, 130: 3360, 135: 4200,
                136: 3360, 137: 4200, 138: 3696}
+
+
+def pixel_file(i):
+    use, w, h, variant = PIXELS[i]
+    return "%d-%s-%dx%d%s" % (i, use, px(w), px(h), "-" + variant if variant else "")
+
+
+def use_scale(scale):
+    """Draw at this scale from now on: the pixel rectangles and the fonts."""
+    global SCALE, FONTS, RECT
+    SCALE = scale
+    FONTS = Fonts(scale)
+    RECT = {i: (px(x), px(y), px(w), px(h)) for i, (x, y, w, h) in DESIGN_RECT.items()}
+
 
 # Meter range in tenths of a decibel, and the figures beside the meters.
 METER_MIN, METER_MAX = -600, 0
@@ -234,78 +286,87 @@ def gradient_rows(h, top, bottom):
     return rows
 
 
+def radii_at_scale(radii):
+    return tuple(sc(r) for r in radii)
+
+
 # ---------------------------------------------------------------------------
-# Faces and frames (pixel images)
+# Faces and frames (pixel images). Sizes in design units; a "1-pixel" band is
+# px(1) pixels thick at the scale drawn.
 # ---------------------------------------------------------------------------
 def raised_face(w, h, radii=(3, 3, 3, 3), left_edge=True, right_edge=True, divider=False):
     """A raised key: light body, highlight on top, darker bottom edge. Everything
     that should change colour when the toggle tint lights the face lies at least
     two pixels inside the edge; the edges themselves stay neutral."""
-    rgb = np.zeros((h, w, 3), dtype=np.int32)
-    rgb[:] = gradient_rows(h, FACE_TOP, FACE_BOTTOM)[:, None, :]
-    rgb[0, :] = FACE_LIGHT
-    rgb[1, :] = mix(FACE_TOP, FACE_LIGHT, 1, 3)
-    rgb[h - 2, :] = shade(FACE_BOTTOM, -14)
-    rgb[h - 1, :] = FACE_DARK
+    W, H, one, two = px(w), px(h), px(1), px(2)
+    rgb = np.zeros((H, W, 3), dtype=np.int32)
+    rgb[:] = gradient_rows(H, FACE_TOP, FACE_BOTTOM)[:, None, :]
+    rgb[0:one, :] = FACE_LIGHT
+    rgb[one:two, :] = mix(FACE_TOP, FACE_LIGHT, 1, 3)
+    rgb[H - two:H - one, :] = shade(FACE_BOTTOM, -14)
+    rgb[H - one:H, :] = FACE_DARK
     if left_edge:
-        rgb[1:h - 2, 0] = mix(FACE_TOP, FACE_LIGHT, 1, 2)
+        rgb[one:H - two, 0:one] = mix(FACE_TOP, FACE_LIGHT, 1, 2)
     if right_edge:
-        rgb[1:h - 2, w - 1] = shade(FACE_BOTTOM, -30)
+        rgb[one:H - two, W - one:W] = shade(FACE_BOTTOM, -30)
     if divider:
-        rgb[:, 0] = shade(FACE_BOTTOM, -46)
-    return rgbt(rgb, shape_count(w, h, 0, 0, w, h, radii))
+        rgb[:, 0:one] = shade(FACE_BOTTOM, -46)
+    return rgbt(rgb, shape_count(W, H, 0, 0, W, H, radii_at_scale(radii)))
 
 
 def pressed_face(w, h, radii=(3, 3, 3, 3), divider=False):
     """The same key pushed in: edges inverted, body a shade darker and darkest
     at the top."""
-    rgb = np.zeros((h, w, 3), dtype=np.int32)
-    rgb[:] = gradient_rows(h, shade(FACE_BOTTOM, -22), shade(FACE_BOTTOM, -8))[:, None, :]
-    rgb[0, :] = FACE_DARK
-    rgb[1, :] = shade(FACE_BOTTOM, -40)
-    rgb[2, :] = shade(FACE_BOTTOM, -30)
-    rgb[h - 1, :] = shade(FACE_TOP, 6)
-    rgb[1:h - 1, 0] = shade(FACE_BOTTOM, -44)
-    rgb[1:h - 1, w - 1] = shade(FACE_BOTTOM, -4)
+    W, H, one, two, three = px(w), px(h), px(1), px(2), px(3)
+    rgb = np.zeros((H, W, 3), dtype=np.int32)
+    rgb[:] = gradient_rows(H, shade(FACE_BOTTOM, -22), shade(FACE_BOTTOM, -8))[:, None, :]
+    rgb[0:one, :] = FACE_DARK
+    rgb[one:two, :] = shade(FACE_BOTTOM, -40)
+    rgb[two:three, :] = shade(FACE_BOTTOM, -30)
+    rgb[H - one:H, :] = shade(FACE_TOP, 6)
+    rgb[one:H - one, 0:one] = shade(FACE_BOTTOM, -44)
+    rgb[one:H - one, W - one:W] = shade(FACE_BOTTOM, -4)
     if divider:
-        rgb[:, 0] = shade(FACE_BOTTOM, -56)
-    return rgbt(rgb, shape_count(w, h, 0, 0, w, h, radii))
+        rgb[:, 0:one] = shade(FACE_BOTTOM, -56)
+    return rgbt(rgb, shape_count(W, H, 0, 0, W, H, radii_at_scale(radii)))
 
 
 def inset_well(w, h, radius=2.5):
     """A light window sunk into the panel: dark upper and left edge, a faint
     light lower and right edge, an inner shadow under the top. Used for the
     value-box frames and, drawn into the background, for the peak readout."""
-    rgb = np.zeros((h, w, 3), dtype=np.int32)
-    rgb[:] = gradient_rows(h, shade(WELL, -6), shade(WELL, 4))[:, None, :]
-    rgb[1, 1:w - 1] = WELL_SHADE
-    rgb[2, 1:w - 1] = mix(WELL_SHADE, WELL, 2, 3)
-    rgb[1:h - 1, 1] = mix(WELL_SHADE, WELL, 1, 2)
-    rgb[h - 1, :] = INSET_LIGHT
-    rgb[:, w - 1] = INSET_LIGHT
-    rgb[0, :] = INSET_DARK
-    rgb[:, 0] = INSET_DARK
-    return rgbt(rgb, shape_count(w, h, 0, 0, w, h, (radius,) * 4))
+    W, H, one, two, three = px(w), px(h), px(1), px(2), px(3)
+    rgb = np.zeros((H, W, 3), dtype=np.int32)
+    rgb[:] = gradient_rows(H, shade(WELL, -6), shade(WELL, 4))[:, None, :]
+    rgb[one:two, one:W - one] = WELL_SHADE
+    rgb[two:three, one:W - one] = mix(WELL_SHADE, WELL, 2, 3)
+    rgb[one:H - one, one:two] = mix(WELL_SHADE, WELL, 1, 2)
+    rgb[H - one:H, :] = INSET_LIGHT
+    rgb[:, W - one:W] = INSET_LIGHT
+    rgb[0:one, :] = INSET_DARK
+    rgb[:, 0:one] = INSET_DARK
+    return rgbt(rgb, shape_count(W, H, 0, 0, W, H, (sc(radius),) * 4))
 
 
 def slider_thumb():
     """29 x 16: a 25 x 14 grip whose centre line (column 12) is where the
     slider draws its tick for the value; columns 25..28 are clear, as the
     slider repaints only 26 columns when it moves a faded thumb."""
-    w, h, bw, bh = 29, 16, 25, 14
-    rgb = np.zeros((h, w, 3), dtype=np.int32)
-    rgb[:] = gradient_rows(h, shade(FACE_TOP, 8), FACE_BOTTOM)[:, None, :]
-    rgb[0, :] = FACE_LIGHT
-    rgb[bh - 1, :] = FACE_DARK
-    rgb[1:bh - 1, 0] = mix(FACE_TOP, FACE_LIGHT, 1, 2)
-    rgb[1:bh - 1, bw - 1] = shade(FACE_BOTTOM, -34)
+    W, H, bw, bh, one = px(29), px(16), 25, 14, px(1)
+    rgb = np.zeros((H, W, 3), dtype=np.int32)
+    rgb[:] = gradient_rows(H, shade(FACE_TOP, 8), FACE_BOTTOM)[:, None, :]
+    rgb[0:one, :] = FACE_LIGHT
+    rgb[px(bh - 1):px(bh), :] = FACE_DARK
+    rgb[one:px(bh - 1), 0:one] = mix(FACE_TOP, FACE_LIGHT, 1, 2)
+    rgb[one:px(bh - 1), px(bw - 1):px(bw)] = shade(FACE_BOTTOM, -34)
     for x in (8, 12, 16):
-        rgb[3:bh - 3, x] = GRIP if x == 12 else mix(GRIP, FACE_TOP, 1, 2)
-        rgb[3:bh - 3, x + 1] = FACE_LIGHT if x == 12 else mix(FACE_LIGHT, FACE_TOP, 1, 2)
-    body = shape_count(w, h, 0, 0, bw, bh, (3, 3, 3, 3))
+        rows = slice(px(3), px(bh - 3))
+        rgb[rows, px(x):px(x + 1)] = GRIP if x == 12 else mix(GRIP, FACE_TOP, 1, 2)
+        rgb[rows, px(x + 1):px(x + 2)] = FACE_LIGHT if x == 12 else mix(FACE_LIGHT, FACE_TOP, 1, 2)
+    body = shape_count(W, H, 0, 0, sc(bw), sc(bh), (sc(3),) * 4)
     img = rgbt(rgb, body)
     # a soft shadow under the grip
-    shadow = shape_count(w, h, 1, 1, bw + 1, bh + 1, (3, 3, 3, 3))
+    shadow = shape_count(W, H, sc(1), sc(1), sc(bw + 1), sc(bh + 1), (sc(3),) * 4)
     under = (body == 0) & (shadow > 0)
     img[under, 0:3] = 0
     img[under, 3] = 255 - shadow[under] * 70 // (SS * SS)
@@ -316,29 +377,39 @@ def meter_strip(lit):
     """12 x 120. Rows 2..117 carry the scale (0 dB at the top); rows 0, 1, 118,
     119 and columns 0 and 11 are the frame, equal in both strips so the lit
     window never changes them. Green to yellow to red upward, the top fifth red;
-    the unlit strip is the same at about a fifth of the brightness."""
-    w, h = 12, 120
+    the unlit strip is the same at about a fifth of the brightness. At other
+    scales the frame is px(1) and px(2) thick and the column shading follows
+    the design column under each pixel's centre."""
+    W, H, one, two = px(12), px(120), px(1), px(2)
     stops = ((0.00, (0x2F, 0xB0, 0x5A)), (0.55, (0x7A, 0xCC, 0x48)),
              (0.72, (0xE6, 0xCC, 0x3E)), (0.80, (0xF0, 0x9A, 0x32)),
              (0.805, (0xE8, 0x4A, 0x38)), (1.00, (0xF0, 0x3C, 0x34)))
     col_gain = (0, 76, 90, 100, 104, 104, 102, 98, 92, 84, 74, 0)
-    rgb = np.zeros((h, w, 3), dtype=np.int32)
+
+    def gain(x):
+        d = (x + 0.5) / SCALE - 0.5          # the design column under this pixel
+        a = min(max(int(math.floor(d)), 0), len(col_gain) - 1)
+        b = min(a + 1, len(col_gain) - 1)
+        return int(round(col_gain[a] + (col_gain[b] - col_gain[a]) * (d - math.floor(d))))
+
+    rgb = np.zeros((H, W, 3), dtype=np.int32)
     rgb[:] = (0x0A, 0x0B, 0x0D)
-    for r in range(2, 118):
-        f = (117 - r) / 115.0
+    top, bottom = two, H - two - 1
+    for r in range(top, bottom + 1):
+        f = (bottom - r) / float(bottom - top)
         for i in range(len(stops) - 1):
             if stops[i][0] <= f <= stops[i + 1][0]:
                 a, b = stops[i], stops[i + 1]
                 k = int(round(1000 * (f - a[0]) / (b[0] - a[0])))
                 c = mix(a[1], b[1], k, 1000)
                 break
-        for x in range(1, 11):
-            g = col_gain[x] if lit else col_gain[x] * 22 // 100
+        for x in range(one, W - one):
+            g = gain(x) if lit else gain(x) * 22 // 100
             rgb[r, x] = tuple(min(255, v * g // 100 + (0 if lit else 6)) for v in c)
-    rgb[0, :] = rgb[119, :] = (0x0A, 0x0B, 0x0D)
-    rgb[1, 1:11] = (0x14, 0x16, 0x19)
-    rgb[118, 1:11] = (0x14, 0x16, 0x19)
-    out = np.zeros((h, w, 4), dtype=np.uint8)
+    rgb[0:one, :] = rgb[H - one:H, :] = (0x0A, 0x0B, 0x0D)
+    rgb[one:two, one:W - one] = (0x14, 0x16, 0x19)
+    rgb[H - two:H - one, one:W - one] = (0x14, 0x16, 0x19)
+    out = np.zeros((H, W, 4), dtype=np.uint8)
     out[:, :, :3] = rgb
     return out
 
@@ -360,8 +431,8 @@ def make_pixels():
     img[119] = slider_thumb()
     img[128] = meter_strip(True)
     img[129] = meter_strip(False)
-    for i, (name, w, h) in PIXELS.items():
-        assert img[i].shape == (h, w, 4), i
+    for i, (use, w, h, variant) in PIXELS.items():
+        assert img[i].shape == (px(h), px(w), 4), i
     return img
 
 
@@ -390,7 +461,8 @@ class Ink:
 
 
 class Layer:
-    """Texts placed on the background, kept for the clearance checks."""
+    """Texts placed on the background, kept for the clearance checks. Places
+    are in pixels at SCALE, measured from the control rectangles there."""
 
     def __init__(self):
         self.items = []     # (text, x0, y0, x1, y1, colour, Ink)
@@ -399,58 +471,62 @@ class Layer:
         self.items.append((ink.text, x0, y0, x0 + ink.w, y0 + ink.h, colour, ink))
 
     # --- placement rules, all relative to control rectangles ---
-    def above(self, rects, texts, font=FONT_LABEL, colour=LABEL, align="left", gap=4):
+    def above(self, rects, texts, font=None, colour=LABEL, align="left", gap=4):
         """One row of labels above their controls, sharing a baseline: the
         lowest ink (descenders included) ends gap - 1 pixels above the row."""
-        inks = [Ink(t, font) for t in texts]
+        inks = [Ink(t, font or FONTS.label) for t in texts]
         top = min(RECT[r][1] for r in rects)
-        base = top - gap - max(i.descent for i in inks) + 1
+        base = top - px(gap) - max(i.descent for i in inks) + 1
         for r, ink in zip(rects, inks):
             x, y, w, h = RECT[r]
             x0 = x if align == "left" else x + (w - ink.w + 1) // 2
             self.put(ink, x0, base + ink.dy, colour)
 
-    def right_of(self, rect, text, font=FONT_UNIT, colour=UNIT, gap=4, limit=None):
+    def right_of(self, rect, text, font=None, colour=UNIT, gap=4, limit=None):
         """A unit after a control, on the control's text baseline; with a limit
         (the next control's left edge) it is centred in the gap between."""
-        ink = Ink(text, font)
+        ink = Ink(text, font or FONTS.unit)
         x, y, w, h = RECT[rect]
         if limit is None:
-            x0 = x + w + gap
+            x0 = x + w + px(gap)
         else:
             x0 = x + w + (limit - (x + w) - ink.w + 1) // 2
-        self.put(ink, x0, y + 15 + ink.dy, colour)
+        self.put(ink, x0, y + px(15) + ink.dy, colour)
 
-    def left_of(self, rect, text, font=FONT_LABEL, colour=LABEL, gap=5):
-        ink = Ink(text, font)
+    def left_of(self, rect, text, font=None, colour=LABEL, gap=5):
+        ink = Ink(text, font or FONTS.label)
         x, y, w, h = RECT[rect]
-        self.put(ink, x - gap - ink.w + 1, y + 15 + ink.dy, colour)
+        self.put(ink, x - px(gap) - ink.w + 1, y + px(15) + ink.dy, colour)
 
     def check(self):
         """No text within CLEAR pixels of a control, none outside the page,
         no two texts touching."""
         bad = []
+        clear, edge = int(CLEAR * SCALE), int(2 * SCALE)
         for t, x0, y0, x1, y1, _, _ in self.items:
-            if x0 < 2 or y0 < 2 or x1 > PAGE_W - 2 or y1 > PAGE_H - 2:
+            if x0 < edge or y0 < edge or x1 > px(PAGE_W) - edge or y1 > px(PAGE_H) - edge:
                 bad.append("%r leaves the page" % t)
             for c in CONTROLS:
-                cx, cy, cw, ch = c[2:6]
-                if x0 < cx + cw + CLEAR and x1 + CLEAR > cx and y0 < cy + ch + CLEAR and y1 + CLEAR > cy:
+                cx, cy, cw, ch = RECT[c[0]]
+                if x0 < cx + cw + clear and x1 + clear > cx and y0 < cy + ch + clear and y1 + clear > cy:
                     bad.append("%r (%d,%d)-(%d,%d) is within %d px of control %d"
-                               % (t, x0, y0, x1, y1, CLEAR, c[0]))
+                               % (t, x0, y0, x1, y1, clear, c[0]))
             for fx0, fy0, fx1, fy1 in FRAMES:     # frame lines: 2 px clear (titles cut them)
                 if t in ("LEFT", "RIGHT"):
                     continue
-                for lx0, ly0, lx1, ly1 in ((fx0, fy0, fx1 + 1, fy0 + 1), (fx0, fy1, fx1 + 1, fy1 + 1),
-                                           (fx0, fy0, fx0 + 1, fy1 + 1), (fx1, fy0, fx1 + 1, fy1 + 1)):
-                    if x0 < lx1 + 2 and x1 + 2 > lx0 and y0 < ly1 + 2 and y1 + 2 > ly0:
-                        bad.append("%r is within 2 px of a frame line" % t)
+                fx0, fy0, fx1, fy1, one = px(fx0), px(fy0), px(fx1), px(fy1), px(1)
+                for lx0, ly0, lx1, ly1 in ((fx0, fy0, fx1 + one, fy0 + one),
+                                           (fx0, fy1, fx1 + one, fy1 + one),
+                                           (fx0, fy0, fx0 + one, fy1 + one),
+                                           (fx1, fy0, fx1 + one, fy1 + one)):
+                    if x0 < lx1 + edge and x1 + edge > lx0 and y0 < ly1 + edge and y1 + edge > ly0:
+                        bad.append("%r is within %d px of a frame line" % (t, edge))
         for i, a in enumerate(self.items):
             for b in self.items[i + 1:]:
                 if a[1] < b[3] + 1 and b[1] < a[3] + 1 and a[2] < b[4] + 1 and b[2] < a[4] + 1:
                     bad.append("%r touches %r" % (a[0], b[0]))
         if bad:
-            sys.exit("layout check failed:\n  " + "\n  ".join(bad))
+            sys.exit("layout check failed at %g x:\n  " % SCALE + "\n  ".join(bad))
 
     def draw(self, img):
         for t, x0, y0, x1, y1, colour, ink in self.items:
@@ -460,26 +536,27 @@ class Layer:
 # ---------------------------------------------------------------------------
 # Background (bitmap 103)
 # ---------------------------------------------------------------------------
-LEFT_FRAME = (16, 50, 218, 250)      # x0, y0, x1, y1 (continuous coordinates)
+LEFT_FRAME = (16, 50, 218, 250)      # x0, y0, x1, y1 (continuous design coordinates)
 RIGHT_FRAME = (285, 50, 487, 250)    # the left frame moved by the channel offset
 TEMPO_FRAME = (16, 256, 193, 341)    # listen, tempo sync, tempo, diffusion
 FILTER_FRAME = (199, 256, 487, 341)  # low cut, high cut
 FRAMES = (LEFT_FRAME, RIGHT_FRAME, TEMPO_FRAME, FILTER_FRAME)
-CHANNEL_DX = RECT[10020][0] - RECT[10000][0]
 
 
 def meter_row(level):
-    """Page row where the lit part of a meter starts for a level (tenths of dB)."""
+    """Page row where the lit part of a meter starts for a level (tenths of dB),
+    by the meter's own rule: the lit area lies px(2) inside the strip's ends."""
     x, y, w, h = RECT[10061]
-    p = int(np.floor((level - METER_MIN) * (h - 4) / (METER_MAX - METER_MIN) + 0.5))
-    return y + (h - 4 - p) + 2
+    inset = px(2)
+    p = int(np.floor((level - METER_MIN) * (h - 2 * inset) / (METER_MAX - METER_MIN) + 0.5))
+    return y + (h - 2 * inset - p) + inset
 
 
 def section(canvas, box, title_ink=None, title_x=None):
     x0, y0, x1, y1 = box
     h, w = canvas.shape[:2]
-    outer = shape_count(w, h, x0, y0, x1 + 1, y1 + 1, (4.5,) * 4)
-    inner = shape_count(w, h, x0 + 1, y0 + 1, x1, y1, (3.5,) * 4)
+    outer = shape_count(w, h, sc(x0), sc(y0), sc(x1 + 1), sc(y1 + 1), (sc(4.5),) * 4)
+    inner = shape_count(w, h, sc(x0 + 1), sc(y0 + 1), sc(x1), sc(y1), (sc(3.5),) * 4)
     # the section fill follows the page gradient, a fixed step lighter
     canvas[:] = np.where(inner[:, :, None] > 0,
                          (canvas * (SS * SS - inner[:, :, None]) +
@@ -487,31 +564,33 @@ def section(canvas, box, title_ink=None, title_x=None):
                           * inner[:, :, None] + 8) // (SS * SS), canvas)
     line = outer - inner
     if title_ink is not None:
-        gap0, gap1 = title_x - 5, title_x + title_ink.w + 5
-        line[:, gap0:gap1] = np.where(np.arange(h)[:, None] < y0 + 3, 0, line[:, gap0:gap1])
+        gap0, gap1 = title_x - px(5), title_x + title_ink.w + px(5)
+        line[:, gap0:gap1] = np.where(np.arange(h)[:, None] < px(y0 + 3), 0, line[:, gap0:gap1])
     paint(canvas, line, FRAME)
 
 
-def slider_slot(canvas, rect):
-    """The slot the slider's own groove lines sit in (they fall on rows 6 and 7)."""
-    x, y, w, h = rect
-    gy = (h - 4) // 2 - 2
+def slider_slot(canvas, cid):
+    """The slot the slider's own groove lines sit in: they fall on its rows
+    px(6) and px(6) + px(2) - 1, measured from the slider's top."""
+    x, y, w, h = RECT[cid]
+    g0 = y + px((DESIGN_RECT[cid][3] - 4) // 2 - 2)
+    g1 = g0 + px(2)
     cw, ch = canvas.shape[1], canvas.shape[0]
-    dark = shape_count(cw, ch, x + 2.5, y + gy - 1, x + w - 2.5, y + gy + 2, (1.5,) * 4)
-    light = shape_count(cw, ch, x + 2.5, y + gy, x + w - 2.5, y + gy + 3, (1.5,) * 4)
+    dark = shape_count(cw, ch, x + sc(2.5), g0 - sc(1), x + w - sc(2.5), g1, (sc(1.5),) * 4)
+    light = shape_count(cw, ch, x + sc(2.5), g0, x + w - sc(2.5), g1 + sc(1), (sc(1.5),) * 4)
     paint(canvas, np.maximum(light - dark, 0), SLOT_LIGHT)
     paint(canvas, dark, SLOT_DARK)
 
 
 def make_background():
-    canvas = np.zeros((PAGE_H, PAGE_W, 3), dtype=np.int32)
-    canvas[:] = gradient_rows(PAGE_H, PANEL_TOP, PANEL_BOTTOM)[:, None, :]
+    canvas = np.zeros((px(PAGE_H), px(PAGE_W), 3), dtype=np.int32)
+    canvas[:] = gradient_rows(px(PAGE_H), PANEL_TOP, PANEL_BOTTOM)[:, None, :]
 
     text = Layer()
-    left_title, right_title = Ink("LEFT", FONT_TITLE, 1), Ink("RIGHT", FONT_TITLE, 1)
-    out_title = Ink("OUTPUT", FONT_TITLE, 1)
+    left_title, right_title = Ink("LEFT", FONTS.title, px(1)), Ink("RIGHT", FONTS.title, px(1))
+    out_title = Ink("OUTPUT", FONTS.title, px(1))
     # section titles: centred on the frame's top line, starting over the first box
-    ty = LEFT_FRAME[1] - (left_title.h - 1) // 2
+    ty = px(LEFT_FRAME[1]) - (left_title.h - 1) // 2
     text.put(left_title, RECT[10000][0], ty, ACCENT)
     text.put(right_title, RECT[10020][0], ty, ACCENT)
     ox = (RECT[10061][0] + RECT[10062][0] + RECT[10062][2] - out_title.w + 1) // 2
@@ -525,9 +604,9 @@ def make_background():
 
     for c in CONTROLS:
         if c[1] == "slider":
-            slider_slot(canvas, c[2:6])
+            slider_slot(canvas, c[0])
 
-    # channel sections: the right side is the left side moved by CHANNEL_DX
+    # channel sections: the right side is the left side moved by the channel offset
     for side in (0, 20):
         text.above([10000 + side, 10002 + side], ["Delay", "Note value"])
         text.right_of(10000 + side, "ms", limit=RECT[10002 + side][0])
@@ -538,18 +617,17 @@ def make_background():
 
     # centre column: output level, readout, meters with their scale
     text.right_of(10060, "dB")
+    lx, rx = RECT[10061][0], RECT[10062][0] + RECT[10062][2]
     for lv in METER_MARKS:
         y = meter_row(lv * 10)
-        ink = Ink(str(-lv), FONT_SCALE)
+        ink = Ink(str(-lv), FONTS.scale)
         mid = (RECT[10061][0] + RECT[10061][2] + RECT[10062][0]) // 2
         text.put(ink, mid - ink.w // 2, y - (ink.h - 1) // 2, UNIT)
-        for x in (RECT[10061][0] - 5, RECT[10061][0] - 4, RECT[10061][0] - 3,
-                  RECT[10062][0] + RECT[10062][2] + 2, RECT[10062][0] + RECT[10062][2] + 3,
-                  RECT[10062][0] + RECT[10062][2] + 4):
-            canvas[y, x] = UNIT
+        canvas[y:y + px(1), lx - px(5):lx - px(2)] = UNIT
+        canvas[y:y + px(1), rx + px(2):rx + px(5)] = UNIT
     # the readout is a static text that draws black: give it a light window
     rx, ry, rw, rh = RECT[10063]
-    well = inset_well(rw, rh, radius=2)
+    well = inset_well(DESIGN_RECT[10063][2], DESIGN_RECT[10063][3], radius=2)
     canvas[ry:ry + rh, rx:rx + rw] = blend(canvas[ry:ry + rh, rx:rx + rw], well)
 
     # bottom band
@@ -562,18 +640,18 @@ def make_background():
     text.left_of(10045, "High cut")
     text.right_of(10042, "Hz", limit=RECT[10043][0])
     text.right_of(10045, "Hz", limit=RECT[10046][0])
-    text.above([10044], ["Q"], font=FONT_UNIT, colour=UNIT, align="center")
+    text.above([10044], ["Q"], font=FONTS.unit, colour=UNIT, align="center")
     # the filter group's title shares the baseline of the Q heading
     q = [i for i in text.items if i[0] == "Q"][0]
-    filt = Ink("FILTERS", FONT_TITLE, 1)
-    text.put(filt, FILTER_FRAME[0] + 8, q[2] - q[6].dy + filt.dy, ACCENT)
+    filt = Ink("FILTERS", FONTS.title, px(1))
+    text.put(filt, px(FILTER_FRAME[0]) + px(8), q[2] - q[6].dy + filt.dy, ACCENT)
 
     # product name, quiet, in the band below the controls
-    name = Ink("zvDelayDX", FONT_NAME)
-    small = Ink("stereo delay", FONT_SMALL)
-    base = 366
+    name = Ink("zvDelayDX", FONTS.name)
+    small = Ink("stereo delay", FONTS.small)
+    base = px(366)
     text.put(name, RECT[10100][0], base + name.dy, NAME)
-    text.put(small, RECT[10100][0] + name.w + 8, base + small.dy, SMALL)
+    text.put(small, RECT[10100][0] + name.w + px(8), base + small.dy, SMALL)
 
     text.check()
     img = Image.fromarray(canvas.astype(np.uint8), "RGB")
@@ -584,6 +662,11 @@ def make_background():
 # ---------------------------------------------------------------------------
 # Compositing, the same arithmetic as the editor's BlendPixels
 # ---------------------------------------------------------------------------
+def rim_margins(rim):
+    """The tint rim of BlendPixels at SCALE: rim mode 2 gives 1/1/3/3, others 2."""
+    return tuple(px(v) for v in ((1, 1, 3, 3) if rim == 2 else (2, 2, 2, 2)))
+
+
 def blend(dst, img, fade=255, tint=0, rim=0):
     """dst: (h, w, 3) ints; img: (h, w, 4) R, G, B, T. Returns the new dst."""
     h, w = img.shape[:2]
@@ -596,7 +679,7 @@ def blend(dst, img, fade=255, tint=0, rim=0):
         if rim == 0:
             inside = np.ones((h, w), bool)
         else:
-            l, tp, r, b = (1, 1, 3, 3) if rim == 2 else (2, 2, 2, 2)
+            l, tp, r, b = rim_margins(rim)
             cols, rows = np.arange(w)[None, :], np.arange(h)[:, None]
             inside = (cols >= l) & (cols <= w - r) & (rows >= tp) & (rows <= h - b)
         src = np.where(inside[:, :, None], scaled, src)
@@ -616,9 +699,9 @@ def indicator_images(bg):
     x2, y2 = RECT[1021][:2]
     assert (under == np.asarray(bg, dtype=np.int32)[y2:y2 + h, x2:x2 + w]).all(), \
         "the two clip lights must sit on identical background"
-    lens = shape_count(w, h, 1, 1, 11, 7, (1.5,) * 4)
-    core = shape_count(w, h, 2, 2, 10, 6, (1,) * 4)
-    rim_c = shape_count(w, h, 0.5, 0.5, 11.5, 7.5, (2,) * 4)
+    lens = shape_count(w, h, sc(1), sc(1), sc(11), sc(7), (sc(1.5),) * 4)
+    core = shape_count(w, h, sc(2), sc(2), sc(10), sc(6), (sc(1),) * 4)
+    rim_c = shape_count(w, h, sc(0.5), sc(0.5), sc(11.5), sc(7.5), (sc(2),) * 4)
     out = []
     for body, glow, hot in (((0x3A, 0x16, 0x15), (0x4C, 0x1E, 0x1C), None),        # 111 off
                             ((0xB8, 0x22, 0x1C), (0xE8, 0x3A, 0x2E), None),        # 112 on
@@ -628,14 +711,14 @@ def indicator_images(bg):
         paint(c, lens, body)
         paint(c, core, glow)
         if hot is not None:
-            c[3:5, 4:8] = hot
+            c[px(3):px(5), px(4):px(8)] = hot
         else:
-            c[2, 3:9] = mix(glow, (255, 255, 255), 1, 4)
+            c[px(2):px(3), px(3):px(9)] = mix(glow, (255, 255, 255), 1, 4)
         out.append(c.astype(np.uint8))
     return out
 
 
-MARKER = [  # 7 x 11: "steps through values" (up and down arrowheads)
+MARKER = [  # 7 x 11 at 100 %: "steps through values" (up and down arrowheads)
     ".......",
     "...#...",
     "..###..",
@@ -648,10 +731,25 @@ MARKER = [  # 7 x 11: "steps through values" (up and down arrowheads)
     "...#...",
     ".......",
 ]
+# The same two arrowheads as outlines in design units (apex, then the base's
+# ends); a pixel belongs to the glyph when its centre lies inside.
+MARKER_TRIANGLES = (((3.5, 1.0), (1.0, 4.0), (6.0, 4.0)),
+                    ((3.5, 10.0), (1.0, 7.0), (6.0, 7.0)))
 
 
 def marker_indices():
-    return np.array([[1 if ch == "#" else 0 for ch in row] for row in MARKER], dtype=np.uint8)
+    """The glyph at SCALE, px(7) x px(11): 1 inside an arrowhead, 0 see-through."""
+    w, h = px(7), px(11)
+    cx = (np.arange(w) + 0.5)[None, :] / SCALE
+    cy = (np.arange(h) + 0.5)[:, None] / SCALE
+    idx = np.zeros((h, w), dtype=np.uint8)
+    for (ax, ay), (bx, by), (ex, ey) in MARKER_TRIANGLES:
+        t = (cy - ay) / (by - ay)                       # 0 at the apex, 1 at the base
+        inside = (t >= 0) & (t <= 1) & (np.abs(cx - ax) <= t * (ex - bx) / 2)
+        idx[inside] = 1
+    if SCALE == 1:
+        assert (idx == np.array([[1 if ch == "#" else 0 for ch in row] for row in MARKER])).all()
+    return idx
 
 
 MARKER_PALETTE = [(0xFF, 0x00, 0xFF), GLYPH] + [(v, v, v) for v in
@@ -757,6 +855,15 @@ def pixmap(rows):
     idx = np.array([[0 if ch == "." else int(ch, 16) for ch in r] for r in rows], dtype=np.uint8)
     opaque = np.array([[ch != "." for ch in r] for r in rows], dtype=bool)
     return idx, opaque
+
+
+def pixel_icon(rows):
+    """A 16-colour pixel-map icon at 16 px and, each map pixel drawn as 2 x 2,
+    at 32 px for the preset manager at 150 % and 200 %."""
+    idx, opaque = pixmap(rows)
+    double = lambda a: a.repeat(2, axis=0).repeat(2, axis=1)
+    return [ico_entry_4bit(idx, opaque, ICON_PALETTE),
+            ico_entry_4bit(double(idx), double(opaque), ICON_PALETTE)]
 
 
 def effect_icon_rgba(size):
@@ -877,8 +984,73 @@ def write(path, data):
         f.write(data)
 
 
+# The art drawn at 150 % and 200 % is stored packed (the editor unpacks it):
+#   "ZVP", bytes per pixel (3: R, G, B; 4: R, G, B, T), width and height
+#   (32 bits, little-endian), then the rows top-down, each a series of
+#   packets that never crosses a row's end: a byte c < 128 and c + 1 pixels
+#   as they are, or a byte c >= 128 and one pixel that stands c - 126 times.
+def pack_pixels(pixels):
+    h, w, bpp = pixels.shape
+    out = [b"ZVP", bytes([bpp]), struct.pack("<II", w, h)]
+    for y in range(h):
+        row = [pixels[y, x].tobytes() for x in range(w)]
+        literal = []
+        x = 0
+        while x < w:
+            run = 1
+            while x + run < w and run < 129 and row[x + run] == row[x]:
+                run += 1
+            if run >= 2:
+                if literal:
+                    out.append(bytes([len(literal) - 1]) + b"".join(literal))
+                    literal = []
+                out.append(bytes([126 + run]) + row[x])
+            else:
+                literal.append(row[x])
+                if len(literal) == 128:
+                    out.append(bytes([127]) + b"".join(literal))
+                    literal = []
+            x += run
+        if literal:
+            out.append(bytes([len(literal) - 1]) + b"".join(literal))
+    return b"".join(out)
+
+
+def unpack_pixels(data):
+    """The reader, for the self-check: the pixels back, or an assertion."""
+    assert data[:3] == b"ZVP"
+    bpp = data[3]
+    w, h = struct.unpack("<II", data[4:12])
+    out = bytearray()
+    i = 12
+    for y in range(h):
+        filled = 0
+        while filled < w:
+            c = data[i]
+            i += 1
+            if c < 128:
+                n = c + 1
+                out += data[i:i + n * bpp]
+                i += n * bpp
+            else:
+                n = c - 126
+                out += data[i:i + bpp] * n
+                i += bpp
+            filled += n
+        assert filled == w
+    assert i == len(data)
+    return np.frombuffer(bytes(out), dtype=np.uint8).reshape(h, w, bpp)
+
+
+def write_packed(path, pixels, checks):
+    data = pack_pixels(pixels)
+    write(path, data)
+    checks[path] = pixels
+
+
 # ---------------------------------------------------------------------------
-# Preview: the page as the controls will draw themselves over the art
+# Preview: the page as the controls will draw themselves over the art, with
+# the controls' own geometry at SCALE (insets, the arrow, ticks, focus marks)
 # ---------------------------------------------------------------------------
 def draw_text(canvas, ink, x0, y0, colour):
     img = Image.fromarray(canvas.astype(np.uint8), "RGB")
@@ -886,8 +1058,9 @@ def draw_text(canvas, ink, x0, y0, colour):
     canvas[:] = np.asarray(img, dtype=np.int32)
 
 
-def text_box(canvas, rect, text, colour, align, shadow=None, font=FONT_UI):
+def text_box(canvas, rect, text, colour, align, shadow=None, font=None):
     """Single line, vertically centred on the cap height, as DT_VCENTER does it."""
+    font = font or FONTS.ui
     ink = Ink(text, font)
     cap = Ink("H", font)
     x, y, w, h = rect
@@ -898,19 +1071,25 @@ def text_box(canvas, rect, text, colour, align, shadow=None, font=FONT_UI):
         x0 = x + w - ink.w
     else:
         x0 = x
+    one = px(1)
     if shadow:
-        draw_text(canvas, ink, x0 + 1, base + ink.dy + 1, shadow)
+        draw_text(canvas, ink, x0 + one, base + ink.dy + one, shadow)
     draw_text(canvas, ink, x0, base + ink.dy, colour)
 
 
-def draw_line(canvas, x1, y1, x2, y2, colour):
-    if y1 == y2:
-        canvas[y1, min(x1, x2):max(x1, x2)] = colour
-    else:
-        canvas[min(y1, y2):max(y1, y2), x1] = colour
+def design_pixel(canvas, x, y, dx, dy, colour):
+    """Design pixel (dx, dy) from (x, y): the block the editor fills for it."""
+    canvas[y + px(dy):y + px(dy + 1), x + px(dx):x + px(dx + 1)] = colour
 
 
-def paint_button(bg, cid, pixels, pressed, toggle=0, enabled=True, focused=False, text=""):
+def frame(canvas, l, t, r, b, colour):
+    """A px(1) frame inside [l, r) x [t, b)."""
+    one = px(1)
+    canvas[t:t + one, l:r] = canvas[b - one:b, l:r] = colour
+    canvas[t:b, l:l + one] = canvas[t:b, r - one:r] = colour
+
+
+def paint_button(bg, cid, pixels, marker, pressed, toggle=0, enabled=True, focused=False, text=""):
     x, y, w, h = RECT[cid]
     normal_id, pressed_id = [c for c in CONTROLS if c[0] == cid][0][6]
     face = pixels.get(pressed_id) if pressed else None
@@ -919,43 +1098,44 @@ def paint_button(bg, cid, pixels, pressed, toggle=0, enabled=True, focused=False
     c = bg[y:y + h, x:x + w].copy()
     rim = 0 if toggle == 0 else toggle
     c = blend(c, face, 255 if enabled else 160, TOGGLE_TINT if toggle else 0, rim)
-    l, t, r, b = 2, 2, w - 2, h - 2
+    l, t, r, b = px(2), px(2), w - px(2), h - px(2)
     if pressed:
-        l, t, r, b = l + 1, t + 1, r + 1, b + 1
+        l, t, r, b = l + px(1), t + px(1), r + px(1), b + px(1)
+    fl, ft, fr, fb = l, t, r, b
     if text:
-        t += 1 + ((b - t) % 2)
+        t += px(1) + ((b - t) % 2)
         styled = cid in ARROW_BUTTONS or cid in MARKER_BUTTONS
         if styled:
-            l += 3
+            l += px(3)
         text_box(c, (l, t, r - l, b - t), text, CAPTION if enabled else (0x80, 0x80, 0x80),
                  "left" if styled else "center")
     if cid in ARROW_BUTTONS:
-        for dy, x0, x1 in ((8, r - 7, r - 6), (7, r - 8, r - 5), (6, r - 9, r - 4), (5, r - 10, r - 3)):
-            draw_line(c, x0, t + dy, x1, t + dy, GLYPH)
+        for dy, x0, x1 in ((8, -7, -6), (7, -8, -5), (6, -9, -4), (5, -10, -3)):
+            for dx in range(x0, x1):
+                design_pixel(c, r, t, dx, dy, GLYPH)
     if cid in MARKER_BUTTONS:
-        m = marker_indices()
-        for yy in range(11):
-            for xx in range(7):
-                if m[yy, xx]:
-                    c[t + 1 + yy, r - 10 + xx] = MARKER_PALETTE[m[yy, xx]]
+        mx, my = r - px(10), t + px(1)
+        ys, xs = np.nonzero(marker)
+        c[my + ys, mx + xs] = MARKER_PALETTE[1]
     if focused:
-        fx0, fy0, fx1, fy1 = l + 1, t + 1, r - 1, b - 1
-        c[fy0, fx0:fx1] = c[fy1 - 1, fx0:fx1] = (0x90, 0x90, 0x90)
-        c[fy0:fy1, fx0] = c[fy0:fy1, fx1 - 1] = (0x90, 0x90, 0x90)
+        frame(c, fl + px(1), ft + px(1), fr - px(1), fb - px(1), (0x40, 0x40, 0x40))
     bg[y:y + h, x:x + w] = c
 
 
 def paint_valuebox(bg, cid, pixels, text, enabled=True, focused=False):
     x, y, w, h = RECT[cid]
-    frame = [c for c in CONTROLS if c[0] == cid][0][6][0]
-    c = blend(bg[y:y + h, x:x + w].copy(), pixels[frame], 255 if enabled else 160)
+    frame_id = [c for c in CONTROLS if c[0] == cid][0][6][0]
+    c = blend(bg[y:y + h, x:x + w].copy(), pixels[frame_id], 255 if enabled else 160)
     if focused:
-        c[2, 2:w - 2] = (0xE1, 0, 0)
-        c[2:h - 2, 2] = (0xE1, 0, 0)
-        c[h - 3, 2:w - 2] = (0xC8, 0, 0)
-        c[2:h - 2, w - 3] = (0xC8, 0, 0)
-    tt = 3 + (1 if (h - 6) % 2 else 0)
-    text_box(c, (3, tt, w - 8, h - 3 - tt), text, VALUE if enabled else VALUE_DISABLED,
+        one, two = px(1), px(2)
+        c[two:two + one, two:w - two] = (0xE1, 0, 0)
+        c[two:h - two, two:two + one] = (0xE1, 0, 0)
+        c[h - two - one:h - two, two:w - two] = (0xC8, 0, 0)
+        c[two:h - two, w - two - one:w - two] = (0xC8, 0, 0)
+    tt, tb = px(3), h - px(3)
+    if (tb - tt) % 2:
+        tt += 1
+    text_box(c, (px(3), tt, w - px(3) - px(2) - px(3), tb - tt), text, VALUE if enabled else VALUE_DISABLED,
              "right", shadow=VALUE_SHADOW)
     bg[y:y + h, x:x + w] = c
 
@@ -963,11 +1143,11 @@ def paint_valuebox(bg, cid, pixels, text, enabled=True, focused=False):
 def paint_slider(bg, cid, pixels, value, lo, hi, spacing, enabled=True, active=False):
     x, y, w, h = RECT[cid]
     c = bg[y:y + h, x:x + w].copy()
-    gy = (h - 4) // 2 - 2
+    gy = px((DESIGN_RECT[cid][3] - 4) // 2 - 2)
     groove = (0x20, 0x20, 0x20) if enabled else (0xA0, 0xA0, 0xA0)
-    c[gy, 4:w - 4] = groove
-    c[gy + 1, 4:w - 4] = groove
-    travel, rng = w - 29, hi - lo
+    c[gy:gy + px(2), px(4):w - px(4)] = groove
+    thumb_w, thumb_h = px(29), px(16)
+    travel, rng = w - thumb_w, hi - lo
 
     def pos(v):
         return (rng // 2 + (v - lo) * travel) // rng
@@ -975,8 +1155,9 @@ def paint_slider(bg, cid, pixels, value, lo, hi, spacing, enabled=True, active=F
     v = lo
     while True:
         major = v in (lo, 0, hi)
-        tx = pos(v) + 12
-        c[h - (10 if major else 8):h - 5, tx] = (0x50, 0x50, 0x50) if major else (0x88, 0x88, 0x88)
+        tx = pos(v) + px(12)
+        c[h - px(10 if major else 8):h - px(5), tx:tx + px(1)] = \
+            (0x50, 0x50, 0x50) if major else (0x88, 0x88, 0x88)
         if v == hi:
             break
         v += spacing
@@ -984,8 +1165,8 @@ def paint_slider(bg, cid, pixels, value, lo, hi, spacing, enabled=True, active=F
             v = hi
     p = pos(value)
     thumb = pixels[119]
-    c[0:16, p:p + 29] = blend(c[0:16, p:p + 29], thumb, 255 if enabled else 192,
-                              TOGGLE_TINT if (enabled and active) else 0, 0)
+    c[0:thumb_h, p:p + thumb_w] = blend(c[0:thumb_h, p:p + thumb_w], thumb, 255 if enabled else 192,
+                                        TOGGLE_TINT if (enabled and active) else 0, 0)
     bg[y:y + h, x:x + w] = c
 
 
@@ -993,16 +1174,17 @@ def paint_meter(bg, cid, pixels, level, peak):
     x, y, w, h = RECT[cid]
     c = blend(bg[y:y + h, x:x + w].copy(), pixels[129])
     lit = pixels[128]
-    for lv, rows in ((level, None), (peak, 2)):
-        p = int(np.floor((lv - METER_MIN) * (h - 4) / (METER_MAX - METER_MIN) + 0.5))
-        p = max(h - 4 - p, 0)
-        if p < h - 4:
-            r1 = h - 2 if rows is None else p + 2 + rows
-            c[p + 2:r1] = blend(c[p + 2:r1], lit[p + 2:r1])
+    inset = px(2)
+    for lv, rows in ((level, None), (peak, px(2))):
+        p = int(np.floor((lv - METER_MIN) * (h - 2 * inset) / (METER_MAX - METER_MIN) + 0.5))
+        p = max(h - 2 * inset - p, 0)
+        if p < h - 2 * inset:
+            r1 = h - inset if rows is None else p + inset + rows
+            c[p + inset:r1] = blend(c[p + inset:r1], lit[p + inset:r1])
     bg[y:y + h, x:x + w] = c
 
 
-def compose(bg, pixels, indicators, pressed):
+def compose(bg, pixels, indicators, marker, pressed):
     """One panel of the preview. At rest: the defaults (tempo sync Man, so the
     delay controls are faded; Link on). Pressed: every button held, Bypass and
     Listen on, a value box and a slider focused, everything enabled."""
@@ -1012,7 +1194,7 @@ def compose(bg, pixels, indicators, pressed):
             10073: "Delay" if pressed else "Mix", 10070: "Man"}
     toggles = {10072: 1, 10100: 1 if pressed else 0, 10073: 1 if pressed else 0}
     for cid, cap in caps.items():
-        paint_button(c, cid, pixels, pressed, toggles.get(cid, 0),
+        paint_button(c, cid, pixels, marker, pressed, toggles.get(cid, 0),
                      focused=pressed and cid == 10104, text=cap)
     values = {10000: "500.0", 10020: "375.0", 10002: "1", 10022: "3/4", 10060: "0.0",
               10004: "40", 10024: "40", 10006: "10", 10026: "10", 10008: "30", 10028: "30",
@@ -1034,84 +1216,102 @@ def compose(bg, pixels, indicators, pressed):
     for cid, state in ((1020, 2 if pressed else 1), (1021, 0)):
         x, y, w, h = RECT[cid]
         c[y:y + h, x:x + w] = indicators[state]
-    text_box(c, RECT[10063], "-18.0   -24.0", (0, 0, 0), "center", font=FONT_SCALE)
+    text_box(c, RECT[10063], "-18.0   -24.0", (0, 0, 0), "center", font=FONTS.scale)
     return c
 
 
-def make_preview(bg, pixels, indicators):
-    head = 22
-    gap = 12
-    w = PAGE_W * 2 + gap
-    sheet = np.zeros((PAGE_H + head, w, 3), dtype=np.int32)
+def make_preview(bg, pixels, indicators, marker):
+    head = px(22)
+    gap = px(12)
+    pw, ph = px(PAGE_W), px(PAGE_H)
+    sheet = np.zeros((ph + head, pw * 2 + gap, 3), dtype=np.int32)
     sheet[:] = (0x10, 0x11, 0x13)
     for i, pressed in enumerate((False, True)):
-        x0 = i * (PAGE_W + gap)
-        sheet[head:, x0:x0 + PAGE_W] = compose(bg, pixels, indicators, pressed)
+        x0 = i * (pw + gap)
+        sheet[head:, x0:x0 + pw] = compose(bg, pixels, indicators, marker, pressed)
         label = ("at rest (defaults: sync Man, Link on)" if not pressed else
                  "pressed faces, Bypass and Listen on, focus shown")
-        ink = Ink(label, FONT_UNIT)
-        draw_text(sheet, ink, x0 + 4, 14 + ink.dy, UNIT)
-    img = Image.fromarray(sheet.astype(np.uint8), "RGB")
-    return img
+        ink = Ink(label, FONTS.unit)
+        draw_text(sheet, ink, x0 + px(4), px(14) + ink.dy, UNIT)
+    return Image.fromarray(sheet.astype(np.uint8), "RGB")
 
 
 # ---------------------------------------------------------------------------
-def main():
-    sizes = {}
+def draw_set(scale, folder, offset, preview_name, sizes, checks, rc):
+    """Draws and writes one set of the art at a scale. The 100 % set is plain
+    (BMP files, raw pixel images); the others are packed."""
+    use_scale(scale)
+    base = os.path.join(RES, folder) if folder else RES
+    prefix = folder + "/" if folder else ""
+    plain = scale == 1
     pixels = make_pixels()
-    for i, (name, w, h) in PIXELS.items():
-        path = os.path.join(RES, "pixels", name + ".rgbt")
-        write(path, pixels[i].tobytes())
-        sizes[path] = PIXEL_BYTES[i]
-
+    for i in PIXELS:
+        path = os.path.join(base, "pixels", pixel_file(i) + (".rgbt" if plain else ".zvp"))
+        if plain:
+            write(path, pixels[i].tobytes())
+            sizes[path] = PIXEL_BYTES[i]
+        else:
+            write_packed(path, pixels[i], checks)
     bg = make_background()
-    path = os.path.join(RES, "background.bmp")
-    write_bmp24(path, np.asarray(bg))
-    stride = (PAGE_W * 3 + 3) & ~3
-    sizes[path] = 54 + stride * PAGE_H
+    if plain:
+        path = os.path.join(base, "background.bmp")
+        write_bmp24(path, np.asarray(bg))
+        sizes[path] = 54 + ((PAGE_W * 3 + 3) & ~3) * PAGE_H
+        rc.append("%d BITMAP \"background.bmp\"" % 103)
+    else:
+        write_packed(os.path.join(base, "background.zvp"), np.asarray(bg), checks)
+        rc.append("%d RCDATA \"%sbackground.zvp\"" % (103 + offset, prefix))
 
     indicators = indicator_images(bg)
     for n, name in zip((111, 112, 113), ("off", "on", "held")):
-        path = os.path.join(RES, "indicator-%s.bmp" % name)
+        path = os.path.join(base, "indicator-%s.bmp" % name)
         write_bmp24(path, indicators[n - 111])
-        sizes[path] = 54 + 36 * 9
+        sizes[path] = 54 + ((px(12) * 3 + 3) & ~3) * px(9)
+    marker = marker_indices()
+    path = os.path.join(base, "marker.bmp")
+    write_bmp4(path, marker, MARKER_PALETTE)
+    sizes[path] = 14 + 40 + 64 + (((px(7) + 1) // 2 + 3) & ~3) * px(11)
 
-    path = os.path.join(RES, "marker.bmp")
-    write_bmp4(path, marker_indices(), MARKER_PALETTE)
-    sizes[path] = 14 + 40 + 64 + 4 * 11
+    rc += ["%d BITMAP \"%sindicator-%s.bmp\"" % (n + offset, prefix, name)
+           for n, name in zip((111, 112, 113), ("off", "on", "held"))]
+    rc += ["%d BITMAP \"%smarker.bmp\"" % (7500 + offset, prefix)]
+    rc += ["%d RCDATA \"%spixels/%s%s\"" % (i + offset, prefix, pixel_file(i), ".rgbt" if plain else ".zvp")
+           for i in sorted(PIXELS)]
+
+    make_preview(bg, pixels, indicators, marker).save(os.path.join(DOCS, preview_name), optimize=False)
+
+
+def main():
+    sizes, checks = {}, {}
+    rc = ["// Skin resources, written by resources/art/make_skin.py; do not edit.",
+          "// The 100 % set; the same art drawn at 150 % and at 200 % has the ids + 15000 and + 20000."]
+    for scale, folder, offset, preview in SETS:
+        draw_set(scale, folder, offset, preview, sizes, checks, rc)
+    use_scale(1)
 
     icons = {
         231: ("effect.ico", [ico_entry_4bit(*pixmap(ICON_EFFECT_16), ICON_PALETTE),
                              ico_entry_32bit(effect_icon_rgba(32)),
                              ico_entry_32bit(effect_icon_rgba(48))]),
-        506: ("plug.ico", [ico_entry_4bit(*pixmap(ICON_PLUG_16), ICON_PALETTE)]),
-        236: ("folder-closed.ico", [ico_entry_4bit(*pixmap(ICON_FOLDER_CLOSED_16), ICON_PALETTE)]),
-        235: ("folder-open.ico", [ico_entry_4bit(*pixmap(ICON_FOLDER_OPEN_16), ICON_PALETTE)]),
+        506: ("plug.ico", pixel_icon(ICON_PLUG_16)),
+        236: ("folder-closed.ico", pixel_icon(ICON_FOLDER_CLOSED_16)),
+        235: ("folder-open.ico", pixel_icon(ICON_FOLDER_OPEN_16)),
     }
     for i, (name, entries) in icons.items():
         path = os.path.join(RES, "icons", name)
         sizes[path] = write_ico(path, entries)
-
-    rc = ["// Skin resources, written by resources/art/make_skin.py; do not edit.",
-          "103 BITMAP \"background.bmp\"",
-          "111 BITMAP \"indicator-off.bmp\"",
-          "112 BITMAP \"indicator-on.bmp\"",
-          "113 BITMAP \"indicator-held.bmp\"",
-          "7500 BITMAP \"marker.bmp\""]
-    rc += ["%d RCDATA \"pixels/%s.rgbt\"" % (i, PIXELS[i][0]) for i in sorted(PIXELS)]
     rc += ["%d ICON \"icons/%s\"" % (i, icons[i][0]) for i in sorted(icons)]
     write(os.path.join(RES, "skin.rc"), ("\n".join(rc) + "\n").encode())
-
-    preview = make_preview(bg, pixels, indicators)
-    preview.save(os.path.join(DOCS, "skin-preview.png"), optimize=False)
-    preview.resize((preview.width * 2, preview.height * 2), Image.NEAREST).save(
-        os.path.join(DOCS, "skin-preview-200.png"), optimize=False)
 
     # self-check: every file has exactly the size its user expects
     for path, size in sizes.items():
         actual = os.path.getsize(path)
         assert actual == size, "%s: %d bytes, expected %d" % (path, actual, size)
-    print("wrote %d files; sizes checked" % (len(sizes) + 3))
+    # ... and every packed file unpacks to the pixels drawn
+    for path, pixels in checks.items():
+        with open(path, "rb") as f:
+            assert (unpack_pixels(f.read()) == pixels).all(), path
+    print("wrote %d files; sizes and packing checked" % (len(sizes) + len(checks) + 1 + len(SETS)))
 
 
 if __name__ == "__main__":

@@ -210,55 +210,17 @@ namespace {
 
 // The plug-in as the page sees it, with the audio thread storing a clip (3)
 // right after the page has read the left counter, once armed.
-class CClipAfterRead : public ITzPlugInProp {
+class CClipAfterRead : public CRecordingPlugIn {
 public:
-    explicit CClipAfterRead(ITzPlugInProp* real) : m_real(real) {}
+    using CRecordingPlugIn::CRecordingPlugIn;
     bool armed = false;
 
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** ppv) override {
-        *ppv = riid == IID_IUnknown || riid == IID_ITzPlugInProp ? this : nullptr;
-        return *ppv ? S_OK : E_NOINTERFACE;
-    }
-    ULONG STDMETHODCALLTYPE AddRef() override { return 2; }
-    ULONG STDMETHODCALLTYPE Release() override { return 1; }
     HRESULT STDMETHODCALLTYPE GetLeftClip(int32_t which) override {
         const HRESULT count = m_real->GetLeftClip(which);
         if (which == 0 && armed) m_real->SetLeftClip(0, 3);
         armed = armed && which != 0;
         return count;
     }
-    // Everything else goes to the plug-in.
-    HRESULT STDMETHODCALLTYPE GetAllParams(int32_t* b) override { return m_real->GetAllParams(b); }
-    HRESULT STDMETHODCALLTYPE SetAllParams(const int32_t* b) override { return m_real->SetAllParams(b); }
-    HRESULT STDMETHODCALLTYPE GetFormat(WAVEFORMATEX* f, int32_t w) override { return m_real->GetFormat(f, w); }
-    HRESULT STDMETHODCALLTYPE SetNotifyWindow(HWND w, uint32_t id) override { return m_real->SetNotifyWindow(w, id); }
-#define ZV_FORWARD(name)                                                                                     \
-    HRESULT STDMETHODCALLTYPE Get##name(int32_t* v) override { return m_real->Get##name(v); }             \
-    HRESULT STDMETHODCALLTYPE Set##name(int32_t v, int32_t n) override { return m_real->Set##name(v, n); }
-    ZV_PARAM_LIST(ZV_FORWARD)
-#undef ZV_FORWARD
-    HRESULT STDMETHODCALLTYPE EndParamCapture() override { return m_real->EndParamCapture(); }
-    HRESULT STDMETHODCALLTYPE SetCaptureHold(int32_t h) override { return m_real->SetCaptureHold(h); }
-    HRESULT STDMETHODCALLTYPE SetLeftClip(int32_t w, int32_t v) override { return m_real->SetLeftClip(w, v); }
-    HRESULT STDMETHODCALLTYPE GetRightClip(int32_t w) override { return m_real->GetRightClip(w); }
-    HRESULT STDMETHODCALLTYPE SetRightClip(int32_t w, int32_t v) override { return m_real->SetRightClip(w, v); }
-    HRESULT STDMETHODCALLTYPE GetPeakLevels(float* l, float* r) override { return m_real->GetPeakLevels(l, r); }
-    HRESULT STDMETHODCALLTYPE RefreshParameters() override { return m_real->RefreshParameters(); }
-    HRESULT STDMETHODCALLTYPE SetStreaming(int32_t s) override { return m_real->SetStreaming(s); }
-    HRESULT STDMETHODCALLTYPE IsStreaming() override { return m_real->IsStreaming(); }
-    HRESULT STDMETHODCALLTYPE IsHostStopped() override { return m_real->IsHostStopped(); }
-    HRESULT STDMETHODCALLTYPE IsBypassed() override { return m_real->IsBypassed(); }
-    HRESULT STDMETHODCALLTYPE SetBypass(int32_t b) override { return m_real->SetBypass(b); }
-    HRESULT STDMETHODCALLTYPE GetSetup() override { return m_real->GetSetup(); }
-    HRESULT STDMETHODCALLTYPE SelectSetup(int32_t s) override { return m_real->SelectSetup(s); }
-    HRESULT STDMETHODCALLTYPE CopySetup(int32_t f, int32_t t) override { return m_real->CopySetup(f, t); }
-    HRESULT STDMETHODCALLTYPE SaveUndoState(int32_t i) override { return m_real->SaveUndoState(i); }
-    HRESULT STDMETHODCALLTYPE Undo() override { return m_real->Undo(); }
-    HRESULT STDMETHODCALLTYPE IsUpToDate() override { return m_real->IsUpToDate(); }
-    HRESULT STDMETHODCALLTYPE SetRefreshPending(int32_t p) override { return m_real->SetRefreshPending(p); }
-
-private:
-    ITzPlugInProp* m_real;
 };
 
 bool IsValueBox(HWND control) {
@@ -351,7 +313,9 @@ TEST_F(EditorPageTest, TypingBackTheShownTextKeepsTheValue) {
 }
 
 // 50 opening and closing cycles leave no GDI object behind (counted by the
-// handle table's high-water mark: GetGuiResources answers 0 under Wine).
+// handle table's high-water mark: GetGuiResources answers 0 under Wine). A
+// leak raises the mark by 50 or more; Wine's cache of window DCs keeps a
+// varying number of clip regions, which lowers it by a few now and then.
 TEST_F(EditorPageTest, OpenCloseCyclesLeakNoGdiObjects) {
     ASSERT_TRUE(h->Open());
     h->Tick(2);
@@ -362,7 +326,7 @@ TEST_F(EditorPageTest, OpenCloseCyclesLeakNoGdiObjects) {
         h->Tick(2);
         h->Close();
     }
-    EXPECT_EQ(GdiHighWater(), before);
+    EXPECT_LE(GdiHighWater(), before);
     EXPECT_EQ(h->prop->SetNotifyWindow(reinterpret_cast<HWND>(1), 1), S_OK) << "the page left its notify window";
 }
 

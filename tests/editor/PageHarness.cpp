@@ -72,7 +72,12 @@ bool CPageHarness::Open() {
     page->SetPageSite(&g_site);
     IUnknown* objects[] = {object ? object : filter};
     if (FAILED(page->SetObjects(1, objects))) return false;
-    RECT rect{0, 0, 506, 381};
+    // The frame takes the size the page asks for (506 x 381 at 96 DPI).
+    PROPPAGEINFO info{};
+    if (FAILED(page->GetPageInfo(&info))) return false;
+    CoTaskMemFree(info.pszTitle);
+    SetWindowPos(frame, nullptr, 0, 0, info.size.cx, info.size.cy, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    RECT rect{0, 0, info.size.cx, info.size.cy};
     if (FAILED(page->Activate(frame, &rect, FALSE))) return false;
     page->Show(SW_SHOW);
     Pump(0);
@@ -215,6 +220,16 @@ void AnswerNextMenu(MenuScript* script) {
 void AnswerNextBox(BoxScript* script) {
     g_box = script;
     SetTimer(nullptr, 0, 30, BoxTimer);
+}
+
+void KeepCursorInside() {
+    POINT at{};
+    GetCursorPos(&at);
+    RECT desktop{};
+    GetWindowRect(GetDesktopWindow(), &desktop);
+    if (at.x <= desktop.left + 50 || at.y <= desktop.top + 50 || at.x >= desktop.right - 50 ||
+        at.y >= desktop.bottom - 50)
+        SetCursorPos(600, 600);
 }
 
 int GdiHighWater(int count) {

@@ -33,6 +33,22 @@ TEST(PageText, ValueTexts) {
     EXPECT_EQ(ParamText(kParamListen, 1), "Delay");
 }
 
+// What a screen reader hears: the shown text with the unit the art prints.
+TEST(PageText, AccessibleValues) {
+    const struct {
+        EParam param;
+        int32_t value;
+        const char* heard;
+    } cases[] = {
+        {kParamDelayL, 5000, "500.0 ms"}, {kParamFeedbkR, 40, "40 %"},   {kParamDiffAmnt, 0, "0 %"},
+        {kParamFactorL, 7, "1/4"},        {kParamTempo, 1200, "120.0 BPM"}, {kParamLowFreq, 0, "Off"},
+        {kParamLowFreq, 171, "1002 Hz"},  {kParamHighFreq, 301, "Off"},  {kParamOutput, -361, "-Inf dB"},
+        {kParamOutput, -35, "-3.5 dB"},   {kParamLowQ, 100, "1.00"},     {kParamDiffTime, 40, "40"},
+        {kParamTempoSync, 0, "Off"},      {kParamListen, 1, "Delay"},    {kParamLink, 1, ""},
+    };
+    for (const auto& c : cases) EXPECT_EQ(AccessibleValueText(c.param, c.value), c.heard) << c.param;
+}
+
 TEST(PageText, NoteValues) {
     EXPECT_EQ(ParamText(kParamFactorL, 7), "1/4");
     EXPECT_EQ(ParamText(kParamFactorR, 12), "1");
@@ -126,4 +142,15 @@ TEST(EditorLayout, TableIsConsistent) {
     }
     EXPECT_EQ(FindBinding(10043)->param, kParamLowFreq);
     EXPECT_EQ(FindBinding(10103), nullptr);
+    // Tab visits every button, value box and slider once; every control has
+    // a name, from the table or from its caption.
+    std::set<int> tabStops;
+    for (int i = 0; i < kReadingOrderCount; ++i) EXPECT_TRUE(tabStops.insert(kReadingOrder[i]).second);
+    for (int i = 0; i < kLayoutCount; ++i) {
+        const ControlRow& r = kLayout[i];
+        const bool focusable = r.kind == ControlClass::kButton || r.kind == ControlClass::kValueBox ||
+                               r.kind == ControlClass::kSlider;
+        EXPECT_EQ(tabStops.count(r.id), focusable ? 1u : 0u) << r.id;
+        EXPECT_TRUE(r.name || (r.text && r.text[0] && r.id != 10073)) << r.id;
+    }
 }

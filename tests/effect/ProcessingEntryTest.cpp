@@ -158,3 +158,19 @@ TEST_F(ProcessingEntryTest, ReleaseAndPrepareClearMeters) {
     EXPECT_EQ(effect.GetLeftClip(1), 2);   // the editor's copy is the editor's
     EXPECT_EQ(effect.ReleaseStreaming(), S_OK);
 }
+
+TEST_F(ProcessingEntryTest, PreparingStartsFromTheAutomationAsItStands) {
+    // A host moved two values before streaming; the first buffer's block is
+    // already theirs, and the live block agrees.
+    effect.Attach(&automation);
+    automation.inForce[kParamMixL] = ParamToNormalised(kParamMixL, 77);
+    automation.inForce[kParamDelayR] = ParamToNormalised(kParamDelayR, 1234);
+    in = MakeFloatFormat(2, 48000);
+    out = MakeFloatFormat(2, 48000);
+    ASSERT_EQ(effect.PrepareStreaming(&in, &out), S_OK);
+    EXPECT_EQ(effect.EngineParams()[kParamMixL], 77);
+    EXPECT_EQ(effect.EngineParams()[kParamDelayR], 1234);
+    int32_t mix = 0;
+    effect.GetMixL(&mix);
+    EXPECT_EQ(mix, 77);
+}
