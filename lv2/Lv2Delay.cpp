@@ -8,7 +8,6 @@
 #include <new>
 #include <string>
 
-#include "effect/TempoSync.h"
 
 namespace {
 
@@ -23,26 +22,15 @@ WAVEFORMATEX FloatFormat(int channels, uint32_t rate) {
     return f;
 }
 
-// A control value as the setter takes it: the nearest integer (the setter
-// clamps into range). Values far outside every range are cut first so that
-// the rounding stays defined.
-int32_t ToInternal(float value) {
-    if (value > 1.0e9f) value = 1.0e9f;
-    if (value < -1.0e9f) value = -1.0e9f;
-    return static_cast<int32_t>(lrintf(value));
-}
-
-bool IsTempoControl(int index) {
-    return index == kParamTempoSync || index == kParamTempo || index == kParamFactorL || index == kParamFactorR;
-}
-
 }  // namespace
 
 CLv2Delay::CLv2Delay(int inputChannels, uint32_t sampleRate)
     : m_inputChannels(inputChannels),
       m_inputFormat(FloatFormat(inputChannels, sampleRate)),
-      m_outputFormat(FloatFormat(2, sampleRate)) {
-    for (float& v : m_lastPort) v = NAN;
+      m_outputFormat(FloatFormat(2, sampleRate)),
+      m_fadeFrames(zvlv2::BypassFadeFrames(sampleRate)),
+      m_wetFrames(m_fadeFrames) {
+    for (auto& p : m_param) p.store(nullptr, std::memory_order_relaxed);
 }
 
 CLv2Delay::~CLv2Delay() {
@@ -77,13 +65,13 @@ CLv2Delay* CLv2Delay::Create(double sampleRate, int inputChannels, const LV2_Fea
         for (int i = 0; i < kParamCount; ++i) {
             const std::string key = std::string(zvlv2::kStateKeyPrefix) + kParamTable[i].name;
             u.stateKey[i] = map->map(map->handle, key.c_str());
+            const std::string portKey = std::string(zvlv2::kStatePortKeyPrefix) + kParamTable[i].name;
+            u.statePortKey[i] = map->map(map->handle, portKey.c_str());
         }
     }
 
-    self->m_block = kDefaultBlock;
-    self->m_effect.SetParamsAsSoleWriter(self->m_block);
+    self->m_effect.SetParamsAsSoleWriter(self->m_controls.Block());
     if (!self->Prepare()) return nullptr;
-    self->m_saved.Publish(self->m_block);
     return self.release();
 }
 
@@ -99,15 +87,17 @@ bool CLv2Delay::Prepare() {
 
 void CLv2Delay::ConnectPort(uint32_t port, void* data) {
     if (port < static_cast<uint32_t>(kParamCount)) {
-        m_param[port] = static_cast<const float*>(data);
+        m_param[port].store(static_cast<const float*>(data), std::memory_order_relaxed);
     } else if (port == zvlv2::kPortPeakLeft || port == zvlv2::kPortPeakRight) {
         m_peak[port - zvlv2::kPortPeakLeft] = static_cast<float*>(data);
     } else if (port == zvlv2::kPortControl) {
         m_control = static_cast<const LV2_Atom_Sequence*>(data);
     } else if (port >= zvlv2::kPortAudioFirst && port < zvlv2::OutputPortLeft(m_inputChannels)) {
         m_in[port - zvlv2::kPortAudioFirst] = static_cast<const float*>(data);
-    } else if (port >= zvlv2::OutputPortLeft(m_inputChannels) && port < zvlv2::PortCount(m_inputChannels)) {
+    } else if (port >= zvlv2::OutputPortLeft(m_inputChannels) && port < zvlv2::EnabledPort(m_inputChannels)) {
         m_out[port - zvlv2::OutputPortLeft(m_inputChannels)] = static_cast<float*>(data);
+    } else if (port == zvlv2::EnabledPort(m_inputChannels)) {
+        m_enabled = static_cast<const float*>(data);
     }
 }
 
@@ -121,9 +111,14 @@ void CLv2Delay::Activate() {
 }
 
 void CLv2Delay::Run(uint32_t frames) {
+    // lv2:toggled: above zero is on. Not connected: on.
+    m_wantWet = !(m_enabled && *m_enabled <= 0.0f);
+    if (m_fresh) m_wetFrames = m_wantWet ? m_fadeFrames : 0;
     m_fresh = false;
-    ApplyPortChanges();
-    FollowHostTempo();
+    Lv2PortValues ports;
+    ReadPorts(ports);
+    m_controls.ApplyPorts(ports);
+    m_controls.FollowHostTempo();
     HandBlockToEffect();
 
     uint32_t done = 0;
@@ -140,8 +135,8 @@ void CLv2Delay::Run(uint32_t frames) {
                                                                         : static_cast<uint32_t>(at);
             Process(done, split);
             done = split;
-            ReadTransport(object);
-            FollowHostTempo();
+            if (const int32_t tempo = ReadTransport(object)) m_controls.SetHostTempo(tempo);
+            m_controls.FollowHostTempo();
             HandBlockToEffect();
         }
     }
@@ -149,83 +144,31 @@ void CLv2Delay::Run(uint32_t frames) {
 
     float left = 0.0f, right = 0.0f;
     m_effect.GetPeakLevels(&left, &right);
+    if (m_wetFrames == 0) left = right = 0.0f;
     if (m_peak[0]) *m_peak[0] = left;
     if (m_peak[1]) *m_peak[1] = right;
 }
 
-// The block as run now leaves: to the effect for the next frames, and to the
-// threads that may save the state meanwhile. Nothing waits, nothing locks.
+// The block as run now leaves: to the effect for the next frames, and with
+// the rest of the rule's state to the threads that may save the state
+// meanwhile. Nothing waits, nothing locks.
 void CLv2Delay::HandBlockToEffect() {
-    if (!m_blockChanged) return;
-    m_blockChanged = false;
-    m_effect.SetParamsAsSoleWriter(m_block);
-    m_saved.Publish(m_block);
+    if (m_controls.TakeBlockChange()) m_effect.SetParamsAsSoleWriter(m_controls.Block());
+    if (m_controls.TakeAnyChange()) m_saved.Publish(m_controls);
 }
 
-void CLv2Delay::SetValue(int index, int32_t value) {
-    value = ClampParam(index, value);
-    if (m_block[index] == value) return;
-    m_block[index] = value;
-    m_blockChanged = true;
-}
-
-void CLv2Delay::ApplyPortChanges() {
-    if (m_adoptPorts) {
-        // A restored state holds what the session sounded like (delays moved
-        // by the tempo rule included); the ports as they now stand are only
-        // the base for later changes.
-        for (int i = 0; i < kParamCount; ++i) {
-            if (m_param[i]) m_lastPort[i] = *m_param[i];
-        }
-        m_adoptPorts = false;
-        return;
-    }
-    bool tempoTouched = false;
+void CLv2Delay::ReadPorts(Lv2PortValues& values) const {
     for (int i = 0; i < kParamCount; ++i) {
-        if (!m_param[i]) continue;
-        const float value = *m_param[i];
-        if (value == m_lastPort[i] || std::isnan(value)) continue;
-        m_lastPort[i] = value;
-        SetValue(i, ToInternal(value));
-        tempoTouched = tempoTouched || IsTempoControl(i);
+        const float* port = m_param[i].load(std::memory_order_relaxed);
+        values[i] = port ? *port : NAN;
     }
-    if (tempoTouched) ApplyTempoRule();
-}
-
-// The tempo rule after TempoSync, Tempo or a note value changed: "Host" with
-// a reported host tempo follows that tempo; otherwise (with "Man", or "Host"
-// before the host reported one) the delays follow the Tempo parameter.
-void CLv2Delay::ApplyTempoRule() {
-    if (m_block[kParamTempoSync] == 0) return;
-    if (m_block[kParamTempoSync] == 2 && m_hostTempo > 0) {
-        m_lastHostTempo = 0;   // follow it now, even if it has not changed
-        FollowHostTempo();
-        return;
-    }
-    const int32_t tempo = m_block[kParamTempo];
-    SetValue(kParamDelayL, DelayFromTempo(tempo, m_block[kParamFactorL]));
-    SetValue(kParamDelayR, DelayFromTempo(tempo, m_block[kParamFactorR]));
-}
-
-// The core's host tempo poll, with the tempo from the transport port: only
-// with TempoSync "Host", and only when the tempo differs from the last one
-// followed (a manual delay change stands until the host tempo changes).
-void CLv2Delay::FollowHostTempo() {
-    if (m_block[kParamTempoSync] != 2 || m_hostTempo <= 0 || m_hostTempo == m_lastHostTempo) return;
-    m_lastHostTempo = m_hostTempo;
-    const int32_t tempo = TempoFromHost(m_hostTempo);
-    SetValue(kParamTempo, tempo);
-    const int32_t right = DelayFromTempo(tempo, m_block[kParamFactorR]);
-    const int32_t left = DelayFromTempo(tempo, m_block[kParamFactorL]);
-    SetValue(kParamDelayL, left);
-    SetValue(kParamDelayR, right);
 }
 
 // time:Position's beats per minute, to hundredths (rounded to nearest).
-void CLv2Delay::ReadTransport(const LV2_Atom_Object* object) {
+int32_t CLv2Delay::ReadTransport(const LV2_Atom_Object* object) const {
     const LV2_Atom* bpm = nullptr;
     lv2_atom_object_get(object, m_urid.timeBeatsPerMinute, &bpm, 0);
-    if (!bpm) return;
+    if (!bpm) return 0;
     double value;
     if (bpm->type == m_urid.atomFloat) {
         value = reinterpret_cast<const LV2_Atom_Float*>(bpm)->body;
@@ -236,10 +179,10 @@ void CLv2Delay::ReadTransport(const LV2_Atom_Object* object) {
     } else if (bpm->type == m_urid.atomLong) {
         value = static_cast<double>(reinterpret_cast<const LV2_Atom_Long*>(bpm)->body);
     } else {
-        return;
+        return 0;
     }
-    if (!(value > 0.0 && value < 1.0e6)) return;
-    m_hostTempo = static_cast<int32_t>(std::lrint(value * 100.0));
+    if (!(value > 0.0 && value < 1.0e6)) return 0;
+    return static_cast<int32_t>(std::lrint(value * 100.0));
 }
 
 // Frames [from, to) through the processing entry, at most kChunkFrames at a
@@ -264,24 +207,77 @@ void CLv2Delay::Process(uint32_t from, uint32_t to) {
         int32_t capacity = frames;
         float* out = m_scratchOut.get();
         if (FAILED(m_effect.ProcessFloat(1, in, &frames, out, &capacity))) frames = 0;
-        for (int32_t i = 0; i < frames; ++i) {
-            m_out[0][from + i] = out[2 * i];
-            m_out[1][from + i] = out[2 * i + 1];
-        }
-        for (uint32_t i = static_cast<uint32_t>(frames); i < n; ++i) m_out[0][from + i] = m_out[1][from + i] = 0.0f;
+        for (uint32_t i = static_cast<uint32_t>(frames); i < n; ++i) out[2 * i] = out[2 * i + 1] = 0.0f;
+        WriteOutput(out, in, from, n);
         from += n;
+    }
+}
+
+// dry is the mono input or the interleaved stereo scratch; each dry frame is
+// read before the output frame at the same place is written, so in-place
+// buffers are fine. A fade of N frames moves one step per frame and mixes
+// wet x g + dry x (1 - g) with g = step / N: 1/N ... (N-1)/N on the way in,
+// (N-1)/N ... 1/N on the way out; the frame that reaches the end is already
+// all processed or all dry, copied as it is.
+void CLv2Delay::WriteOutput(const float* wet, const float* dry, uint32_t from, uint32_t n) {
+    const int dryStep = m_inputChannels;
+    const int dryRight = m_inputChannels - 1;
+    float* left = m_out[0] + from;
+    float* right = m_out[1] + from;
+    const uint32_t end = m_wantWet ? m_fadeFrames : 0;
+    const double length = m_fadeFrames;
+    uint32_t i = 0;
+    for (; i < n && m_wetFrames != end; ++i) {
+        m_wetFrames = m_wantWet ? m_wetFrames + 1 : m_wetFrames - 1;
+        if (m_wetFrames == end) break;
+        const double g = m_wetFrames / length;
+        const double l = dry[i * dryStep];
+        const double r = dry[i * dryStep + dryRight];
+        left[i] = static_cast<float>(wet[2 * i] * g + l * (1.0 - g));
+        right[i] = static_cast<float>(wet[2 * i + 1] * g + r * (1.0 - g));
+    }
+    if (m_wetFrames != end) return;
+    if (m_wantWet) {
+        for (; i < n; ++i) {
+            left[i] = wet[2 * i];
+            right[i] = wet[2 * i + 1];
+        }
+    } else {
+        for (; i < n; ++i) {
+            const float l = dry[i * dryStep];
+            const float r = dry[i * dryStep + dryRight];
+            left[i] = l;
+            right[i] = r;
+        }
     }
 }
 
 LV2_State_Status CLv2Delay::Save(LV2_State_Store_Function store, LV2_State_Handle handle) {
     if (!m_map) return LV2_STATE_ERR_NO_FEATURE;
-    // Save may run while run does: the block as run last handed it over,
-    // whole (this thread may wait; run never does).
-    ParamBlock values;
-    m_saved.Read(&values);
+    // What the next run will use: the rule's state as run last published it
+    // (whole; this thread may wait, run never does), with the ports as the
+    // host has set them since applied to this copy.
+    CLv2Controls next;
+    m_saved.Read(&next);
+    Lv2PortValues ports;
+    ReadPorts(ports);
+    next.ApplyPorts(ports);
+    next.FollowHostTempo();
+    const uint32_t flags = LV2_STATE_IS_POD | LV2_STATE_IS_PORTABLE;
     for (int i = 0; i < kParamCount; ++i) {
-        const LV2_State_Status st = store(handle, m_urid.stateKey[i], &values[i], sizeof(int32_t), m_urid.atomInt,
-                                          LV2_STATE_IS_POD | LV2_STATE_IS_PORTABLE);
+        const LV2_State_Status st =
+            store(handle, m_urid.stateKey[i], &next.Block().v[i], sizeof(int32_t), m_urid.atomInt, flags);
+        if (st != LV2_STATE_SUCCESS) return st;
+    }
+    // The port values beside them, when every one is known (a port never
+    // connected has none).
+    const Lv2PortValues& seen = next.Seen();
+    for (float v : seen) {
+        if (std::isnan(v)) return LV2_STATE_SUCCESS;
+    }
+    for (int i = 0; i < kParamCount; ++i) {
+        const LV2_State_Status st =
+            store(handle, m_urid.statePortKey[i], &seen[i], sizeof(float), m_urid.atomFloat, flags);
         if (st != LV2_STATE_SUCCESS) return st;
     }
     return LV2_STATE_SUCCESS;
@@ -289,23 +285,28 @@ LV2_State_Status CLv2Delay::Save(LV2_State_Store_Function store, LV2_State_Handl
 
 LV2_State_Status CLv2Delay::Restore(LV2_State_Retrieve_Function retrieve, LV2_State_Handle handle) {
     if (!m_map) return LV2_STATE_ERR_NO_FEATURE;
-    ParamBlock block = m_block;
-    int found = 0;
+    ParamBlock block = m_controls.Block();
+    Lv2PortValues ports;
+    int found = 0, portsFound = 0;
     for (int i = 0; i < kParamCount; ++i) {
         size_t size = 0;
         uint32_t type = 0;
         uint32_t flags = 0;
         const void* data = retrieve(handle, m_urid.stateKey[i], &size, &type, &flags);
-        if (!data || type != m_urid.atomInt || size != sizeof(int32_t)) continue;
-        std::memcpy(&block[i], data, sizeof(int32_t));
-        ++found;
+        if (data && type == m_urid.atomInt && size == sizeof(int32_t)) {
+            std::memcpy(&block[i], data, sizeof(int32_t));
+            ++found;
+        }
+        data = retrieve(handle, m_urid.statePortKey[i], &size, &type, &flags);
+        if (data && type == m_urid.atomFloat && size == sizeof(float)) {
+            std::memcpy(&ports[i], data, sizeof(float));
+            if (!std::isnan(ports[i])) ++portsFound;
+        }
     }
     // A state without our keys (a preset of port values alone) changes nothing.
     if (found == 0) return LV2_STATE_SUCCESS;
-    for (int i = 0; i < kParamCount; ++i) SetValue(i, block[i]);
-    m_blockChanged = true;
+    m_controls.Restore(block, portsFound == kParamCount ? &ports : nullptr);
     HandBlockToEffect();
-    m_adoptPorts = true;
     return LV2_STATE_SUCCESS;
 }
 

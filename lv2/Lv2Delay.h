@@ -9,28 +9,38 @@
 //
 // Threads (LV2's classes). Instantiation class: instantiate, activate,
 // deactivate, cleanup and state restore; never concurrent with run. Audio
-// class: connect_port and run. State save may run concurrently with run: it
-// reads the block that run last handed over (a CParamHandover, written by run
-// alone) and never touches the effect.
+// class: connect_port and run. State save may run concurrently with run and
+// connect_port, and the host may have set the ports since the last run (or
+// never run at all): save takes the rule's state as run last published it
+// (CLv2ControlsHandover, written by run and restore alone), reads the
+// control ports itself (plain floats the host owns; the port addresses are
+// atomics because connect_port may move them meanwhile) and applies the same
+// rule to its copy. It stores what the next run will use and never touches
+// the effect or anything run writes.
 //
 // Real time. Everything run needs is set up at instantiate: the delay memory
 // for the rate (PrepareStreaming) and the scratch buffers that interleave the
 // audio for the processing entry. run allocates nothing and takes no lock:
-// the instance keeps its own parameter block, applies the controls and the
-// tempo rule to it with the setters' clamping, and hands the whole block to
-// the effect as its only writer (SetParamsAsSoleWriter); the processing
-// entry flushes denormals for its loop.
+// the instance keeps its own parameter block (CLv2Controls: the controls,
+// the tempo rule and the setters' clamping applied to it), and hands the
+// whole block to the effect as its only writer (SetParamsAsSoleWriter); the
+// processing entry flushes denormals for its loop.
 //
-// Controls. A control port's value reaches the block (rounded to the nearest
-// integer, clamped as the setter clamps) only when it differs from the value
-// that port had at the previous run. With TempoSync "Man" a
-// change of TempoSync, Tempo, FactorL or FactorR runs the tempo rule
-// (DelayFromTempo) on the delay times; with "Host" the delays follow the
-// host's time:beatsPerMinute from the atom input when the host reports one
-// (the rule of the core's tempo poll: TempoFromHost, then DelayFromTempo),
-// otherwise the Tempo control as with "Man". A restored state wins over the
-// ports: the run after a restore takes the ports' values as seen without
-// applying them.
+// Host bypass. The "enabled" port (lv2:enabled) switches between the
+// processed and the dry signal (the input as it is; the mono input to both
+// outputs), cross-fading linearly over kBypassFadeSeconds, from wherever a
+// fade under way stands. The effect keeps running while switched off, its
+// delay lines included, so switching on again picks up the echoes where
+// they are. The first run after instantiate or activate starts where the
+// switch stands, without a fade. While the output is all dry the peak
+// outputs read 0, as with the effect's own bypass. The switch is the
+// host's: it is no part of the saved state (hosts keep their bypass
+// themselves) nor of any preset.
+//
+// Controls: the rule is CLv2Controls' (Lv2Controls.h). A state holds the 21
+// values and the port values they were derived from, so a restore followed
+// by a change of a port (before any run or after) applies that change and
+// nothing else.
 //
 // Without the URID map feature there is no host tempo and no state; the
 // plug-in needs no host feature at all.
@@ -45,7 +55,7 @@
 #include <memory>
 
 #include "effect/OfflineEffect.h"
-#include "effect/ParamHandover.h"
+#include "lv2/Lv2Controls.h"
 #include "lv2/Lv2Ports.h"
 
 class CLv2Delay {
@@ -59,7 +69,8 @@ public:
     void Run(uint32_t frames);                     // audio class
 
     // State extension: the 21 values as atom:Int properties, one key per
-    // parameter. Both need the URID map.
+    // parameter, and the control ports' values they were derived from as
+    // atom:Float properties. Both need the URID map.
     LV2_State_Status Save(LV2_State_Store_Function store, LV2_State_Handle handle);
     LV2_State_Status Restore(LV2_State_Retrieve_Function retrieve, LV2_State_Handle handle);
 
@@ -71,13 +82,14 @@ public:
 private:
     CLv2Delay(int inputChannels, uint32_t sampleRate);
     bool Prepare();
-    void ApplyPortChanges();
-    void ApplyTempoRule();
-    void FollowHostTempo();
-    void ReadTransport(const LV2_Atom_Object* object);
+    // The control ports as they stand (NaN for one not connected).
+    void ReadPorts(Lv2PortValues& values) const;
+    // time:Position's beats per minute in hundredths (0: none or unusable).
+    int32_t ReadTransport(const LV2_Atom_Object* object) const;
     void Process(uint32_t from, uint32_t to);
-    // One value into the block, clamped into its range.
-    void SetValue(int index, int32_t value);
+    // The effect's output for n frames at `from` into the host's buffers,
+    // cross-faded with the dry input as the switch asks.
+    void WriteOutput(const float* wet, const float* dry, uint32_t from, uint32_t n);
     void HandBlockToEffect();
 
     COfflineEffect m_effect;
@@ -87,19 +99,18 @@ private:
     bool m_fresh = true;   // prepared at instantiate and not run since
 
     // Ports (connected by the host; any may be null until connected).
-    const float* m_param[kParamCount] = {};
+    std::atomic<const float*> m_param[kParamCount];   // read by save too
     float* m_peak[2] = {};
     const LV2_Atom_Sequence* m_control = nullptr;
+    const float* m_enabled = nullptr;
     const float* m_in[2] = {};
     float* m_out[2] = {};
 
-    float m_lastPort[kParamCount];   // value at the previous run (NaN: none yet)
-    bool m_adoptPorts = false;       // set by Restore
-
-    // Host tempo in hundredths of a beat per minute (0: none reported) and
-    // the last one the delays were set from.
-    int32_t m_hostTempo = 0;
-    int32_t m_lastHostTempo = 0;
+    // Bypass: the fade's length, where it stands (0: all dry, m_fadeFrames:
+    // all processed) and where the switch wants it.
+    uint32_t m_fadeFrames = 1;
+    uint32_t m_wetFrames = 1;
+    bool m_wantWet = true;
 
     // Interleaved scratch, kChunkFrames stereo frames each way.
     std::unique_ptr<float[]> m_scratchIn;
@@ -111,12 +122,11 @@ private:
         LV2_URID atomInt, atomLong, atomFloat, atomDouble, atomObject, atomBlank;
         LV2_URID timePosition, timeBeatsPerMinute;
         LV2_URID stateKey[kParamCount];
+        LV2_URID statePortKey[kParamCount];
     } m_urid{};
 
-    // The instance's parameters (run and the instantiation class), and
-    // whether the effect has yet to see a change.
-    ParamBlock m_block = kDefaultBlock;
-    bool m_blockChanged = false;
-    // The block for state save, published by run, read by save.
-    CParamHandover m_saved;
+    // The instance's parameters and the rule's state (run and the
+    // instantiation class), and all of it as published for state save.
+    CLv2Controls m_controls;
+    CLv2ControlsHandover m_saved{m_controls};
 };

@@ -1,5 +1,6 @@
 #include "lv2/Lv2Ports.h"
 
+#include <cmath>
 #include <cstdio>
 
 #include "effect/TempoSync.h"
@@ -49,6 +50,11 @@ std::string EnumerationLabel(int index, int32_t value) {
         return text;
     }
     return "";
+}
+
+uint32_t BypassFadeFrames(uint32_t sampleRate) {
+    const double frames = std::floor(sampleRate * kBypassFadeSeconds + 0.5);
+    return frames < 1.0 ? 1u : static_cast<uint32_t>(frames);
 }
 
 UnitInfo DescribeUnit(EUnit unit) {

@@ -18,6 +18,8 @@ inline constexpr const char* kMonoUri = "https://zvdelay.example/lv2/mono";
 inline constexpr const char* kStereoUri = "https://zvdelay.example/lv2/stereo";
 // Prefix of the state keys: one key per parameter, the table's name after it.
 inline constexpr const char* kStateKeyPrefix = "https://zvdelay.example/lv2/state#";
+// Prefix of the keys of the control ports' values saved beside them.
+inline constexpr const char* kStatePortKeyPrefix = "https://zvdelay.example/lv2/state/port#";
 // Prefix of our units (tenths of a millisecond and the like).
 inline constexpr const char* kUnitPrefix = "https://zvdelay.example/lv2/units#";
 
@@ -28,8 +30,18 @@ enum EPort : uint32_t {
     kPortControl,                   // atom:Sequence input (time:Position)
     kPortAudioFirst,                // audio inputs (1 or 2), then output left, right
 };
-inline constexpr uint32_t PortCount(int inputChannels) { return kPortAudioFirst + inputChannels + 2; }
 inline constexpr uint32_t OutputPortLeft(int inputChannels) { return kPortAudioFirst + inputChannels; }
+// The host's bypass switch (lv2:enabled), last, so that every port before it
+// keeps the index it had before the switch was added.
+inline constexpr uint32_t EnabledPort(int inputChannels) { return OutputPortLeft(inputChannels) + 2; }
+inline constexpr uint32_t PortCount(int inputChannels) { return EnabledPort(inputChannels) + 1; }
+inline constexpr const char* kEnabledSymbol = "enabled";
+inline constexpr const char* kEnabledName = "Enabled";
+
+// Switching the effect off or on cross-fades linearly between the processed
+// and the dry signal over this time (at least one frame).
+inline constexpr double kBypassFadeSeconds = 0.010;
+uint32_t BypassFadeFrames(uint32_t sampleRate);
 
 enum class EUnit {
     kNone,

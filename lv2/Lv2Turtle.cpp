@@ -198,6 +198,11 @@ std::string PlugInDescription() {
             t << " , [\n\t\ta lv2:OutputPort , lv2:AudioPort ;\n\t\tlv2:index " << index << " ;\n\t\tlv2:symbol \""
               << outSymbols[c] << "\" ;\n\t\tlv2:name \"" << outNames[c] << "\"\n\t]";
         }
+        // The host's bypass switch: on by default, last of all.
+        t << " , [\n\t\ta lv2:InputPort , lv2:ControlPort ;\n\t\tlv2:index " << EnabledPort(p.inputs)
+          << " ;\n\t\tlv2:symbol \"" << kEnabledSymbol << "\" ;\n\t\tlv2:name \"" << kEnabledName
+          << "\" ;\n\t\tlv2:designation lv2:enabled ;\n\t\tlv2:default 1 ;\n\t\tlv2:minimum 0 ;\n"
+          << "\t\tlv2:maximum 1 ;\n\t\tlv2:portProperty lv2:integer , lv2:toggled\n\t]";
         t << " .\n\n";
     }
     return t.str();

@@ -2,7 +2,8 @@
 // the build tree, checks every port against the parameter table, runs both
 // plug-ins at five rates in five block sizes against the core's offline
 // renderer (bit for bit, same partition), follows the host tempo, loads a
-// factory preset and round-trips a saved state into a fresh instance.
+// factory preset, round-trips saved states into fresh instances (saved with
+// or without a run since the ports were set) and switches the host bypass.
 #include <gtest/gtest.h>
 #include <lilv/lilv.h>
 #include <lv2/atom/forge.h>
@@ -129,6 +130,8 @@ public:
         if (!m_instance) return;
         lilv_plugin_get_port_ranges_float(m_plugin, nullptr, nullptr, m_controls);
         for (uint32_t p = 0; p < zvlv2::kPortControl; ++p) lilv_instance_connect_port(m_instance, p, &m_controls[p]);
+        const uint32_t enabled = zvlv2::EnabledPort(m_channels);
+        lilv_instance_connect_port(m_instance, enabled, &m_controls[enabled]);
         lv2_atom_forge_init(&m_forge, &w.urids.map);
         ClearEvents();
         lilv_instance_connect_port(m_instance, zvlv2::kPortControl, m_events);
@@ -143,6 +146,7 @@ public:
     LilvInstance* Instance() const { return m_instance; }
     const LilvPlugin* Plugin() const { return m_plugin; }
     float* Controls() { return m_controls; }
+    float& Enabled() { return m_controls[zvlv2::EnabledPort(m_channels)]; }
     void Set(const ParamBlock& block) {
         for (int i = 0; i < kParamCount; ++i) m_controls[i] = static_cast<float>(block[i]);
     }
@@ -175,8 +179,10 @@ public:
     }
     void RunOnce(uint32_t frames) { lilv_instance_run(m_instance, frames); }
 
-    // Runs an interleaved input through in blocks of blockFrames; interleaved stereo out.
-    std::vector<float> Render(const std::vector<float>& in, int blockFrames) {
+    // Runs an interleaved input through in blocks of blockFrames; interleaved
+    // stereo out. beforeBlock(frame) runs before each block.
+    template <class BeforeBlock>
+    std::vector<float> Render(const std::vector<float>& in, int blockFrames, BeforeBlock&& beforeBlock) {
         const size_t frames = in.size() / m_channels;
         std::vector<float> planeIn(frames * m_channels), planeOut(frames * 2);
         for (size_t i = 0; i < frames; ++i) {
@@ -184,6 +190,7 @@ public:
         }
         for (size_t at = 0; at < frames; at += blockFrames) {
             const uint32_t n = static_cast<uint32_t>(std::min<size_t>(blockFrames, frames - at));
+            beforeBlock(at);
             uint32_t port = zvlv2::kPortAudioFirst;
             for (int c = 0; c < m_channels; ++c) lilv_instance_connect_port(m_instance, port++, &planeIn[c * frames + at]);
             for (int c = 0; c < 2; ++c) lilv_instance_connect_port(m_instance, port++, &planeOut[c * frames + at]);
@@ -197,12 +204,15 @@ public:
         }
         return out;
     }
+    std::vector<float> Render(const std::vector<float>& in, int blockFrames) {
+        return Render(in, blockFrames, [](size_t) {});
+    }
 
 private:
     const LilvPlugin* m_plugin;
     int m_channels;
     LilvInstance* m_instance = nullptr;
-    float m_controls[zvlv2::kPortControl] = {};
+    float m_controls[32] = {};   // indexed by port (lilv writes a default for every port)
     alignas(8) uint8_t m_events[256] = {};
     LV2_Atom_Forge m_forge{};
 };
@@ -277,11 +287,19 @@ TEST_P(PortsTest, EveryPortMatchesTheParameterTable) {
     const LilvPort* events = lilv_plugin_get_port_by_index(plugin, zvlv2::kPortControl);
     LilvNode* position = w.Uri(LV2_TIME__Position);
     EXPECT_TRUE(lilv_port_supports_event(plugin, events, position));
-    for (uint32_t p = zvlv2::kPortAudioFirst; p < zvlv2::PortCount(channels); ++p) {
+    for (uint32_t p = zvlv2::kPortAudioFirst; p < zvlv2::EnabledPort(channels); ++p) {
         const LilvPort* port = lilv_plugin_get_port_by_index(plugin, p);
         EXPECT_TRUE(lilv_port_is_a(plugin, port, audio));
         EXPECT_EQ(lilv_port_is_a(plugin, port, input), p < zvlv2::OutputPortLeft(channels));
     }
+    // The host's bypass switch, after every other port.
+    const LilvPort* enabled = lilv_plugin_get_port_by_index(plugin, zvlv2::EnabledPort(channels));
+    LilvNode* enabledDesignation = w.Uri(LV2_CORE__enabled);
+    EXPECT_EQ(lilv_plugin_get_port_by_designation(plugin, input, enabledDesignation), enabled);
+    EXPECT_STREQ(lilv_node_as_string(lilv_port_get_symbol(plugin, enabled)), "enabled");
+    EXPECT_TRUE(lilv_port_is_a(plugin, enabled, control) && lilv_port_has_property(plugin, enabled, toggled));
+    EXPECT_EQ(defs[zvlv2::EnabledPort(channels)], 1.0f);
+    lilv_node_free(enabledDesignation);
     // Minimal hosts load it: nothing is required.
     LilvNodes* required = lilv_plugin_get_required_features(plugin);
     EXPECT_EQ(lilv_nodes_size(required), 0u);
@@ -373,6 +391,89 @@ TEST(Lv2Tempo, HostTempoDrivesHostSync) {
     EXPECT_TRUE(SameBits(bare.Render(in, 512), RenderReference(fromTempo, 1, 44100, in, 512)));
 }
 
+// ---- Host bypass ----------------------------------------------------------------
+
+// The "enabled" switch goes off at frame `off` and on again at frame `on`
+// (block starts). Worked out here: the processed signal is the renderer's
+// without any bypass (the lines keep running), the dry one the input (mono
+// on both sides); a fade of N = 10 ms of frames mixes them with the wet
+// share (N-1)/N, (N-2)/N ... 1/N after `off` and 1/N ... (N-1)/N after `on`,
+// turning back from where it stands when the switch turns during a fade.
+struct BypassCase {
+    int channels;
+    uint32_t rate;
+    int block;
+    size_t off, on;
+};
+
+class BypassTest : public ::testing::TestWithParam<BypassCase> {};
+
+TEST_P(BypassTest, FadesToTheDrySignalAndBackWhileTheLinesRun) {
+    const BypassCase c = GetParam();
+    const ParamBlock settings = BusySettings();
+    const std::vector<float> in = TestSignal(c.channels, c.rate, 0.3);
+    const size_t frames = in.size() / c.channels;
+    const std::vector<float> wet = RenderReference(settings, c.channels, c.rate, in, c.block);
+    const uint32_t n = static_cast<uint32_t>(std::lround(c.rate * 0.01));
+    std::vector<double> share(frames, 1.0);   // wet share per frame
+    double last = c.off == 0 ? 0 : n;           // in steps of 1/N; the first run starts where the switch stands
+    for (size_t i = 0; i < frames; ++i) {
+        const bool on = i < c.off || i >= c.on;
+        last = on ? std::min<double>(n, last + 1) : std::max(0.0, last - 1);
+        share[i] = last / n;
+    }
+    std::vector<float> expected(2 * frames);
+    for (size_t i = 0; i < frames; ++i) {
+        for (int side = 0; side < 2; ++side) {
+            const double dry = in[i * c.channels + (c.channels == 1 ? 0 : side)];
+            const double w = wet[2 * i + side];
+            const float mixed = static_cast<float>(w * share[i] + dry * (1.0 - share[i]));
+            expected[2 * i + side] = share[i] == 1.0 ? static_cast<float>(w)
+                                     : share[i] == 0.0 ? static_cast<float>(dry) : mixed;
+        }
+    }
+    CHostedDelay host(c.channels == 1 ? kMonoUri : kStereoUri, c.rate);
+    host.Set(settings);
+    const std::vector<float> out = host.Render(in, c.block, [&](size_t at) {
+        host.Enabled() = at >= c.off && at < c.on ? 0.0f : 1.0f;
+    });
+    ASSERT_EQ(out.size(), expected.size());
+    size_t firstDifference = out.size();
+    for (size_t i = 0; i < out.size() && firstDifference == out.size(); ++i) {
+        if (std::memcmp(&out[i], &expected[i], sizeof(float)) != 0) firstDifference = i;
+    }
+    EXPECT_EQ(firstDifference, out.size()) << "frame " << firstDifference / 2;
+}
+
+INSTANTIATE_TEST_SUITE_P(Lv2Bypass, BypassTest,
+                         ::testing::Values(
+                             // off and on again after the fade; blocks shorter and longer than the fade
+                             BypassCase{2, 48000, 64, 4800, 9600}, BypassCase{1, 44100, 1024, 4096, 9216},
+                             // on again in the middle of the fade (240 of 480 frames)
+                             BypassCase{2, 48000, 48, 4800, 5040},
+                             // off from the very first run: dry from frame 0, no fade
+                             BypassCase{1, 96000, 512, 0, 14336}),
+                         [](const auto& info) {
+                             const BypassCase& c = info.param;
+                             return std::string(c.channels == 1 ? "Mono" : "Stereo") + "_" + std::to_string(c.rate) +
+                                    "Hz_" + std::to_string(c.block) + "_off" + std::to_string(c.off) + "_on" +
+                                    std::to_string(c.on);
+                         });
+
+// While the output is all dry the peak outputs read 0; on again they meter.
+TEST(Lv2Bypass, PeaksReadZeroWhileSwitchedOff) {
+    CHostedDelay host(kStereoUri, 48000);
+    host.Set(BusySettings());
+    const std::vector<float> in = TestSignal(2, 48000, 0.1);
+    host.Enabled() = 0.0f;
+    host.Render(in, 256);
+    EXPECT_EQ(host.Controls()[zvlv2::kPortPeakLeft], 0.0f);
+    EXPECT_EQ(host.Controls()[zvlv2::kPortPeakRight], 0.0f);
+    host.Enabled() = 1.0f;
+    host.Render(in, 256);
+    EXPECT_GT(host.Controls()[zvlv2::kPortPeakLeft], 0.0f);
+}
+
 // ---- Presets and state ------------------------------------------------------
 
 void SetPortValue(const char* symbol, void* user, const void* value, uint32_t size, uint32_t type) {
@@ -453,6 +554,69 @@ TEST(Lv2State, SavedStateRestoresIntoAFreshInstance) {
     EXPECT_TRUE(SameBits(second.Render(in, 512), firstOut));
 }
 
+LilvState* SaveState(CHostedDelay& host) {
+    CWorld& w = CWorld::Get();
+    return lilv_state_new_from_instance(host.Plugin(), host.Instance(), &w.urids.map, nullptr, nullptr, nullptr,
+                                        nullptr, GetPortValue, &host, 0, nullptr);
+}
+
+// What a session holds when it is saved right after the host set the
+// ports, with no run since (or none at all): the values set, with the
+// delays the tempo rule makes of them, and nothing older. Each case saves,
+// restores into a fresh instance as a host reopening the session does
+// (state, then the ports' values), and renders.
+struct SaveCase {
+    const char* name;
+    bool runFirst;       // run with the defaults before the ports are set
+    bool fromRestore;    // the instance was itself restored from such a state first
+};
+
+class SaveWithoutRunTest : public ::testing::TestWithParam<SaveCase> {};
+
+TEST_P(SaveWithoutRunTest, StateHoldsWhatTheHostSet) {
+    const SaveCase c = GetParam();
+    ParamBlock set = BusySettings();
+    set[kParamTempoSync] = 1;   // "Man": 150 BPM, a beat of 400 ms
+    set[kParamTempo] = 1500;
+    set[kParamFactorL] = 9;     // 1/2: 200 ms
+    set[kParamFactorR] = 7;     // 1/4: 100 ms
+    ParamBlock expected = set;
+    expected[kParamDelayL] = 2000;
+    expected[kParamDelayR] = 1000;
+    const std::vector<float> in = TestSignal(2, 48000, 0.2);
+
+    CHostedDelay first(kStereoUri, 48000);
+    if (c.runFirst) first.Render(in, 512);
+    if (c.fromRestore) {
+        // A session saved with other values, reopened; then the user moves
+        // Tempo and MixL while nothing runs.
+        CHostedDelay earlier(kStereoUri, 48000);
+        ParamBlock other = set;
+        other[kParamTempo] = 1000;
+        other[kParamMixL] = 77;
+        earlier.Set(other);
+        LilvState* old = SaveState(earlier);
+        lilv_state_restore(old, first.Instance(), SetPortValue, &first, 0, nullptr);
+        lilv_state_free(old);
+        ASSERT_EQ(first.Controls()[kParamTempo], 1000.0f);
+    }
+    first.Set(set);
+    LilvState* state = SaveState(first);
+    ASSERT_NE(state, nullptr);
+
+    CHostedDelay second(kStereoUri, 48000);
+    lilv_state_restore(state, second.Instance(), SetPortValue, &second, 0, nullptr);
+    lilv_state_free(state);
+    for (int i = 0; i < kParamCount; ++i) EXPECT_EQ(second.Controls()[i], set[i]) << kParamTable[i].name;
+    EXPECT_TRUE(SameBits(second.Render(in, 512), RenderReference(expected, 2, 48000, in, 512)));
+}
+
+INSTANTIATE_TEST_SUITE_P(Lv2State, SaveWithoutRunTest,
+                         ::testing::Values(SaveCase{"NeverRun", false, false}, SaveCase{"RunBefore", true, false},
+                                           SaveCase{"ReopenedThenSet", false, true},
+                                           SaveCase{"RunReopenedThenSet", true, true}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
 #ifdef ZV_WATCH_REAL_TIME_CALLS
 // run() as a host's audio thread calls it, with every control moving, the
 // tempo rule and the host tempo at work: it never allocates or frees memory
@@ -478,6 +642,7 @@ TEST(Lv2RealTime, RunNeitherAllocatesNorLocks) {
         b[kParamOutput] = -361 + k;
         plugin.Set(b);
         if (k % 5 == 0) plugin.SendTempo(90.0f + k);
+        plugin.Enabled() = k % 7 < 3 ? 0.0f : 1.0f;
         CRealTimeWatch watch;
         plugin.RunOnce(k % 2 ? 256 : 1);
         allocations += watch.Counts().allocations;
