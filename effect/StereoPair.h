@@ -55,9 +55,7 @@ struct CScalarPair {
     static T Sane(T x, T limit) {
         // x - x is 0 exactly for every finite x and NaN for NaN and
         // infinities (kept as written: no -ffast-math).
-        if (!(x - x == T(0))) return T(0);
-        const T low = x > -limit ? x : -limit;
-        return low < limit ? low : limit;
+        return x - x == T(0) ? LimitLane(x, limit) : T(0);
     }
     template <class T>
     static CScalarPair ReadFrameGuarded(const T* in, T offset, T limit) {
@@ -75,8 +73,9 @@ struct CScalarPair {
     CScalarPair Limited(double limit) const {
         return {LimitLane(l, limit), LimitLane(r, limit)};
     }
-    static double LimitLane(double x, double limit) {
-        const double low = x > -limit ? x : -limit;
+    template <class T>
+    static T LimitLane(T x, T limit) {
+        const T low = x > -limit ? x : -limit;
         return low < limit ? low : limit;
     }
     void WriteFrame(float* out) const {

@@ -28,23 +28,13 @@
 #include <vector>
 
 #include "automation/EnvelopeSetLink.h"
+#include "bench/effect/BenchFormat.h"
 #include "effect/OfflineEffect.h"
 
 namespace {
 
 constexpr int32_t kFrames = 512;
 constexpr uint32_t kRate = 48000;
-
-WAVEFORMATEX StereoFloat() {
-    WAVEFORMATEX f{};
-    f.wFormatTag = WAVE_FORMAT_IEEE_FLOAT;
-    f.nChannels = 2;
-    f.nSamplesPerSec = kRate;
-    f.wBitsPerSample = 32;
-    f.nBlockAlign = 8;
-    f.nAvgBytesPerSec = kRate * 8;
-    return f;
-}
 
 ParamBlock Setting(bool second) {
     ParamBlock b = kDefaultBlock;
@@ -89,7 +79,7 @@ Figures Stream(int buffers, bool withWriter) {
     COfflineEffect fx;
     fx.AttachAutomation(&link);
     fx.SetAllParams(Setting(false).v);
-    const WAVEFORMATEX format = StereoFloat();
+    const WAVEFORMATEX format = FloatFormat(2, 32, kRate);
     fx.SetStreaming(1);
     if (FAILED(fx.PrepareStreaming(&format, &format))) {
         std::fprintf(stderr, "bench_contention: PrepareStreaming failed\n");

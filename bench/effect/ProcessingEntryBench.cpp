@@ -30,6 +30,7 @@
 #include <cstring>
 #include <vector>
 
+#include "bench/effect/BenchFormat.h"
 #include "effect/AutomationLink.h"
 #include "effect/OfflineEffect.h"
 
@@ -82,17 +83,6 @@ ParamBlock Settings(ESettings s) {
     return b;
 }
 
-WAVEFORMATEX Format(int channels, int bits) {
-    WAVEFORMATEX f{};
-    f.wFormatTag = WAVE_FORMAT_IEEE_FLOAT;
-    f.nChannels = static_cast<WORD>(channels);
-    f.nSamplesPerSec = static_cast<DWORD>(kRate);
-    f.wBitsPerSample = static_cast<WORD>(bits);
-    f.nBlockAlign = static_cast<WORD>(channels * bits / 8);
-    f.nAvgBytesPerSec = f.nSamplesPerSec * f.nBlockAlign;
-    return f;
-}
-
 template <typename T>
 std::vector<T> Noise(size_t count) {
     std::vector<T> v(count);
@@ -136,8 +126,8 @@ struct Options {
 template <typename T>
 void Entry(benchmark::State& state, ESettings settings, int channels, ESignal signal, Options options = {}) {
     const int32_t block = static_cast<int32_t>(state.range(0));
-    const WAVEFORMATEX in = Format(channels, sizeof(T) * 8);
-    const WAVEFORMATEX out = Format(2, sizeof(T) * 8);
+    const WAVEFORMATEX in = FloatFormat(channels, static_cast<int>(sizeof(T) * 8), static_cast<uint32_t>(kRate));
+    const WAVEFORMATEX out = FloatFormat(2, static_cast<int>(sizeof(T) * 8), static_cast<uint32_t>(kRate));
     COfflineEffect fx;
     CStaticAutomation automation;
     if (options.automation) fx.AttachAutomation(&automation);

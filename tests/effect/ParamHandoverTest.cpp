@@ -16,6 +16,7 @@
 #include "../host/MemoryStream.h"
 #include "EffectRig.h"
 #include "EffectTestSupport.h"
+#include "SymmetricBlock.h"
 #include "automation/EnvelopeSetLink.h"
 
 namespace {
@@ -30,24 +31,6 @@ void WaitOrDie(std::future<T>& f, std::chrono::seconds limit, const char* what) 
     std::fprintf(stderr, "%s did not finish within %d s: a thread is stuck\n", what, static_cast<int>(limit.count()));
     std::fflush(stderr);
     std::_Exit(1);
-}
-
-// Two settings that are each symmetric between left and right but differ in
-// every parameter the signal path reads but diffusion (whose left and right
-// stages differ in length). Fed the same signal on both inputs,
-// an engine running with one of them gives equal channels; a mixture of the
-// two does not.
-ParamBlock SymmetricBlock(bool second) {
-    ParamBlock b = kDefaultBlock;
-    const int32_t v[][2] = {{kParamDelayL, second ? 29 : 13}, {kParamFeedbkL, second ? 70 : 20},
-                            {kParamXfeedL, second ? 25 : 5},  {kParamMixL, second ? 80 : 40}};
-    for (const auto& p : v) b[p[0]] = b[p[0] + (kParamDelayR - kParamDelayL)] = p[1];
-    b[kParamTempoSync] = 0;
-    b[kParamDiffAmnt] = 0;   // the diffusion stages differ between left and right
-    b[kParamHighFreq] = second ? 250 : 301;
-    b[kParamLowFreq] = second ? 120 : 0;
-    b[kParamOutput] = second ? -40 : 20;
-    return b;
 }
 
 TEST(ParamHandover, AReaderGetsOneWritesBlockOrNothing) {

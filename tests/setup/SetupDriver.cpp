@@ -39,6 +39,7 @@
 #include <utility>
 #include <vector>
 
+#include "RegistryText.h"
 #include "TextRoom.h"
 
 namespace {
@@ -360,18 +361,7 @@ bool StartProcess(std::wstring command_line) {
     return true;
 }
 
-std::wstring UninstallEntry(const wchar_t* name) {
-    HKEY key = nullptr;
-    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, kUninstallKey, 0, KEY_READ | KEY_WOW64_64KEY, &key) != ERROR_SUCCESS) {
-        return L"";
-    }
-    wchar_t value[1024] = {};
-    DWORD size = sizeof(value) - sizeof(wchar_t);
-    DWORD type = 0;
-    const LONG err = RegQueryValueExW(key, name, nullptr, &type, reinterpret_cast<BYTE*>(value), &size);
-    RegCloseKey(key);
-    return err == ERROR_SUCCESS && type == REG_SZ ? std::wstring(value) : std::wstring();
-}
+std::wstring UninstallEntry(const wchar_t* name) { return ReadMachineString(kUninstallKey, name); }
 
 // The uninstaller hands over to a copy of itself and ends: from here on the
 // program is the one whose window the wizard is.

@@ -22,6 +22,8 @@
 #include <cwchar>
 #include <string>
 
+#include "RegistryText.h"
+
 namespace {
 
 const CLSID kFilterClsid = {0x6A1F3B80, 0xD27E, 0x4C95, {0x8E, 0x14, 0x3B, 0x7D, 0x0A, 0x5C, 0x92, 0xE6}};
@@ -36,20 +38,6 @@ void Check(bool ok, const std::wstring& what) {
 }
 
 bool SameText(const std::wstring& a, const std::wstring& b) { return lstrcmpiW(a.c_str(), b.c_str()) == 0; }
-
-// A REG_SZ value of HKLM\<key> in the 64-bit view; empty when absent.
-std::wstring ReadString(const std::wstring& key, const wchar_t* name) {
-    HKEY handle = nullptr;
-    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, key.c_str(), 0, KEY_READ | KEY_WOW64_64KEY, &handle) != ERROR_SUCCESS) {
-        return L"";
-    }
-    wchar_t value[1024] = {};
-    DWORD size = sizeof(value) - sizeof(wchar_t);
-    DWORD type = 0;
-    const LONG err = RegQueryValueExW(handle, name, nullptr, &type, reinterpret_cast<BYTE*>(value), &size);
-    RegCloseKey(handle);
-    return err == ERROR_SUCCESS && type == REG_SZ ? std::wstring(value) : std::wstring();
-}
 
 std::wstring Folder(const std::wstring& path) {
     const size_t slash = path.find_last_of(L"\\/");
@@ -150,7 +138,7 @@ int wmain(int argc, wchar_t** argv) {
     std::swprintf(hrText, 32, L"0x%08lx", static_cast<unsigned long>(hr));
     Check(SUCCEEDED(hr) && filter, std::wstring(L"CoCreateInstance of the filter: ") + hrText);
 
-    const std::wstring server = ReadString(std::wstring(kClassKey) + L"\\InprocServer32", nullptr);
+    const std::wstring server = ReadMachineString((std::wstring(kClassKey) + L"\\InprocServer32").c_str(), nullptr);
     Check(!server.empty(), L"InprocServer32: " + server);
     std::wstring loaded;
     if (HMODULE module = GetModuleHandleW(L"zvDelayDX.dll")) {
@@ -165,7 +153,7 @@ int wmain(int argc, wchar_t** argv) {
     }
     if (filter) filter->Release();
 
-    const std::wstring pluginPath = TrimSlash(ReadString(kClassKey, L"PluginPath"));
+    const std::wstring pluginPath = TrimSlash(ReadMachineString(kClassKey, L"PluginPath"));
     Check(!pluginPath.empty(), L"PluginPath: " + pluginPath);
     Check(SameText(LongPath(pluginPath), LongPath(Folder(server))), L"PluginPath is the folder of the DLL");
     if (!expected.empty()) {

@@ -195,6 +195,17 @@ check_removed() {
   done
 }
 
+# Removed from FOLDER, but for the user's preset file, kept byte for byte as
+# COPY holds it: the only file left there.
+check_removed_but_presets() {
+  local folder=$1 copy=$2 dir left
+  dir=$(unix_path "$folder")
+  check_removed "$folder"
+  check "the user's zvDelayDX.ini kept byte-identical" same_file "$dir/zvDelayDX.ini" "$copy"
+  left=$(ls -A "$dir" 2>/dev/null | tr '\n' ' ')
+  check "only the user's file left in the folder (found: $left)" test "$left" = "zvDelayDX.ini "
+}
+
 # ---------------------------------------------------------------------------
 rm -rf "$prefix"
 mkdir -p "$prefix_root"
@@ -304,10 +315,7 @@ upgrade)
   say "silent uninstall"
   run_uninstaller "$folder"
   check "uninstaller exit code 0" test $? -eq 0
-  check_removed "$folder"
-  check "the user's zvDelayDX.ini kept byte-identical" same_file "$dir/zvDelayDX.ini" "$user_copy"
-  left=$(ls -A "$dir" 2>/dev/null | tr '\n' ' ')
-  check "only the user's file left in the folder (found: $left)" test "$left" = "zvDelayDX.ini "
+  check_removed_but_presets "$folder" "$user_copy"
 
   say "install and uninstall again beside the user's presets"
   # shellcheck disable=SC2086
@@ -394,10 +402,7 @@ wizard)
     "page=Uninstall zvDelayDX $version" "page=$folder\\" 'default=Uninstall' shot=7-uninstall 'press=Uninstall' \
     'ask=Keep your presets?' 'default=Yes' shot=8-keep-presets-question 'press=Yes' \
     'page=Uninstallation Complete' 'default=Close' shot=9-uninstalled 'press=Close' 'exit=0'
-  check_removed "$folder"
-  check "the user's zvDelayDX.ini kept byte-identical" same_file "$dir/zvDelayDX.ini" "$user_copy"
-  left=$(ls -A "$dir" 2>/dev/null | tr '\n' ' ')
-  check "only the user's file left in the folder (found: $left)" test "$left" = "zvDelayDX.ini "
+  check_removed_but_presets "$folder" "$user_copy"
 
   say "the uninstaller deletes the user's presets when told to"
   # shellcheck disable=SC2086

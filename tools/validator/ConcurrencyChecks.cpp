@@ -17,6 +17,7 @@
 
 #include <medparam.h>
 
+#include "tests/effect/SymmetricBlock.h"
 #include "tools/graph/EditorWindow.h"
 #include "tools/validator/Hostile.h"
 #include "tools/validator/Reference.h"
@@ -122,22 +123,6 @@ void CheckTornBlocks(CCheckLog& log, const Options& o) {
     log.Result("concurrency.torn-blocks", problems,
                Format("(%.0f s: %ld buffers, %ld blocks written, %ld read)", runMs / 1000.0, buffers.load(), writes.load(),
                       reads.load()));
-}
-
-// Two blocks, each the same on the left and the right, that differ in
-// every parameter the signal path reads but diffusion (whose left and right
-// stages differ in length).
-ParamBlock SymmetricBlock(bool second) {
-    ParamBlock b = kDefaultBlock;
-    const int32_t v[][2] = {{kParamDelayL, second ? 29 : 13}, {kParamFeedbkL, second ? 70 : 20},
-                            {kParamXfeedL, second ? 25 : 5},  {kParamMixL, second ? 80 : 40}};
-    for (const auto& p : v) b[p[0]] = b[p[0] + (kParamDelayR - kParamDelayL)] = p[1];
-    b[kParamTempoSync] = 0;
-    b[kParamDiffAmnt] = 0;
-    b[kParamHighFreq] = second ? 250 : 301;
-    b[kParamLowFreq] = second ? 120 : 0;
-    b[kParamOutput] = second ? -40 : 20;
-    return b;
 }
 
 // The engine's side of the same: the same signal on both inputs while a
