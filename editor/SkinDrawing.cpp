@@ -139,12 +139,17 @@ HBITMAP LoadDibResource(HINSTANCE module, int id, HPALETTE* palette) {
     return bitmap;
 }
 
-const uint8_t* LoadPixelResource(HINSTANCE module, int id) {
-    HRSRC found = FindResourceA(module, MAKEINTRESOURCEA(id), reinterpret_cast<LPCSTR>(RT_RCDATA));
+const uint8_t* LoadResourceBytes(HINSTANCE module, int id, LPCSTR type, size_t* size) {
+    HRSRC found = FindResourceA(module, MAKEINTRESOURCEA(id), type);
     if (!found) return nullptr;
     HGLOBAL loaded = LoadResource(module, found);
     if (!loaded) return nullptr;
+    if (size) *size = SizeofResource(module, found);
     return static_cast<const uint8_t*>(LockResource(loaded));
+}
+
+const uint8_t* LoadPixelResource(HINSTANCE module, int id) {
+    return LoadResourceBytes(module, id, reinterpret_cast<LPCSTR>(RT_RCDATA), nullptr);
 }
 
 void BlendPixels(HDC dc, int x, int y, int width, int height, const uint8_t* image, int fade, uint32_t tint,

@@ -17,6 +17,9 @@ HBITMAP LoadDibResource(HINSTANCE module, int id, HPALETTE* palette);
 // Palette from a header's colour table (bit counts up to 8); *count gets the
 // number of entries, 0 (and null) above 8 bits.
 HPALETTE CreateDibPalette(const BITMAPINFOHEADER* header, int* count);
+// A resource's bytes in place (valid while the module is loaded) and their
+// count, or null.
+const uint8_t* LoadResourceBytes(HINSTANCE module, int id, LPCSTR type, size_t* size);
 // The pixel image's data in place (valid while the module is loaded), or null.
 const uint8_t* LoadPixelResource(HINSTANCE module, int id);
 // Composites a whole pixel image at (x, y). fade: a floor on the backdrop

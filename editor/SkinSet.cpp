@@ -27,20 +27,11 @@ constexpr PixelImageRow kPixelImages[] = {
     {130, 40, 21}, {135, 50, 21}, {136, 40, 21}, {137, 50, 21}, {138, 44, 21},
 };
 
-const uint8_t* ResourceData(HINSTANCE module, int id, LPCSTR type, size_t* size) {
-    HRSRC found = FindResourceA(module, MAKEINTRESOURCEA(id), type);
-    if (!found) return nullptr;
-    HGLOBAL loaded = LoadResource(module, found);
-    if (!loaded) return nullptr;
-    *size = SizeofResource(module, found);
-    return static_cast<const uint8_t*>(LockResource(loaded));
-}
-
 // A packed picture of a drawn set, at the size asked for.
 bool LoadPacked(HINSTANCE module, int id, int set, int width, int height, PixelImage* image) {
     size_t size = 0;
     const uint8_t* data =
-        ResourceData(module, id + SkinResourceOffset(set), reinterpret_cast<LPCSTR>(RT_RCDATA), &size);
+        LoadResourceBytes(module, id + SkinResourceOffset(set), reinterpret_cast<LPCSTR>(RT_RCDATA), &size);
     if (!data || !UnpackPixels(data, size, image)) return false;
     if (image->width != width || image->height != height) *image = ResampleArea(*image, width, height);
     return !image->pixels.empty();
