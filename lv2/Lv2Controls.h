@@ -2,9 +2,8 @@
 // CLv2ControlsHandover, the whole of it handed from run to the threads that
 // save the state.
 //
-// The rule (run applies it at the start of every run; state save applies it
-// to a copy, so that a save between two runs stores what the next run will
-// use):
+// The rule (run applies it at the start of every run; state save stores
+// what run last published):
 // - A control port's value reaches the block (the nearest integer, clamped
 //   as the setter clamps) only when it differs from the value that port had
 //   when it was last seen. A port that is not connected (NaN here) is left
@@ -19,9 +18,11 @@
 //   ports that still hold those values change nothing, so the restored
 //   values (delays moved by the tempo rule, a manual delay after a tempo
 //   change) stay, and a port the host or the user set to something else
-//   since counts as a change as usual. A state without port values (saved
-//   by an earlier version) takes the ports as they stand at the next run as
-//   the values seen, applying none of them.
+//   since counts as a change as usual, as does a port the state has no
+//   value for (never seen before the save: the host set it and saved
+//   without a run). A state of the first layout without port values takes
+//   the ports as they stand at the next run as the values seen, applying
+//   none of them.
 //
 // Plain data: a copy holds everything the rule needs. Nothing here
 // allocates, locks or waits.
@@ -47,13 +48,15 @@ public:
     void SetHostTempo(int32_t hundredths);
     void FollowHostTempo();
 
-    // A state's block (in range) and the port values saved with it (null
-    // for a state without them).
+    // A state's block (in range) and the port values saved with it (NaN for
+    // one never seen; null for a first-layout state without them).
     void Restore(const ParamBlock& block, const Lv2PortValues* portsAtSave);
 
     const ParamBlock& Block() const { return m_block; }
     // The port values the block was derived from (what a save stores beside it).
     const Lv2PortValues& Seen() const { return m_seen; }
+    // A restored state without port values waits for the ports to adopt.
+    bool AdoptsPorts() const { return m_adoptPorts; }
 
     // Whether the block changed since the last call, and whether anything
     // did (what a save reads must then be published again).

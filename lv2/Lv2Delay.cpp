@@ -29,9 +29,7 @@ CLv2Delay::CLv2Delay(int inputChannels, uint32_t sampleRate)
       m_inputFormat(FloatFormat(inputChannels, sampleRate)),
       m_outputFormat(FloatFormat(2, sampleRate)),
       m_fadeFrames(zvlv2::BypassFadeFrames(sampleRate)),
-      m_wetFrames(m_fadeFrames) {
-    for (auto& p : m_param) p.store(nullptr, std::memory_order_relaxed);
-}
+      m_wetFrames(m_fadeFrames) {}
 
 CLv2Delay::~CLv2Delay() {
     m_effect.SetStreaming(0);
@@ -68,6 +66,7 @@ CLv2Delay* CLv2Delay::Create(double sampleRate, int inputChannels, const LV2_Fea
             const std::string portKey = std::string(zvlv2::kStatePortKeyPrefix) + kParamTable[i].name;
             u.statePortKey[i] = map->map(map->handle, portKey.c_str());
         }
+        u.stateVersion = map->map(map->handle, zvlv2::kStateVersionKey);
     }
 
     self->m_effect.SetParamsAsSoleWriter(self->m_controls.Block());
@@ -87,7 +86,7 @@ bool CLv2Delay::Prepare() {
 
 void CLv2Delay::ConnectPort(uint32_t port, void* data) {
     if (port < static_cast<uint32_t>(kParamCount)) {
-        m_param[port].store(static_cast<const float*>(data), std::memory_order_relaxed);
+        m_param[port] = static_cast<const float*>(data);
     } else if (port == zvlv2::kPortPeakLeft || port == zvlv2::kPortPeakRight) {
         m_peak[port - zvlv2::kPortPeakLeft] = static_cast<float*>(data);
     } else if (port == zvlv2::kPortControl) {
@@ -159,8 +158,7 @@ void CLv2Delay::HandBlockToEffect() {
 
 void CLv2Delay::ReadPorts(Lv2PortValues& values) const {
     for (int i = 0; i < kParamCount; ++i) {
-        const float* port = m_param[i].load(std::memory_order_relaxed);
-        values[i] = port ? *port : NAN;
+        values[i] = m_param[i] ? *m_param[i] : NAN;
     }
 }
 
@@ -254,14 +252,13 @@ void CLv2Delay::WriteOutput(const float* wet, const float* dry, uint32_t from, u
 
 LV2_State_Status CLv2Delay::Save(LV2_State_Store_Function store, LV2_State_Handle handle) {
     if (!m_map) return LV2_STATE_ERR_NO_FEATURE;
-    // What the next run will use: the rule's state as run last published it
-    // (whole; this thread may wait, run never does), with the ports as the
-    // host has set them since applied to this copy.
+    // What run last published (whole; this thread may wait, run never does).
+    // The control ports are not read: their memory is the host's and valid
+    // only inside run. A value the host set since the last run is in the
+    // host's own save of the port values; restored, it differs from the
+    // port value stored here and applies at the next run like any change.
     CLv2Controls next;
     m_saved.Read(&next);
-    Lv2PortValues ports;
-    ReadPorts(ports);
-    next.ApplyPorts(ports);
     next.FollowHostTempo();
     const uint32_t flags = LV2_STATE_IS_POD | LV2_STATE_IS_PORTABLE;
     for (int i = 0; i < kParamCount; ++i) {
@@ -269,16 +266,20 @@ LV2_State_Status CLv2Delay::Save(LV2_State_Store_Function store, LV2_State_Handl
             store(handle, m_urid.stateKey[i], &next.Block().v[i], sizeof(int32_t), m_urid.atomInt, flags);
         if (st != LV2_STATE_SUCCESS) return st;
     }
-    // The port values beside them, when every one is known (a port never
-    // connected has none).
+    // A restored state of the first layout whose ports have not been
+    // adopted yet is saved as such (no version, no port values).
+    if (next.AdoptsPorts()) return LV2_STATE_SUCCESS;
+    const LV2_State_Status st =
+        store(handle, m_urid.stateVersion, &zvlv2::kStateVersion, sizeof(int32_t), m_urid.atomInt, flags);
+    if (st != LV2_STATE_SUCCESS) return st;
+    // The port values beside them, those seen (one never seen, or never
+    // connected, has none: the next run applies it).
     const Lv2PortValues& seen = next.Seen();
-    for (float v : seen) {
-        if (std::isnan(v)) return LV2_STATE_SUCCESS;
-    }
     for (int i = 0; i < kParamCount; ++i) {
-        const LV2_State_Status st =
+        if (std::isnan(seen[i])) continue;
+        const LV2_State_Status stored =
             store(handle, m_urid.statePortKey[i], &seen[i], sizeof(float), m_urid.atomFloat, flags);
-        if (st != LV2_STATE_SUCCESS) return st;
+        if (stored != LV2_STATE_SUCCESS) return stored;
     }
     return LV2_STATE_SUCCESS;
 }
@@ -287,6 +288,7 @@ LV2_State_Status CLv2Delay::Restore(LV2_State_Retrieve_Function retrieve, LV2_St
     if (!m_map) return LV2_STATE_ERR_NO_FEATURE;
     ParamBlock block = m_controls.Block();
     Lv2PortValues ports;
+    ports.fill(NAN);
     int found = 0, portsFound = 0;
     for (int i = 0; i < kParamCount; ++i) {
         size_t size = 0;
@@ -305,7 +307,11 @@ LV2_State_Status CLv2Delay::Restore(LV2_State_Retrieve_Function retrieve, LV2_St
     }
     // A state without our keys (a preset of port values alone) changes nothing.
     if (found == 0) return LV2_STATE_SUCCESS;
-    m_controls.Restore(block, portsFound == kParamCount ? &ports : nullptr);
+    size_t size = 0;
+    uint32_t type = 0, flags = 0;
+    const void* version = retrieve(handle, m_urid.stateVersion, &size, &type, &flags);
+    const bool layout2 = version && type == m_urid.atomInt && size == sizeof(int32_t);
+    m_controls.Restore(block, layout2 || portsFound == kParamCount ? &ports : nullptr);
     HandBlockToEffect();
     return LV2_STATE_SUCCESS;
 }

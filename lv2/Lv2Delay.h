@@ -10,13 +10,14 @@
 // Threads (LV2's classes). Instantiation class: instantiate, activate,
 // deactivate, cleanup and state restore; never concurrent with run. Audio
 // class: connect_port and run. State save may run concurrently with run and
-// connect_port, and the host may have set the ports since the last run (or
-// never run at all): save takes the rule's state as run last published it
-// (CLv2ControlsHandover, written by run and restore alone), reads the
-// control ports itself (plain floats the host owns; the port addresses are
-// atomics because connect_port may move them meanwhile) and applies the same
-// rule to its copy. It stores what the next run will use and never touches
-// the effect or anything run writes.
+// connect_port. It stores what run last published (CLv2ControlsHandover,
+// written by run and restore alone) and never touches the control ports: a
+// port's memory is the host's and valid only inside run (a host may lend it
+// for one cycle). What the host set since the last run (with its engine
+// stopped, or a preset chosen and saved at once) reaches the next session
+// through the host's own save of the port values: those differ from the
+// port values stored beside the block, and apply at the first run. Save
+// never touches the effect or anything run writes.
 //
 // Real time. Everything run needs is set up at instantiate: the delay memory
 // for the rate (PrepareStreaming) and the scratch buffers that interleave the
@@ -50,7 +51,6 @@
 #include <lv2/state/state.h>
 #include <lv2/urid/urid.h>
 
-#include <atomic>
 #include <cstdint>
 #include <memory>
 
@@ -69,8 +69,9 @@ public:
     void Run(uint32_t frames);                     // audio class
 
     // State extension: the 21 values as atom:Int properties, one key per
-    // parameter, and the control ports' values they were derived from as
-    // atom:Float properties. Both need the URID map.
+    // parameter, the layout's version, and the control ports' values they
+    // were derived from as atom:Float properties (those seen). Both need the
+    // URID map.
     LV2_State_Status Save(LV2_State_Store_Function store, LV2_State_Handle handle);
     LV2_State_Status Restore(LV2_State_Retrieve_Function retrieve, LV2_State_Handle handle);
 
@@ -82,7 +83,8 @@ public:
 private:
     CLv2Delay(int inputChannels, uint32_t sampleRate);
     bool Prepare();
-    // The control ports as they stand (NaN for one not connected).
+    // The control ports as they stand (NaN for one not connected). Inside
+    // run only.
     void ReadPorts(Lv2PortValues& values) const;
     // time:Position's beats per minute in hundredths (0: none or unusable).
     int32_t ReadTransport(const LV2_Atom_Object* object) const;
@@ -99,7 +101,7 @@ private:
     bool m_fresh = true;   // prepared at instantiate and not run since
 
     // Ports (connected by the host; any may be null until connected).
-    std::atomic<const float*> m_param[kParamCount];   // read by save too
+    const float* m_param[kParamCount] = {};
     float* m_peak[2] = {};
     const LV2_Atom_Sequence* m_control = nullptr;
     const float* m_enabled = nullptr;
@@ -123,6 +125,7 @@ private:
         LV2_URID timePosition, timeBeatsPerMinute;
         LV2_URID stateKey[kParamCount];
         LV2_URID statePortKey[kParamCount];
+        LV2_URID stateVersion;
     } m_urid{};
 
     // The instance's parameters and the rule's state (run and the

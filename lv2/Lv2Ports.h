@@ -20,6 +20,12 @@ inline constexpr const char* kStereoUri = "https://zvdelay.example/lv2/stereo";
 inline constexpr const char* kStateKeyPrefix = "https://zvdelay.example/lv2/state#";
 // Prefix of the keys of the control ports' values saved beside them.
 inline constexpr const char* kStatePortKeyPrefix = "https://zvdelay.example/lv2/state/port#";
+// The state's layout (atom:Int). Without it (states of the first layout)
+// the port values are all there or the ports are adopted at the next run;
+// with it each port value is optional, and a port without one counts as
+// never seen (the next run applies it).
+inline constexpr const char* kStateVersionKey = "https://zvdelay.example/lv2/state#version";
+inline constexpr int32_t kStateVersion = 2;
 // Prefix of our units (tenths of a millisecond and the like).
 inline constexpr const char* kUnitPrefix = "https://zvdelay.example/lv2/units#";
 
