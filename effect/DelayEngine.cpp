@@ -148,7 +148,7 @@ void CDelayEngine::BeginBlock(const ParamBlock& params, uint32_t sampleRate, con
     }
 }
 
-template <class Pair, class Meter, class T, int kChannels, bool kGuard>
+template <class Pair, class Meter, class T, int kChannels, int kGuard>
 void CDelayEngine::Dispatch(const T* in, T* out, int32_t n, FrameMeter& meter) {
     const int stages = (m_diffusionOn ? 4 : 0) | (m_highCutOn ? 2 : 0) | (m_lowCutOn ? 1 : 0);
     switch (stages) {
@@ -166,18 +166,19 @@ void CDelayEngine::Dispatch(const T* in, T* out, int32_t n, FrameMeter& meter) {
 template <class T>
 void CDelayEngine::RunAny(const T* in, int channels, T* out, int32_t n, FrameMeter& meter) {
     if (n <= 0 || !IsPrepared()) return;
-    // The guarded loop only where the plain one could leave a NaN, an
-    // infinity or a runaway in the state: settings whose feedback and
-    // cross-feed into a line add up to more than 100 %, or an input sample
-    // that is not finite or beyond the limit.
+    // A guarded loop only where the plain one could leave a NaN, an
+    // infinity or a runaway in the state: the loop guard for settings whose
+    // feedback and cross-feed into a line add up to more than 100 %, the
+    // input guard for an input sample that is not finite or beyond the limit.
     const int samples = channels == 1 || channels == 2 ? channels * n : 0;
-    const bool guard = m_runawayPossible || !WithinLimit(in, samples);
     {
         CDenormalGuard flushDenormals;
-        if (guard) {
-            RunKernels<T, true>(in, channels, out, n, meter);
+        if (m_runawayPossible) {
+            RunKernels<T, kGuardLoop>(in, channels, out, n, meter);
+        } else if (!WithinLimit(in, samples)) {
+            RunKernels<T, kGuardInput>(in, channels, out, n, meter);
         } else {
-            RunKernels<T, false>(in, channels, out, n, meter);
+            RunKernels<T, kGuardNone>(in, channels, out, n, meter);
         }
     }
     // Belt and braces: with the guards the filters' recursive state stays
@@ -188,7 +189,7 @@ void CDelayEngine::RunAny(const T* in, int channels, T* out, int32_t n, FrameMet
     }
 }
 
-template <class T, bool kGuard>
+template <class T, int kGuard>
 void CDelayEngine::RunKernels(const T* in, int channels, T* out, int32_t n, FrameMeter& meter) {
 #ifdef ZV_HAVE_SSE2
     if (m_kernel == EKernel::kLanes) {

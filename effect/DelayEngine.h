@@ -19,12 +19,13 @@
 //
 // Signal safety: Run() sets flush-to-zero and denormals-are-zero for its
 // loop (DenormalGuard.h). A buffer whose settings can run away (feedback and
-// cross-feed into a line of more than 100 %) or whose input holds a sample that
-// is not finite or beyond +-kLineLimit runs a guarded loop: such a sample
+// cross-feed into a line of more than 100 %) runs the loop guard, which bends
+// what enters the lines below +6 dBFS; one whose input holds a sample that
+// is not finite or beyond +-kLineLimit runs the input guard: such a sample
 // reads as silence or as the limit, and what enters the lines is limited
 // (DelayNetwork.h). So no input and no legal setting leaves a NaN, an
-// infinity or a slow subnormal in the state, and every other buffer runs the
-// plain loop, bit for bit and at full speed.
+// infinity, a slow subnormal or a runaway level in the state, and every
+// other buffer runs the plain loop, bit for bit and at full speed.
 //
 // Speed: both channels travel together through one two-lane value
 // (StereoPair.h), the same IEEE operation per lane as the per-channel
@@ -113,12 +114,12 @@ public:
 private:
     template <class T>
     void RunAny(const T* in, int channels, T* out, int32_t n, FrameMeter& meter);
-    template <class T, bool kGuard>
+    template <class T, int kGuard>
     void RunKernels(const T* in, int channels, T* out, int32_t n, FrameMeter& meter);
-    template <class Pair, class Meter, class T, int kChannels, bool kGuard>
+    template <class Pair, class Meter, class T, int kChannels, int kGuard>
     void Dispatch(const T* in, T* out, int32_t n, FrameMeter& meter);
     template <class Pair, class Meter, class T, int kChannels, bool kDiffusion, bool kHighCut, bool kLowCut,
-              bool kGuard>
+              int kGuard>
     void RunKernel(const T* in, T* out, int32_t n, FrameMeter& meter);
 
     uint32_t m_sampleRate = 0;

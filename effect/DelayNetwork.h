@@ -10,14 +10,21 @@
 //
 // Feedback and cross-feed into one line may add up to 200 % (both at 100),
 // which doubles every echo: unbounded, the lines would reach infinity within
-// seconds and then hold NaN for good. When they add up to more than 100 % (or
-// the input is not sane) the engine runs its guarded loop, which limits what
-// it writes into a line to +-kLineLimit. The limit lies about 240 dB above
-// full scale, where no signal gets short of such a runaway, so ordinary
-// output keeps its bits; a runaway settles at the limit instead, which the
-// clip lights show. Up to 100 % the lines stay within the input's bound
-// divided by what the feedback leaves (at exactly 100 % a constant input only
-// adds up linearly), and no limit is needed.
+// seconds and then hold NaN for good. When they add up to more than 100 %
+// the engine runs its loop guard: what it writes into a line goes in as it
+// is up to full scale (kLoopKnee) and is bent softly above it towards twice
+// that (+6 dBFS), never reaching it. A runaway thus settles in the lines
+// near +4.6 dBFS instead of some 240 dB above full scale, the clip lights
+// show it, and once the loop is brought under unity the lines hold no more
+// than the ceiling: the output is back below +6 dBFS within a repeat or two
+// (no line starts its decay from a level that takes tens of repeats to
+// come down). A buffer whose input is not sane (a sample that is not finite
+// or beyond +-kLineLimit) runs the input guard instead, which limits what
+// enters the lines to +-kLineLimit: about 240 dB above full scale, where no
+// finite signal at a setting up to 100 % gets, so its output keeps its
+// bits. Up to 100 % the lines stay within the input's bound divided by what
+// the feedback leaves (at exactly 100 % a constant input only adds up
+// linearly), and neither guard is needed.
 #pragma once
 #include <cstdint>
 
@@ -26,6 +33,17 @@
 // 2^40: limited lines times the largest wet gain (about 2, at +6 dB) stay
 // far inside the single-precision range of the 32-bit output.
 inline constexpr double kLineLimit = 1099511627776.0;
+
+// The loop guard's curve for a sample x written into a line, with k =
+// kLoopKnee: x itself while |x| <= k; above it the magnitude 2k - k^2/|x|
+// with the sign of x. It meets the straight line at k with the same slope
+// (1), rises ever more slowly and stays below 2k, so nothing bends below
+// full scale and nothing jumps above it. Four operations of IEEE double
+// arithmetic (no library call), the same bits everywhere.
+inline constexpr double kLoopKnee = 1.0;
+
+// Which guard a buffer runs (DelayEngine.cpp chooses, EngineKernel.h runs).
+enum EGuard { kGuardNone = 0, kGuardInput = 1, kGuardLoop = 2 };
 
 struct NetworkConstants {
     int32_t lengthLeft;

@@ -2,10 +2,12 @@
 // sample type, input channel mode, set of stages that are on, and guard.
 // Included by DelayEngine.cpp only.
 //
-// The guarded loop (kGuard) reads a sample that is not finite as silence,
-// limits input samples and what enters the lines to +-kLineLimit; the engine
-// runs it only for a buffer that needs it (DelayEngine.cpp), so every other
-// buffer runs the plain definition at full speed.
+// The guarded loops (kGuard, DelayNetwork.h) read a sample that is not
+// finite as silence and limit input samples to +-kLineLimit; what enters
+// the lines is limited to the same bound by the input guard and bent below
+// twice full scale by the loop guard. The engine runs them only for a
+// buffer that needs one (DelayEngine.cpp), so every other buffer runs the
+// plain definition at full speed.
 //
 // The frames are cut into runs in which no position reaches -1: within a run
 // every buffer is read and written at its position minus the frame's index
@@ -18,7 +20,7 @@
 #include "effect/DelayEngine.h"
 #include "effect/StereoPair.h"
 
-template <class Pair, class Meter, class T, int kChannels, bool kDiffusion, bool kHighCut, bool kLowCut, bool kGuard>
+template <class Pair, class Meter, class T, int kChannels, bool kDiffusion, bool kHighCut, bool kLowCut, int kGuard>
 void CDelayEngine::RunKernel(const T* in, T* out, int32_t n, FrameMeter& frameMeter) {
     // The offset is the single-precision 1e-30, in the sample's precision.
     const T offset = static_cast<T>(1e-30f);
@@ -109,7 +111,13 @@ void CDelayEngine::RunKernel(const T* in, T* out, int32_t n, FrameMeter& frameMe
 
             const Pair d = Pair::Gather(lineL - j, lineR - j);
             const Pair w = (d * fb + x) + d.Swapped() * crossFeed;
-            (kGuard ? w.Limited(kLineLimit) : w).Scatter(lineL - j, lineR - j);
+            if (kGuard == kGuardLoop) {
+                w.Bent(kLoopKnee).Scatter(lineL - j, lineR - j);
+            } else if (kGuard == kGuardInput) {
+                w.Limited(kLineLimit).Scatter(lineL - j, lineR - j);
+            } else {
+                w.Scatter(lineL - j, lineR - j);
+            }
             // Right lane: dR * wetR + sR * dryR, the same sum as
             // sR * dryR + dR * wetR (addition commutes exactly).
             const Pair o = d * wet + s * dry;

@@ -78,6 +78,16 @@ struct CScalarPair {
         const T low = x > -limit ? x : -limit;
         return low < limit ? low : limit;
     }
+
+    // Each lane through the loop guard's curve (DelayNetwork.h) with knee k;
+    // a NaN lane becomes -2k, as Limited makes it -limit.
+    CScalarPair Bent(double knee) const { return {BendLane(l, knee), BendLane(r, knee)}; }
+    static double BendLane(double x, double knee) {
+        const double a = x < 0.0 ? -x : x;
+        if (a <= knee) return x;
+        const double bent = 2.0 * knee - knee * knee / a;
+        return LimitLane(x < 0.0 ? -bent : bent, 2.0 * knee);
+    }
     void WriteFrame(float* out) const {
         out[0] = static_cast<float>(l);
         out[1] = static_cast<float>(r);
@@ -168,6 +178,18 @@ struct CSsePair {
     // CScalarPair::Limited does the same compares.
     CSsePair Limited(double limit) const {
         return {_mm_min_pd(_mm_max_pd(v, _mm_set1_pd(-limit)), _mm_set1_pd(limit))};
+    }
+    // As CScalarPair::BendLane per lane: the magnitude bent where it is above
+    // the knee (a NaN fails the compare and is bent too), the sign put back,
+    // then limited to +-2k, where a NaN becomes -2k.
+    CSsePair Bent(double knee) const {
+        const __m128d sign = _mm_set1_pd(-0.0);
+        const __m128d a = _mm_andnot_pd(sign, v);
+        const __m128d straight = _mm_cmple_pd(a, _mm_set1_pd(knee));
+        const __m128d bent = _mm_or_pd(_mm_sub_pd(_mm_set1_pd(2.0 * knee), _mm_div_pd(_mm_set1_pd(knee * knee), a)),
+                                       _mm_and_pd(v, sign));
+        const CSsePair chosen{_mm_or_pd(_mm_and_pd(straight, v), _mm_andnot_pd(straight, bent))};
+        return chosen.Limited(2.0 * knee);
     }
     void WriteFrame(float* out) const {
         // Narrowing rounds to nearest, as a scalar conversion does.

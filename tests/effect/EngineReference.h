@@ -46,12 +46,22 @@ public:
     // A buffer is guarded when feedback and cross-feed into either line add
     // up to more than 100 %, or when an input sample it reads is NaN, an
     // infinity or at least 2^40 in size. In a guarded buffer such a sample
-    // reads as 0 (not finite) or +-2^40, and what enters a line stays within
-    // 2^40 either way (NaN would take the lower bound).
+    // reads as 0 (not finite) or +-2^40. What enters a line stays within
+    // 2^40 when only the input called for the guard (NaN would take the
+    // lower bound); when the settings did, it is bent above full scale to
+    // 2 - 1/|v| (NaN gives -2).
     static constexpr double kBound = 1099511627776.0;
     static double Limit(double v) {
         if (!(v >= -kBound)) return -kBound;
         return v > kBound ? kBound : v;
+    }
+    static double Bend(double v) {
+        if (std::isnan(v)) return -2.0;
+        if (std::fabs(v) <= 1.0) return v;
+        return std::copysign(2.0 - 1.0 / std::fabs(v), v);
+    }
+    static bool LoopCanGrow(const ParamBlock& p) {
+        return p[kParamFeedbkL] + p[kParamXfeedR] > 100 || p[kParamFeedbkR] + p[kParamXfeedL] > 100;
     }
     template <typename T>
     static T Sane(T x) {
@@ -60,7 +70,7 @@ public:
     }
     template <typename T>
     static bool Guarded(const ParamBlock& p, const T* in, int samples) {
-        if (p[kParamFeedbkL] + p[kParamXfeedR] > 100 || p[kParamFeedbkR] + p[kParamXfeedL] > 100) return true;
+        if (LoopCanGrow(p)) return true;
         for (int k = 0; k < samples; ++k) {
             if (!std::isfinite(in[k]) || std::fabs(static_cast<double>(in[k])) >= kBound) return true;
         }
@@ -106,7 +116,8 @@ public:
 
         const bool guard = Guarded(p, in, channels == 1 || channels == 2 ? channels * n : 0);
         auto read = [guard](T x) { return guard ? Sane(x) : x; };
-        auto enter = [guard](double v) { return guard ? Limit(v) : v; };
+        const bool bend = LoopCanGrow(p);
+        auto enter = [guard, bend](double v) { return bend ? Bend(v) : guard ? Limit(v) : v; };
 
         maxima[0] = maxima[1] = 0.0;
         for (int f = 0; f < n; ++f) {
