@@ -124,6 +124,12 @@ public:
     // formats in force and which the caller keeps alive until ReleaseStreaming. Fails for a missing format,
     // a sample rate of 0 or memory that cannot be allocated.
     HRESULT PrepareStreaming(const WAVEFORMATEX* inputFormat, const WAVEFORMATEX* outputFormat);
+    // A new stream in the memory PrepareStreaming set up (after an end of
+    // stream): the echo tail, the filter states and the meters cleared as
+    // PrepareStreaming clears them, the formats and the block kept. No
+    // allocation, no lock: for the streaming thread. E_UNEXPECTED when no
+    // memory is set up.
+    HRESULT RestartStreaming();
     HRESULT ReleaseStreaming();
 
     void PostChangeCode(uint32_t code);
@@ -179,6 +185,7 @@ protected:
     // automation's values in force); recomputes the gains when it changed.
     void AcquireParams();
     void ComputeGains();
+    void ClearMeters();
 
     template <typename T>
     HRESULT Process(const T* in, int32_t* inFrames, T* out, int32_t* outFrames);

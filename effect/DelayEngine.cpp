@@ -91,6 +91,15 @@ HRESULT CDelayEngine::Prepare(uint32_t sampleRate) {
     return S_OK;
 }
 
+void CDelayEngine::Clear() {
+    m_highCutState = ToneFilterState{};
+    m_lowCutState = ToneFilterState{};
+    for (int b = 0; b < kBufferCount; ++b) {
+        if (m_buffer[b]) std::memset(m_buffer[b], 0, sizeof(double) * static_cast<size_t>(m_size[b]));
+        m_pos[b] = 0;
+    }
+}
+
 void CDelayEngine::Release() {
     for (int b = 0; b < kBufferCount; ++b) {
         delete[] m_buffer[b];

@@ -71,6 +71,10 @@ public:
     // 32-bit position can address, or a failed allocation); the engine is
     // then empty and IsPrepared() is false.
     HRESULT Prepare(uint32_t sampleRate);
+    // What Prepare leaves, in the memory already there: every buffer zeroed,
+    // positions and filter states cleared. No allocation; the streaming
+    // thread may call it (between buffers).
+    void Clear();
     void Release();
     bool IsPrepared() const { return m_buffer[kLineLeft] != nullptr; }
 

@@ -69,16 +69,19 @@ HRESULT CAudioTransform::ProcessDouble(DWORD, const double* in, int32_t* inFrame
     return Process(in, inFrames, out, outFrames);
 }
 
-// Filter lock held, not on the audio thread (but for a misbehaving
-// upstream's buffer after end of stream). Allocates the delay memory.
-HRESULT CAudioTransform::PrepareStreaming(const WAVEFORMATEX* inputFormat, const WAVEFORMATEX* outputFormat) {
-    SetInputFormat(inputFormat);
-    SetOutputFormat(outputFormat);
+void CAudioTransform::ClearMeters() {
     m_clip[0].store(0, std::memory_order_relaxed);
     m_clip[1].store(0, std::memory_order_relaxed);
     m_peakLeft.store(0.0, std::memory_order_relaxed);
     m_peakRight.store(0.0, std::memory_order_relaxed);
     m_peakRead.store(0, std::memory_order_relaxed);
+}
+
+// Filter lock held, not on the audio thread. Allocates the delay memory.
+HRESULT CAudioTransform::PrepareStreaming(const WAVEFORMATEX* inputFormat, const WAVEFORMATEX* outputFormat) {
+    SetInputFormat(inputFormat);
+    SetOutputFormat(outputFormat);
+    ClearMeters();
     if (!inputFormat) {
         m_engine.Release();
         return E_POINTER;
@@ -97,6 +100,13 @@ HRESULT CAudioTransform::PrepareStreaming(const WAVEFORMATEX* inputFormat, const
     m_engineValid = false;
     m_gainsReady = 0;
     AcquireParams();
+    return S_OK;
+}
+
+HRESULT CAudioTransform::RestartStreaming() {
+    if (!m_inputFormat || !m_engine.IsPrepared()) return E_UNEXPECTED;
+    m_engine.Clear();
+    ClearMeters();
     return S_OK;
 }
 

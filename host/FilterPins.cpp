@@ -117,10 +117,7 @@ HRESULT CFilterInputPin::QueryInternalConnections(IPin**, ULONG*) { return E_NOT
 
 HRESULT CFilterInputPin::HandleEndOfStream() {
     CAutoLock lock(m_lock);
-    if (m_plugIn->IsStreaming()) {
-        m_plugIn->SetStreaming(0);
-        m_plugIn->ReleaseEffect();
-    }
+    if (m_plugIn->IsStreaming()) m_plugIn->EndStream();
     return S_OK;
 }
 

@@ -102,17 +102,20 @@ HRESULT CTzPlugIn::PrepareEffectAfterEndOfStream() {
 }
 
 HRESULT CTzPlugIn::PrepareEffectForFirstBuffer() {
-    if (m_effectReady && Engine().IsPrepared()) {
-        m_effectReady = false;
-        return S_OK;
-    }
+    const bool fresh = m_effectReady;
     m_effectReady = false;
-    return PrepareStreaming(&m_inputFormatRecord, OutputFormat());
+    if (fresh && Engine().IsPrepared()) return S_OK;
+    return RestartStreaming();
 }
 
 void CTzPlugIn::ReleaseEffect() {
     m_effectReady = false;
     ReleaseStreaming();
+}
+
+void CTzPlugIn::EndStream() {
+    SetStreaming(0);
+    m_effectReady = false;
 }
 
 HRESULT CTzPlugIn::Stop() {

@@ -118,17 +118,21 @@ public:
     // (Pause, EndFlush), filter lock held: the memory is then ready for the
     // first buffer.
     HRESULT PrepareEffect();
-    // After an end of stream released the effect's buffers, sets them up
-    // again (EndFlush: samples flow again). Filter lock held.
+    // After an end of stream, sets the effect's buffers up again (EndFlush:
+    // samples flow again). Filter lock held.
     HRESULT PrepareEffectAfterEndOfStream();
     // The first buffer after the streaming flag was cleared: uses the memory
     // PrepareEffect set up since then, or, for an upstream filter that sends
-    // samples after an end of stream without a flush or a pause, sets it up
-    // here on the streaming thread (the one allocation left there). Filter
-    // lock held.
+    // samples after an end of stream without a flush or a pause, clears the
+    // memory the stream had (RestartStreaming: no allocation on the
+    // streaming thread). Filter lock held.
     HRESULT PrepareEffectForFirstBuffer();
-    // Frees the effect's buffers (end of stream, Stop). Filter lock held.
+    // Frees the effect's buffers (Stop). Filter lock held.
     void ReleaseEffect();
+    // End of stream: the streaming flag cleared; the memory stays (the
+    // streaming thread frees nothing) and is cleared before the next stream.
+    // Filter lock held.
+    void EndStream();
     // Counts the filter's Stop calls: a buffer that left the lock can tell
     // whether the filter stopped meanwhile. Filter lock held.
     uint32_t StopCount() const { return m_stops; }

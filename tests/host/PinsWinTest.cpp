@@ -3,6 +3,7 @@
 // stream, several outputs, and a flush while a downstream pin blocks.
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstring>
 #include <functional>
 #include <vector>
@@ -281,33 +282,50 @@ TEST_F(PinsTest, DiscontinuitySetsTheStreamPositionFromItsTime) {
     EXPECT_EQ(got[1].data.size(), 256u * 8);
 }
 
-TEST_F(PinsTest, EndOfStreamFreesTheBuffersAndTheNextBufferSetsThemUp) {
+// End of stream keeps the delay memory (the streaming thread frees
+// nothing); the next buffer starts a new stream in it, its echo tail
+// cleared.
+TEST_F(PinsTest, EndOfStreamKeepsTheBuffersAndTheNextBufferStartsClear) {
     Build(WAVE_FORMAT_IEEE_FLOAT, 2, 48000, 32);
     ASSERT_EQ(ConnectInput(), S_OK);
     ASSERT_EQ(ConnectOutput(), S_OK);
-    SetAll(true);
     ITzPlugInProp* prop = nullptr;
     plugIn->QueryInterface(IID_ITzPlugInProp, reinterpret_cast<void**>(&prop));
+    ParamBlock b = kDefaultBlock;
+    b[kParamTempoSync] = 0;
+    b[kParamDelayL] = b[kParamDelayR] = 10;   // 48 frames
+    prop->SetAllParams(b.v);
+    SetAll(true);
     ASSERT_EQ(Deliver(128, 0.5f), S_OK);
     EXPECT_EQ(prop->IsStreaming(), 1);
     EXPECT_TRUE(PlugIn(plugIn)->Engine().IsPrepared());
     EXPECT_EQ(input->EndOfStream(), S_OK);
     EXPECT_EQ(prop->IsStreaming(), 0);
-    EXPECT_FALSE(PlugIn(plugIn)->Engine().IsPrepared());
-    EXPECT_EQ(sink->endOfStreams, 0);   // not passed downstream
-    ASSERT_EQ(Deliver(128, 0.5f), S_OK);
-    EXPECT_EQ(prop->IsStreaming(), 1);
     EXPECT_TRUE(PlugIn(plugIn)->Engine().IsPrepared());
+    EXPECT_EQ(sink->endOfStreams, 0);   // not passed downstream
+    sink->RecordSamples(true);
+    ASSERT_EQ(Deliver(128, 0.0f), S_OK);
+    EXPECT_EQ(prop->IsStreaming(), 1);
+    // No echo of the last stream: silence in, (next to) silence out.
+    const std::vector<ReceivedSample> got = sink->Samples();
+    ASSERT_FALSE(got.empty());
+    float loudest = 0.0f;
+    for (size_t k = 0; k + 4 <= got.back().data.size(); k += 4) {
+        float v;
+        std::memcpy(&v, got.back().data.data() + k, 4);
+        loudest = std::max(loudest, std::fabs(v));
+    }
+    EXPECT_LT(loudest, 1e-20f);
 
     // Whatever the pin's state: while flushing, and stopped.
     EXPECT_EQ(input->BeginFlush(), S_OK);
     EXPECT_EQ(input->EndOfStream(), S_OK);
     EXPECT_EQ(prop->IsStreaming(), 0);
-    EXPECT_FALSE(PlugIn(plugIn)->Engine().IsPrepared());
     EXPECT_EQ(input->EndFlush(), S_OK);
     ASSERT_EQ(Deliver(128, 0.5f), S_OK);
     SetAll(false);
     EXPECT_EQ(prop->IsStreaming(), 1);   // a stop leaves the flag set
+    EXPECT_FALSE(PlugIn(plugIn)->Engine().IsPrepared());
     EXPECT_EQ(input->EndOfStream(), S_OK);
     EXPECT_EQ(prop->IsStreaming(), 0);
     prop->Release();
@@ -565,8 +583,9 @@ TEST_F(PinsTest, PauseWhileABufferWaitsForItsDeliveryBuffer) {
 }
 
 // After a first buffer, the streaming path allocates and frees nothing: with
-// live and sequenced notes, automation and the host's tempo flowing, and
-// across an end of stream followed by a flush, or by a stop and a pause.
+// live and sequenced notes, automation and the host's tempo flowing, at an
+// end of stream, and across one followed by more buffers, by a flush, or by
+// a stop and a pause.
 struct StreamFormat {
     WORD tag, bits;
 };
@@ -613,6 +632,12 @@ TEST_P(StreamingAllocationTest, NothingAllocatedPerBuffer) {
     };
     stream(1);   // warm-up
     EXPECT_EQ(stream(40), 0) << "steady streaming";
+    {
+        CCountAllocations allocations;
+        EXPECT_EQ(input->EndOfStream(), S_OK);
+        EXPECT_EQ(allocations.Count(), 0) << "end of stream";
+    }
+    EXPECT_EQ(stream(10), 0) << "after an end of stream, with no flush";
     EXPECT_EQ(input->EndOfStream(), S_OK);
     EXPECT_EQ(input->BeginFlush(), S_OK);
     EXPECT_EQ(input->EndFlush(), S_OK);
