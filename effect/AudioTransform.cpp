@@ -288,12 +288,20 @@ void CAudioTransform::ComputeGains() {
 // ---------------------------------------------------------------------------
 // Formats and notification windows
 
+// Any thread: the copies the pins' writes left, under the parameter lock.
 HRESULT CAudioTransform::GetFormat(WAVEFORMATEX* format, int32_t which) {
-    const WAVEFORMATEX* kept = which == 0 ? m_inputFormat : which == 1 ? m_outputFormat : nullptr;
-    if (!kept) return VFW_E_NOT_CONNECTED;
+    if (which != 0 && which != 1) return VFW_E_NOT_CONNECTED;
+    CAutoLock hold(&m_paramLock);
+    if (!m_formatKept[which]) return VFW_E_NOT_CONNECTED;
     if (!format) return E_POINTER;
-    std::memcpy(format, kept, sizeof(WAVEFORMATEX));
+    *format = m_formatCopy[which];
     return S_OK;
+}
+
+void CAudioTransform::KeepFormatCopy(int which, const WAVEFORMATEX* format) {
+    CAutoLock hold(&m_paramLock);
+    m_formatKept[which] = format != nullptr;
+    if (format) m_formatCopy[which] = *format;
 }
 
 HRESULT CAudioTransform::SetNotifyWindow(HWND window, uint32_t id) {

@@ -114,9 +114,18 @@ public:
 
     // The formats in force: records kept by the filter's pins, pointed at as
     // soon as a pin stores its format and cleared (null) when it disconnects.
-    // The caller keeps a record alive while it is set. Filter lock held.
-    void SetInputFormat(const WAVEFORMATEX* format) { m_inputFormat = format; }
-    void SetOutputFormat(const WAVEFORMATEX* format) { m_outputFormat = format; }
+    // The caller keeps a record alive while it is set. Filter lock held (the
+    // processing entry reads the records through these pointers). Each call
+    // also copies the record, under the parameter lock, for GetFormat, which
+    // any thread may call.
+    void SetInputFormat(const WAVEFORMATEX* format) {
+        m_inputFormat = format;
+        KeepFormatCopy(0, format);
+    }
+    void SetOutputFormat(const WAVEFORMATEX* format) {
+        m_outputFormat = format;
+        KeepFormatCopy(1, format);
+    }
     const WAVEFORMATEX* InputFormat() const { return m_inputFormat; }
     const WAVEFORMATEX* OutputFormat() const { return m_outputFormat; }
 
@@ -186,6 +195,7 @@ protected:
     void AcquireParams();
     void ComputeGains();
     void ClearMeters();
+    void KeepFormatCopy(int which, const WAVEFORMATEX* format);
 
     template <typename T>
     HRESULT Process(const T* in, int32_t* inFrames, T* out, int32_t* outFrames);
@@ -232,6 +242,9 @@ protected:
     } m_notify[2] = {{nullptr, 0}, {nullptr, 0}};
     const WAVEFORMATEX* m_inputFormat = nullptr;
     const WAVEFORMATEX* m_outputFormat = nullptr;
+    // Copies of the two records for GetFormat (parameter lock): input, output.
+    WAVEFORMATEX m_formatCopy[2] = {};
+    bool m_formatKept[2] = {false, false};
     std::atomic<int32_t> m_streaming{0};
     std::atomic<int32_t> m_bypass{0};
     std::atomic<int32_t> m_refreshPending{0};

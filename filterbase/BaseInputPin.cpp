@@ -37,13 +37,18 @@ HRESULT STDMETHODCALLTYPE CBaseInputPin::ReceiveConnection(IPin* peer, const AM_
     hr = SetMediaType(mt);
     if (SUCCEEDED(hr)) hr = CompleteConnect(peer);
     if (FAILED(hr)) {
-        BreakConnect();
-        ReleaseConnectionResources();
-        ClearPeer();
-        m_mt.Clear();
+        AbandonConnection();
         return hr;
     }
     return S_OK;
+}
+
+void CBaseInputPin::AbandonConnection() {
+    CAutoLock lock(m_lock);
+    BreakConnect();
+    ReleaseConnectionResources();
+    ClearPeer();
+    m_mt.Clear();
 }
 
 HRESULT STDMETHODCALLTYPE CBaseInputPin::EndOfStream() {

@@ -86,6 +86,11 @@ public:
 
 protected:
     void ReleaseConnectionResources() override;
+    // Undoes the connection ReceiveConnection made (or was making):
+    // BreakConnect, the connection's resources, the peer and the type. Takes
+    // the filter lock; for a derived pin whose own work after the connection
+    // (outside the lock) failed.
+    void AbandonConnection();
 
     IMemAllocator* m_allocator = nullptr;  // counted
     BOOL m_readOnly = FALSE;

@@ -79,24 +79,49 @@ HRESULT CFilterInputPin::SetMediaType(const AM_MEDIA_TYPE* mt) {
     KeepFormat(kept, mt);
     if (CMediaParams* params = m_plugIn->MediaParams()) params->SetSampleRate(static_cast<LONG>(kept->nSamplesPerSec));
     m_plugIn->SetInputFormat(kept);
-    m_plugIn->PostChangeCode(kChangeInputFormat);
+    m_formatNotice.store(true);
     return S_OK;
 }
 
-// Output pins connected before this input may no longer fit its type: the
-// graph reconnects them.
-HRESULT CFilterInputPin::CompleteConnect(IPin* peer) {
-    HRESULT hr = CBaseInputPin::CompleteConnect(peer);
+HRESULT CFilterInputPin::ReceiveConnection(IPin* peer, const AM_MEDIA_TYPE* mt) {
+    HRESULT hr = CBaseInputPin::ReceiveConnection(peer, mt);
+    if (m_formatNotice.exchange(false)) m_plugIn->PostChangeCode(kChangeInputFormat);
     if (FAILED(hr)) return hr;
-    for (CFilterOutputPin* out : m_plugIn->OutputPinsLocked()) {
-        if (!out->IsConnected()) continue;
-        hr = CheckAudioTransform(&CurrentMediaType(), &out->CurrentMediaType(), m_plugIn);
-        if (hr == S_OK) continue;
-        IFilterGraph* graph = m_plugIn->GetFilterGraph();
-        if (!graph) return VFW_E_NOT_IN_GRAPH;
-        hr = graph->Reconnect(out);
-        if (FAILED(hr)) return hr;
+    hr = ReconnectUnfitOutputs();
+    if (FAILED(hr)) AbandonConnection();
+    return hr;
+}
+
+// Output pins connected before this input may no longer fit its type: the
+// graph reconnects them. (CheckMediaType refuses an input type that does not
+// fit a connected output, so this finds one only when that check let a type
+// through while it was re-entered.)
+HRESULT CFilterInputPin::ReconnectUnfitOutputs() {
+    std::vector<CFilterOutputPin*> unfit;
+    IFilterGraph* graph = nullptr;
+    {
+        CAutoLock lock(m_lock);
+        try {
+            for (CFilterOutputPin* out : m_plugIn->OutputPinsLocked()) {
+                if (!out->IsConnected()) continue;
+                if (CheckAudioTransform(&CurrentMediaType(), &out->CurrentMediaType(), m_plugIn) == S_OK) continue;
+                unfit.push_back(out);
+                out->AddRef();
+            }
+        } catch (const std::bad_alloc&) {
+            for (CFilterOutputPin* out : unfit) out->Release();
+            return E_OUTOFMEMORY;
+        }
+        if (unfit.empty()) return S_OK;
+        graph = m_plugIn->GetFilterGraph();
+        if (graph) graph->AddRef();
     }
+    HRESULT hr = graph ? S_OK : VFW_E_NOT_IN_GRAPH;
+    for (CFilterOutputPin* out : unfit) {
+        if (SUCCEEDED(hr)) hr = graph->Reconnect(out);
+        out->Release();
+    }
+    if (graph) graph->Release();
     return hr;
 }
 
@@ -510,8 +535,14 @@ HRESULT CFilterOutputPin::SetMediaType(const AM_MEDIA_TYPE* mt) {
     if (CMediaParams* params = m_plugIn->MediaParams()) {
         params->SetSampleRate(static_cast<LONG>(m_plugIn->KeptInputFormat()->nSamplesPerSec));
     }
-    m_plugIn->PostChangeCode(kChangeOutputFormat);
+    m_formatNotice.store(true);
     return S_OK;
+}
+
+HRESULT CFilterOutputPin::Connect(IPin* peer, const AM_MEDIA_TYPE* mt) {
+    const HRESULT hr = CBaseOutputPin::Connect(peer, mt);
+    if (m_formatNotice.exchange(false) && m_plugIn) m_plugIn->PostChangeCode(kChangeOutputFormat);
+    return hr;
 }
 
 // The output format stays in force while any other output is connected

@@ -41,8 +41,12 @@ public:
 
     HRESULT CheckMediaType(const AM_MEDIA_TYPE* mt) override;
     HRESULT SetMediaType(const AM_MEDIA_TYPE* mt) override;
-    HRESULT CompleteConnect(IPin* peer) override;
     HRESULT BreakConnect() override;
+    // The connection as the base makes it, under the filter lock; then,
+    // outside it, the editor's windows are told of the new format and output
+    // pins whose types no longer fit are reconnected by the graph (a failed
+    // reconnection undoes this connection and is returned).
+    HRESULT STDMETHODCALLTYPE ReceiveConnection(IPin* peer, const AM_MEDIA_TYPE* mt) override;
     // The effect's end of stream, in any state of the pin (not only while
     // streaming): the buffers are released whenever the flag was set.
     HRESULT STDMETHODCALLTYPE EndOfStream() override;
@@ -83,9 +87,16 @@ private:
     HRESULT ReceiveBuffer(IMediaSample* sample);
     // Runs the processing entry for the input's sample format.
     HRESULT Process(const BYTE* input, BYTE* output, int32_t frames, bool discontinuity);
+    // Asks the graph to reconnect each connected output whose type does not
+    // fit the input's. No lock held: the filter lock is taken to find them
+    // and left for the graph's calls.
+    HRESULT ReconnectUnfitOutputs();
 
     CTzPlugIn* const m_plugIn;
     int32_t m_inTypeCheck = 0;   // re-entrancy guard of CheckMediaType
+    // Set when SetMediaType kept a format (under the filter lock); the
+    // change notice is posted once the lock is left.
+    std::atomic<bool> m_formatNotice{false};
     // Streaming storage, sized by PrepareScratch: m_records and m_slots hold
     // m_recordCount entries of the buffer in progress (the rest is spare).
     std::vector<OutputRecord> m_records;
@@ -116,6 +127,9 @@ public:
     HRESULT CheckMediaType(const AM_MEDIA_TYPE* mt) override;
     HRESULT SetMediaType(const AM_MEDIA_TYPE* mt) override;
     HRESULT BreakConnect() override;
+    // The connection as the base makes it, under the filter lock; the
+    // editor's windows are told of the new format after it.
+    HRESULT STDMETHODCALLTYPE Connect(IPin* peer, const AM_MEDIA_TYPE* mt) override;
     // VFW_E_NOT_CONNECTED while the input is unconnected; then the one type
     // GetMediaType derives from the input's.
     HRESULT STDMETHODCALLTYPE EnumMediaTypes(IEnumMediaTypes** types) override;
@@ -132,4 +146,6 @@ private:
     CTzPlugIn* m_plugIn;
     int32_t m_inTypeCheck = 0;
     const int32_t m_id;
+    // As the input pin's: a kept format whose notice waits for the unlock.
+    std::atomic<bool> m_formatNotice{false};
 };

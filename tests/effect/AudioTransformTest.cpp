@@ -2,8 +2,11 @@
 // operations, setups, undo and the notification windows.
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <chrono>
+#include <cstring>
 #include <future>
+#include <thread>
 
 #include "../host/MemoryStream.h"
 #include "EffectTestSupport.h"
@@ -306,6 +309,34 @@ TEST_F(AudioTransformTest, GetFormatNeedsAKeptFormat) {
     EXPECT_EQ(f.nChannels, 2);
     EXPECT_EQ(effect.GetFormat(&f, 2), VFW_E_NOT_CONNECTED);
     effect.ReleaseStreaming();
+}
+
+// The editor reads the formats on its own thread while a pin rewrites its
+// record and points the effect at it (under the filter lock, which the
+// editor does not take): every read is one of the formats whole.
+TEST_F(AudioTransformTest, GetFormatBesideAPinsWriteSeesAWholeFormat) {
+    const WAVEFORMATEX formats[2] = {MakeFloatFormat(1, 44100), MakeFloatFormat(2, 96000)};
+    WAVEFORMATEX record = formats[0];   // the pin's kept record
+    effect.SetInputFormat(&record);
+    std::atomic<bool> done{false};
+    std::thread pin([&] {
+        for (int k = 0; k < 20000; ++k) {
+            std::memcpy(&record, &formats[k % 2], sizeof record);   // as the pin keeps a new type
+            effect.SetInputFormat(&record);
+        }
+        done.store(true);
+    });
+    int reads = 0, torn = 0;
+    while (!done.load()) {
+        WAVEFORMATEX f{};
+        if (effect.GetFormat(&f, 0) != S_OK) continue;
+        ++reads;
+        if (std::memcmp(&f, &formats[0], sizeof f) != 0 && std::memcmp(&f, &formats[1], sizeof f) != 0) ++torn;
+    }
+    pin.join();
+    effect.SetInputFormat(nullptr);
+    EXPECT_GT(reads, 0);
+    EXPECT_EQ(torn, 0);
 }
 
 TEST_F(AudioTransformTest, TransportFlagsAndFormatCheck) {

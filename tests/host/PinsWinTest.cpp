@@ -13,6 +13,7 @@
 #include "TestSupport.h"
 #include "host/AudioTypes.h"
 #include "PlugInTestSupport.h"
+#include "TestPlugIn.h"
 #include "host/TzPlugIn.h"
 #include "tests/automation/AllocationFailure.h"
 
@@ -255,6 +256,38 @@ TEST_F(PinsTest, EffectFormatsFollowConnections) {
     other->Output().Disconnect();
     other->Release();
     prop->Release();
+}
+
+// A notifier that records every change notice and whether another thread
+// could have taken the filter lock at that moment.
+class CLockCheckingNotifier : public IChangeNotifier {
+public:
+    explicit CLockCheckingNotifier(CCritSec* filterLock) : m_filterLock(filterLock) {}
+    bool WindowExists(HWND) override { return true; }
+    void PostCommand(HWND, WPARAM wParam) override {
+        codes.push_back(HIWORD(wParam));
+        if (!FreeForOthers(*m_filterLock)) ++underLock;
+    }
+    std::vector<int> codes;
+    int underLock = 0;
+
+private:
+    CCritSec* m_filterLock;
+};
+
+// Connecting each pin tells the editor's window of the new format, after
+// the filter lock is left.
+TEST_F(PinsTest, FormatNoticesArePostedOutsideTheFilterLock) {
+    Build(WAVE_FORMAT_IEEE_FLOAT, 2, 48000, 32);
+    CTzPlugIn* f = PlugIn(plugIn);
+    CLockCheckingNotifier notifier(static_cast<CQvi*>(f));
+    f->SetChangeNotifier(&notifier);
+    ASSERT_EQ(f->SetNotifyWindow(reinterpret_cast<HWND>(0x1234), 32700), S_OK);
+    ASSERT_EQ(ConnectInput(), S_OK);
+    ASSERT_EQ(ConnectOutput(), S_OK);
+    EXPECT_EQ(notifier.codes, (std::vector<int>{kChangeInputFormat, kChangeOutputFormat}));
+    EXPECT_EQ(notifier.underLock, 0);
+    f->SetNotifyWindow(reinterpret_cast<HWND>(0x1234), 0);
 }
 
 TEST_F(PinsTest, ZeroRateSourceCannotConnect) {
