@@ -319,20 +319,24 @@ TEST_F(AudioTransformTest, GetFormatBesideAPinsWriteSeesAWholeFormat) {
     WAVEFORMATEX record = formats[0];   // the pin's kept record
     effect.SetInputFormat(&record);
     std::atomic<bool> done{false};
+    std::atomic<int> writes{0};
     std::thread pin([&] {
-        for (int k = 0; k < 20000; ++k) {
+        for (int k = 0; !done.load(); ++k) {
             std::memcpy(&record, &formats[k % 2], sizeof record);   // as the pin keeps a new type
             effect.SetInputFormat(&record);
+            writes.fetch_add(1);
         }
-        done.store(true);
     });
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    while (writes.load() == 0 && std::chrono::steady_clock::now() < deadline) std::this_thread::yield();
     int reads = 0, torn = 0;
-    while (!done.load()) {
+    for (int k = 0; k < 20000; ++k) {
         WAVEFORMATEX f{};
         if (effect.GetFormat(&f, 0) != S_OK) continue;
         ++reads;
         if (std::memcmp(&f, &formats[0], sizeof f) != 0 && std::memcmp(&f, &formats[1], sizeof f) != 0) ++torn;
     }
+    done.store(true);
     pin.join();
     effect.SetInputFormat(nullptr);
     EXPECT_GT(reads, 0);
