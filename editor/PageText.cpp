@@ -16,18 +16,9 @@ std::string Format(const char* format, double value) {
     return text;
 }
 
-std::string Integer(long long value) {
-    char text[32];
-    std::snprintf(text, sizeof(text), "%lld", value);
-    return text;
-}
-
 bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\v' || c == '\f'; }
 
 char Lower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
-
-// 20 * 10^(step * 0.01), rounded to whole hertz.
-long long Hertz(int32_t step) { return static_cast<long long>(std::floor(20.0 * std::pow(10.0, step * 0.01) + 0.5)); }
 
 }  // namespace
 
@@ -35,73 +26,6 @@ int32_t SaturateToInt32(long long v) {
     if (v > std::numeric_limits<int32_t>::max()) return std::numeric_limits<int32_t>::max();
     if (v < std::numeric_limits<int32_t>::min()) return std::numeric_limits<int32_t>::min();
     return static_cast<int32_t>(v);
-}
-
-std::string NoteValueText(int32_t index) {
-    if (index < 0 || index >= kNoteValueCount) return std::string();
-    const NoteValue& n = kNoteValues[index];
-    char text[32];
-    if (n.denominator == 1) {
-        std::snprintf(text, sizeof(text), "%d", static_cast<int>(n.numerator));
-    } else {
-        std::snprintf(text, sizeof(text), "%d/%d", static_cast<int>(n.numerator), static_cast<int>(n.denominator));
-    }
-    return text;
-}
-
-int32_t NoteValueFromText(const char* text) {
-    if (!text) return -1;
-    for (int32_t i = 0; i < kNoteValueCount; ++i) {
-        if (NoteValueText(i) == text) return i;
-    }
-    return -1;
-}
-
-std::string ParamText(EParam param, int32_t v) {
-    switch (param) {
-    case kParamDelayL:
-    case kParamDelayR:
-    case kParamTempo:
-        return Format("%.01f", static_cast<float>(v) * 0.1f);   // the product in single precision
-    case kParamFactorL:
-    case kParamFactorR:
-        return NoteValueText(v);
-    case kParamLowFreq:
-        return v == 0 ? "OFF" : Integer(Hertz(v - 1));
-    case kParamHighFreq:
-        return v == 301 ? "OFF" : Integer(Hertz(v));
-    case kParamLowQ:
-    case kParamHighQ:
-        return Format("%.02f", static_cast<float>(v) * 0.01f);
-    case kParamOutput: {
-        if (v <= -361) return "-Inf.";
-        const long long a = std::llabs(static_cast<long long>(v));
-        char text[32];
-        std::snprintf(text, sizeof(text), "%s%lld.%lld", v < 0 ? "-" : "", a / 10, a % 10);
-        return text;
-    }
-    case kParamTempoSync:
-        return v == 0 ? "Off" : v == 1 ? "Man" : "Host";
-    case kParamListen:
-        return v != 0 ? "Delay" : "Mix";
-    case kParamLink:
-        return std::string();
-    default:
-        return Integer(v);
-    }
-}
-
-std::string AccessibleValueText(EParam param, int32_t v) {
-    const std::string shown = ParamText(param, v);
-    switch (param) {
-    case kParamDelayL: case kParamDelayR: return shown + " ms";
-    case kParamFeedbkL: case kParamFeedbkR: case kParamXfeedL: case kParamXfeedR:
-    case kParamMixL: case kParamMixR: case kParamDiffAmnt: return shown + " %";
-    case kParamTempo: return shown + " BPM";
-    case kParamLowFreq: case kParamHighFreq: return shown == "OFF" ? "Off" : shown + " Hz";
-    case kParamOutput: return (v <= -361 ? "-Inf" : shown) + " dB";
-    default: return shown;   // note values, DiffTime, Q, TempoSync, Listen, Link
-    }
 }
 
 int32_t ParseFixed(const char* text, int decimals) {

@@ -1,27 +1,13 @@
-// What the editor page shows and reads, without a window: the value texts of
-// every parameter, the typed-number reader, peak levels and the readout's
-// texts, and the arithmetic of the Link and tempo rules. Portable.
+// What the editor page shows and reads, without a window: the typed-number
+// reader, peak levels and the readout's texts, and the arithmetic of the
+// Link and tempo rules (the value texts are the core's, ParamText.h).
+// Portable.
 #pragma once
 #include <cstdint>
 #include <string>
 
 #include "effect/ParamTable.h"
-
-// The value box text of a parameter (DelayL "500.0", FactorL "1/4", LowFreq
-// "OFF" or hertz, Output "-3.5", LowQ "1.00", ...). TempoSync gives "Off",
-// "Man" or "Host", Listen "Mix" or "Delay", Link "".
-std::string ParamText(EParam param, int32_t value);
-// What a screen reader hears as a parameter's value: the text the page
-// shows with the unit the art prints beside it ("40 %", "500.0 ms",
-// "120.0 BPM", "1000 Hz", "-3.5 dB"); a filter that is off is "Off", the
-// lowest output "-Inf dB". Link has no value (its state says it).
-std::string AccessibleValueText(EParam param, int32_t value);
-
-// The text of note-value entry i: "%d" when the denominator is 1, else
-// "%d/%d"; empty outside the table.
-std::string NoteValueText(int32_t index);
-// The entry whose text is exactly text, or -1.
-int32_t NoteValueFromText(const char* text);
+#include "effect/ParamText.h"   // the value texts: ParamText, AccessibleValueText, note values
 
 // A typed number with a fixed count of decimals: 12.3 with one decimal gives
 // 123, 12 gives 120, 12.34 gives 123, -.5 gives -5. Leading blanks skipped,

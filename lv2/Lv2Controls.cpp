@@ -3,18 +3,10 @@
 #include <cmath>
 #include <thread>
 
+#include "effect/ParamDescription.h"
 #include "effect/TempoSync.h"
 
 namespace {
-
-// A control value as the setter takes it: the nearest integer (the setter
-// clamps into range). Values far outside every range are cut first so that
-// the rounding stays defined.
-int32_t ToInternal(float value) {
-    if (value > 1.0e9f) value = 1.0e9f;
-    if (value < -1.0e9f) value = -1.0e9f;
-    return static_cast<int32_t>(lrintf(value));
-}
 
 bool IsTempoControl(int index) {
     return index == kParamTempoSync || index == kParamTempo || index == kParamFactorL || index == kParamFactorR;
@@ -49,7 +41,7 @@ void CLv2Controls::ApplyPorts(const Lv2PortValues& ports) {
         if (value == m_seen[i] || std::isnan(value)) continue;
         m_seen[i] = value;
         m_anyChanged = true;
-        SetValue(i, ToInternal(value));
+        SetValue(i, InternalFromNatural(i, value));
         tempoTouched = tempoTouched || IsTempoControl(i);
     }
     if (tempoTouched) ApplyTempoRule();

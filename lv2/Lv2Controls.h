@@ -4,10 +4,11 @@
 //
 // The rule (run applies it at the start of every run; state save stores
 // what run last published):
-// - A control port's value reaches the block (the nearest integer, clamped
-//   as the setter clamps) only when it differs from the value that port had
-//   when it was last seen. A port that is not connected (NaN here) is left
-//   alone.
+// - A control port carries the parameter's natural value (milliseconds,
+//   hertz, decibels, ...: ParamDescription.h). It reaches the block (the
+//   nearest internal value, clamped as the setter clamps) only when it
+//   differs from the value that port had when it was last seen. A port that
+//   is not connected (NaN here) is left alone.
 // - With TempoSync "Man" a change of TempoSync, Tempo, FactorL or FactorR
 //   runs the tempo rule (DelayFromTempo) on the delay times; with "Host" the
 //   delays follow the host's tempo when the host reports one (the core
@@ -34,7 +35,7 @@
 #include "effect/ParamHandover.h"
 #include "effect/ParamTable.h"
 
-// The control ports' values, one per parameter (NaN: not connected).
+// The control ports' values, one per parameter, natural (NaN: not connected).
 using Lv2PortValues = std::array<float, kParamCount>;
 
 class CLv2Controls {

@@ -1,13 +1,12 @@
-// The LV2 face of the delay: plug-in URIs, the port layout, and what LV2
-// shows of each parameter beyond the parameter table (unit, toggle,
-// enumeration labels, labelled points).
+// The LV2 face of the delay: plug-in URIs, state keys and the port layout.
 //
-// Names, ranges and defaults come from kParamTable alone; this file only
-// adds what a host needs to present them. The description generator
-// (Lv2Turtle.cpp), the plug-in (Lv2Delay.cpp) and the tests read it.
+// What the ports say of each parameter (names, units, natural ranges and
+// defaults, labelled values) comes from the parameter table and the core's
+// host-facing description (effect/ParamDescription.h, effect/ParamText.h).
+// The description generator (Lv2Turtle.cpp), the plug-in (Lv2Delay.cpp)
+// and the tests read it.
 #pragma once
 #include <cstdint>
-#include <string>
 
 #include "effect/ParamTable.h"
 
@@ -26,8 +25,6 @@ inline constexpr const char* kStatePortKeyPrefix = "https://zvdelay.example/lv2/
 // never seen (the next run applies it).
 inline constexpr const char* kStateVersionKey = "https://zvdelay.example/lv2/state#version";
 inline constexpr int32_t kStateVersion = 2;
-// Prefix of our units (tenths of a millisecond and the like).
-inline constexpr const char* kUnitPrefix = "https://zvdelay.example/lv2/units#";
 
 // Port indices. The 21 parameters keep their table index.
 enum EPort : uint32_t {
@@ -48,53 +45,5 @@ inline constexpr const char* kEnabledName = "Enabled";
 // and the dry signal over this time (at least one frame).
 inline constexpr double kBypassFadeSeconds = 0.010;
 uint32_t BypassFadeFrames(uint32_t sampleRate);
-
-enum class EUnit {
-    kNone,
-    kTenthMs,      // DelayL, DelayR: 0.1 ms
-    kPercent,      // feedback, cross-feed, mix, diffusion amount
-    kHundredths,   // LowQ, HighQ: Q x 100
-    kTenthDb,      // Output: 0.1 dB
-    kTenthBpm,     // Tempo: 0.1 beat per minute
-};
-
-enum class EKind { kPlain, kEnumeration, kToggle };
-
-struct ParamPresentation {
-    EUnit unit;
-    EKind kind;
-};
-
-// One entry per parameter, in table order.
-extern const ParamPresentation kParamPresentation[kParamCount];
-
-// An enumeration's label for a value (TempoSync: "Off", "Man", "Host";
-// FactorL/FactorR: the note value, "1/32" ... "8"); empty for values outside
-// the range and for parameters that are no enumeration.
-std::string EnumerationLabel(int index, int32_t value);
-
-// Labelled values of plain parameters: "Off" for LowFreq 0 and HighFreq 301,
-// "-inf" for Output -361.
-struct ScalePoint {
-    int param;
-    int32_t value;
-    const char* label;
-};
-inline constexpr ScalePoint kScalePoints[] = {
-    {kParamLowFreq, 0, "Off"},
-    {kParamHighFreq, 301, "Off"},
-    {kParamOutput, -361, "-inf"},
-};
-
-// Our unit's local name, label, symbol and conversion (factor to an LV2
-// unit); null name for kNone and kPercent (which is LV2's own units:pc).
-struct UnitInfo {
-    const char* name;
-    const char* label;
-    const char* symbol;
-    double factor;          // one step in the unit below
-    const char* lv2Unit;    // "ms", "db", "bpm", or null
-};
-UnitInfo DescribeUnit(EUnit unit);
 
 }  // namespace zvlv2

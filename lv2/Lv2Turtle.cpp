@@ -4,19 +4,24 @@
 //
 // Writes BUNDLE_DIR/manifest.ttl (the two plug-ins and their presets),
 // BUNDLE_DIR/zvDelay.ttl (plug-ins, ports, units) and BUNDLE_DIR/presets.ttl
-// (the factory bank as LV2 presets). The ports come from kParamTable (names,
-// ranges, defaults) and Lv2Ports.h (units, toggles, enumerations), so the
-// parameter table stays the one place where a parameter is defined. The
+// (the factory bank as LV2 presets). The ports come from kParamTable and the
+// core's host-facing description (symbols are the table's names; words,
+// LV2 units, natural ranges, defaults and labelled values from
+// ParamDescription.h and ParamText.h), so no port is described by hand. The
 // presets come from the factory bank's [PresetN] sections, read with the
-// store's Data-string reader; each is labelled "Bank / Name".
+// store's Data-string reader, in natural values; each is labelled
+// "Bank / Name".
 //
 // Exit status: 0 written, 1 a file could not be read or written, 2 usage.
 #include <cstdio>
+#include <cstdlib>
 #include <fstream>
 #include <sstream>
 #include <string>
 #include <vector>
 
+#include "effect/ParamDescription.h"
+#include "effect/ParamText.h"
 #include "lv2/Lv2Ports.h"
 #include "presets/DataString.h"
 
@@ -85,14 +90,14 @@ const char* kPrefixes =
     "@prefix atom: <http://lv2plug.in/ns/ext/atom#> .\n"
     "@prefix doap: <http://usefulinc.com/ns/doap#> .\n"
     "@prefix lv2: <http://lv2plug.in/ns/lv2core#> .\n"
+    "@prefix pprops: <http://lv2plug.in/ns/ext/port-props#> .\n"
     "@prefix pset: <http://lv2plug.in/ns/ext/presets#> .\n"
     "@prefix rdf: <http://www.w3.org/1999/02/22-rdf-syntax-ns#> .\n"
     "@prefix rdfs: <http://www.w3.org/2000/01/rdf-schema#> .\n"
     "@prefix state: <http://lv2plug.in/ns/ext/state#> .\n"
     "@prefix time: <http://lv2plug.in/ns/ext/time#> .\n"
     "@prefix units: <http://lv2plug.in/ns/extensions/units#> .\n"
-    "@prefix urid: <http://lv2plug.in/ns/ext/urid#> .\n"
-    "@prefix zvu: <https://zvdelay.example/lv2/units#> .\n\n";
+    "@prefix urid: <http://lv2plug.in/ns/ext/urid#> .\n\n";
 
 struct PlugIn {
     const char* uri;
@@ -120,32 +125,58 @@ std::string Manifest(const std::string& binary, const std::vector<FactoryPreset>
     return t.str();
 }
 
+// A port value as Turtle writes it: the natural value in single precision
+// (what the port carries), in the fewest decimals that read back as the
+// same float (0.1, not 0.100000001; 1000.0).
+std::string Number(double natural) {
+    const float value = static_cast<float>(natural);
+    char text[32];
+    for (int decimals = 1; decimals <= 12; ++decimals) {   // plain decimals, never an exponent (xsd:double)
+        std::snprintf(text, sizeof text, "%.*f", decimals, static_cast<double>(value));
+        if (std::strtof(text, nullptr) == value) break;
+    }
+    return text;
+}
+
+// The LV2 unit of a natural unit (units vocabulary), or null.
+const char* Lv2Unit(EParamUnit unit) {
+    switch (unit) {
+    case EParamUnit::kMilliseconds: return "ms";
+    case EParamUnit::kPercent: return "pc";
+    case EParamUnit::kHertz: return "hz";
+    case EParamUnit::kDecibels: return "db";
+    case EParamUnit::kBeatsPerMinute: return "bpm";
+    case EParamUnit::kNone: break;
+    }
+    return nullptr;
+}
+
 void ControlInput(std::ostringstream& t, int i) {
     const ParamInfo& info = kParamTable[i];
-    const ParamPresentation& show = kParamPresentation[i];
+    const ParamDescription& d = kParamDescriptions[i];
     t << "[\n\t\ta lv2:InputPort , lv2:ControlPort ;\n\t\tlv2:index " << i << " ;\n\t\tlv2:symbol \"" << info.name
-      << "\" ;\n\t\tlv2:name \"" << info.name << "\" ;\n\t\tlv2:default " << info.defaultValue
-      << " ;\n\t\tlv2:minimum " << info.minimum << " ;\n\t\tlv2:maximum " << info.maximum
-      << " ;\n\t\tlv2:portProperty lv2:integer";
-    if (show.kind == EKind::kToggle) t << " , lv2:toggled";
-    if (show.kind == EKind::kEnumeration) t << " , lv2:enumeration";
-    t << " ;\n";
-    if (show.unit == EUnit::kPercent) {
-        t << "\t\tunits:unit units:pc ;\n";
-    } else if (show.unit != EUnit::kNone) {
-        t << "\t\tunits:unit zvu:" << DescribeUnit(show.unit).name << " ;\n";
+      << "\" ;\n\t\tlv2:name " << Quote(d.name) << " ;\n\t\tlv2:shortName " << Quote(d.shortName)
+      << " ;\n\t\tlv2:default " << Number(NaturalDefault(i)) << " ;\n\t\tlv2:minimum " << Number(NaturalMinimum(i))
+      << " ;\n\t\tlv2:maximum " << Number(NaturalMaximum(i)) << " ;\n";
+    std::vector<std::string> properties;
+    if (d.kind != EParamKind::kContinuous) properties.push_back("lv2:integer");
+    if (d.kind == EParamKind::kToggle) properties.push_back("lv2:toggled");
+    if (d.kind == EParamKind::kEnumeration) properties.push_back("lv2:enumeration");
+    if (d.logarithmic) properties.push_back("pprops:logarithmic");
+    for (size_t k = 0; k < properties.size(); ++k) {
+        t << (k == 0 ? "\t\tlv2:portProperty " : " , ") << properties[k] << (k + 1 == properties.size() ? " ;\n" : "");
     }
-    std::vector<std::pair<int32_t, std::string>> points;
-    if (show.kind == EKind::kEnumeration) {
-        for (int32_t v = info.minimum; v <= info.maximum; ++v) points.push_back({v, EnumerationLabel(i, v)});
+    if (const char* unit = Lv2Unit(d.unit)) t << "\t\tunits:unit units:" << unit << " ;\n";
+    // Every value that has a name: the note values and sync modes, a filter
+    // that is off, the lowest output.
+    std::vector<int32_t> named;
+    for (int32_t v = info.minimum; v <= info.maximum; ++v) {
+        if (!ParamValueName(i, v).empty()) named.push_back(v);
     }
-    for (const ScalePoint& p : kScalePoints) {
-        if (p.param == i) points.push_back({p.value, p.label});
-    }
-    for (size_t k = 0; k < points.size(); ++k) {
-        t << (k == 0 ? "\t\tlv2:scalePoint [ " : " , [ ") << "rdfs:label " << Quote(points[k].second)
-          << " ; rdf:value " << points[k].first << " ]";
-        if (k + 1 == points.size()) t << " ;\n";
+    for (size_t k = 0; k < named.size(); ++k) {
+        t << (k == 0 ? "\t\tlv2:scalePoint [ " : " , [ ") << "rdfs:label " << Quote(ParamValueName(i, named[k]))
+          << " ; rdf:value " << Number(NaturalFromInternal(i, named[k])) << " ]";
+        if (k + 1 == named.size()) t << " ;\n";
     }
     t << "\t]";
 }
@@ -153,33 +184,23 @@ void ControlInput(std::ostringstream& t, int i) {
 std::string PlugInDescription() {
     std::ostringstream t;
     t << kPrefixes;
-    for (EUnit unit : {EUnit::kTenthMs, EUnit::kHundredths, EUnit::kTenthDb, EUnit::kTenthBpm}) {
-        const UnitInfo u = DescribeUnit(unit);
-        t << "zvu:" << u.name << "\n\ta units:Unit ;\n\trdfs:label " << Quote(u.label) << " ;\n\tunits:symbol "
-          << Quote(u.symbol);
-        if (u.lv2Unit) {
-            t << " ;\n\tunits:conversion [\n\t\tunits:to units:" << u.lv2Unit << " ;\n\t\tunits:factor " << u.factor
-              << "\n\t]";
-        }
-        t << " .\n\n";
-    }
     for (const PlugIn& p : kPlugIns) {
         t << "<" << p.uri << ">\n\ta lv2:Plugin , lv2:DelayPlugin ;\n\tdoap:name " << Quote(p.name)
           << " ;\n\trdfs:comment " << Quote("A stereo delay with feedback, cross-feed, diffusion, tone filters "
                                             "and tempo sync.")
-          << " ;\n\tlv2:minorVersion 0 ;\n\tlv2:microVersion 1 ;\n"
+          << " ;\n\tlv2:minorVersion 2 ;\n\tlv2:microVersion 0 ;\n"
           << "\tlv2:optionalFeature lv2:hardRTCapable , urid:map ;\n"
           << "\tlv2:extensionData state:interface ;\n\tlv2:port ";
         for (int i = 0; i < kParamCount; ++i) {
             ControlInput(t, i);
             t << " , ";
         }
-        const char* peakNames[2] = {"PeakL", "PeakR"};
+        const char* peakSymbols[2] = {"PeakL", "PeakR"};
+        const char* peakNames[2] = {"Left Peak", "Right Peak"};
         for (int k = 0; k < 2; ++k) {
             t << "[\n\t\ta lv2:OutputPort , lv2:ControlPort ;\n\t\tlv2:index " << kPortPeakLeft + k
-              << " ;\n\t\tlv2:symbol \"" << peakNames[k] << "\" ;\n\t\tlv2:name \"" << peakNames[k]
-              << "\" ;\n\t\tlv2:default 0.0 ;\n\t\tlv2:minimum 0.0 ;\n\t\tlv2:maximum 1.0 ;\n"
-              << "\t\tunits:unit units:coef\n\t] , ";
+              << " ;\n\t\tlv2:symbol \"" << peakSymbols[k] << "\" ;\n\t\tlv2:name \"" << peakNames[k]
+              << "\" ;\n\t\tlv2:default 0.0 ;\n\t\tlv2:minimum 0.0 ;\n\t\tlv2:maximum 1.0\n\t] , ";
         }
         t << "[\n\t\ta lv2:InputPort , atom:AtomPort ;\n\t\tatom:bufferType atom:Sequence ;\n"
           << "\t\tatom:supports time:Position ;\n\t\tlv2:designation lv2:control ;\n"
@@ -217,9 +238,10 @@ std::string PresetDescriptions(const std::vector<FactoryPreset>& presets) {
             t << "<" << p.uri << "/preset/" << preset.id << ">\n\ta pset:Preset ;\n\tlv2:appliesTo <" << p.uri
               << "> ;\n\trdfs:label " << Quote(label) << " ;\n\tlv2:port ";
             for (int i = 0; i < kParamCount; ++i) {
-                // Decimal literals: hosts receive them as floats, as every control port is.
+                // Natural values as decimal literals: hosts receive them as
+                // floats, as every control port is.
                 t << (i ? " , " : "") << "[\n\t\tlv2:symbol \"" << kParamTable[i].name << "\" ;\n\t\tpset:value "
-                  << preset.values[i] << ".0\n\t]";
+                  << Number(NaturalFromInternal(i, preset.values[i])) << "\n\t]";
             }
             t << " .\n\n";
         }

@@ -7,16 +7,21 @@
 #include <gtest/gtest.h>
 #include <lilv/lilv.h>
 #include <lv2/atom/forge.h>
+#include <lv2/port-props/port-props.h>
 #include <lv2/presets/presets.h>
 #include <lv2/time/time.h>
+#include <lv2/units/units.h>
 #include <lv2/urid/urid.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <string>
 #include <vector>
 
 #include "effect/OfflineEffect.h"
+#include "effect/ParamDescription.h"
+#include "effect/ParamText.h"
 #include "effect/TempoSync.h"
 #include "lv2/Lv2Ports.h"
 #include "presets/DataString.h"
@@ -147,8 +152,9 @@ public:
     const LilvPlugin* Plugin() const { return m_plugin; }
     float* Controls() { return m_controls; }
     float& Enabled() { return m_controls[zvlv2::EnabledPort(m_channels)]; }
+    // The block's values as the ports carry them (natural).
     void Set(const ParamBlock& block) {
-        for (int i = 0; i < kParamCount; ++i) m_controls[i] = static_cast<float>(block[i]);
+        for (int i = 0; i < kParamCount; ++i) m_controls[i] = static_cast<float>(NaturalFromInternal(i, block[i]));
     }
 
     // A time:Position with the host's tempo at frame 0 of the next run.
@@ -251,35 +257,59 @@ TEST_P(PortsTest, EveryPortMatchesTheParameterTable) {
     LilvNode* integer = w.Uri(LV2_CORE__integer);
     LilvNode* toggled = w.Uri(LV2_CORE__toggled);
     LilvNode* enumeration = w.Uri(LV2_CORE__enumeration);
+    LilvNode* logarithmic = w.Uri(LV2_PORT_PROPS__logarithmic);
+    LilvNode* unitOf = w.Uri(LV2_UNITS__unit);
+    LilvNode* shortName = w.Uri(LV2_CORE_PREFIX "shortName");
+    const std::pair<EParamUnit, const char*> lv2Units[] = {
+        {EParamUnit::kMilliseconds, LV2_UNITS__ms}, {EParamUnit::kPercent, LV2_UNITS__pc},
+        {EParamUnit::kHertz, LV2_UNITS__hz},        {EParamUnit::kDecibels, LV2_UNITS__db},
+        {EParamUnit::kBeatsPerMinute, LV2_UNITS__bpm}};
     for (int i = 0; i < kParamCount; ++i) {
         SCOPED_TRACE(kParamTable[i].name);
+        const ParamDescription& d = kParamDescriptions[i];
         const LilvPort* port = lilv_plugin_get_port_by_index(plugin, i);
         EXPECT_STREQ(lilv_node_as_string(lilv_port_get_symbol(plugin, port)), kParamTable[i].name);
         LilvNode* name = lilv_port_get_name(plugin, port);
-        EXPECT_STREQ(lilv_node_as_string(name), kParamTable[i].name);
+        EXPECT_STREQ(lilv_node_as_string(name), d.name);
         lilv_node_free(name);
+        LilvNodes* shortNames = lilv_port_get_value(plugin, port, shortName);
+        EXPECT_STREQ(shortNames ? lilv_node_as_string(lilv_nodes_get_first(shortNames)) : "", d.shortName);
+        lilv_nodes_free(shortNames);
         EXPECT_TRUE(lilv_port_is_a(plugin, port, input) && lilv_port_is_a(plugin, port, control));
-        EXPECT_EQ(mins[i], kParamTable[i].minimum);
-        EXPECT_EQ(maxs[i], kParamTable[i].maximum);
-        EXPECT_EQ(defs[i], kParamTable[i].defaultValue);
-        EXPECT_TRUE(lilv_port_has_property(plugin, port, integer));
-        EXPECT_EQ(lilv_port_has_property(plugin, port, toggled), i == kParamLink || i == kParamListen);
-        const bool isEnum = i == kParamTempoSync || i == kParamFactorL || i == kParamFactorR;
-        EXPECT_EQ(lilv_port_has_property(plugin, port, enumeration), isEnum);
-        if (isEnum) {
-            LilvScalePoints* points = lilv_port_get_scale_points(plugin, port);
-            EXPECT_EQ(lilv_scale_points_size(points), static_cast<unsigned>(kParamTable[i].maximum + 1));
-            LILV_FOREACH (scale_points, it, points) {
-                const LilvScalePoint* p = lilv_scale_points_get(points, it);
-                const int v = lilv_node_as_int(lilv_scale_point_get_value(p));
-                EXPECT_EQ(lilv_node_as_string(lilv_scale_point_get_label(p)), zvlv2::EnumerationLabel(i, v));
-            }
-            lilv_scale_points_free(points);
+        // The natural range, as the port's floats carry it.
+        EXPECT_EQ(mins[i], static_cast<float>(NaturalMinimum(i)));
+        EXPECT_EQ(maxs[i], static_cast<float>(NaturalMaximum(i)));
+        EXPECT_EQ(defs[i], static_cast<float>(NaturalDefault(i)));
+        EXPECT_EQ(lilv_port_has_property(plugin, port, integer), d.kind != EParamKind::kContinuous);
+        EXPECT_EQ(lilv_port_has_property(plugin, port, toggled), d.kind == EParamKind::kToggle);
+        EXPECT_EQ(lilv_port_has_property(plugin, port, enumeration), d.kind == EParamKind::kEnumeration);
+        EXPECT_EQ(lilv_port_has_property(plugin, port, logarithmic), d.logarithmic);
+        LilvNodes* units = lilv_port_get_value(plugin, port, unitOf);
+        std::string unit = units ? lilv_node_as_uri(lilv_nodes_get_first(units)) : "";
+        lilv_nodes_free(units);
+        std::string expectedUnit;
+        for (const auto& u : lv2Units) {
+            if (u.first == d.unit) expectedUnit = u.second;
         }
+        EXPECT_EQ(unit, expectedUnit);
+        // Every named value, labelled at its natural value.
+        std::vector<std::pair<float, std::string>> expected, got;
+        for (int32_t v = kParamTable[i].minimum; v <= kParamTable[i].maximum; ++v) {
+            if (!ParamValueName(i, v).empty()) expected.push_back({static_cast<float>(NaturalFromInternal(i, v)), ParamValueName(i, v)});
+        }
+        LilvScalePoints* points = lilv_port_get_scale_points(plugin, port);
+        LILV_FOREACH (scale_points, it, points) {
+            const LilvScalePoint* p = lilv_scale_points_get(points, it);
+            got.push_back({lilv_node_as_float(lilv_scale_point_get_value(p)), lilv_node_as_string(lilv_scale_point_get_label(p))});
+        }
+        lilv_scale_points_free(points);
+        std::sort(expected.begin(), expected.end());
+        std::sort(got.begin(), got.end());
+        EXPECT_EQ(got, expected);
     }
-    EXPECT_EQ(zvlv2::EnumerationLabel(kParamTempoSync, 2), "Host");
-    EXPECT_EQ(zvlv2::EnumerationLabel(kParamFactorL, 0), "1/32");
-    EXPECT_EQ(zvlv2::EnumerationLabel(kParamFactorL, 19), "8");
+    EXPECT_EQ(ParamValueName(kParamTempoSync, 2), "Host");
+    EXPECT_EQ(ParamValueName(kParamFactorL, 0), "1/32");
+    EXPECT_EQ(ParamValueName(kParamOutput, -361), "-Inf");
     for (uint32_t p : {zvlv2::kPortPeakLeft, zvlv2::kPortPeakRight}) {
         const LilvPort* port = lilv_plugin_get_port_by_index(plugin, p);
         EXPECT_TRUE(lilv_port_is_a(plugin, port, output) && lilv_port_is_a(plugin, port, control));
@@ -304,7 +334,10 @@ TEST_P(PortsTest, EveryPortMatchesTheParameterTable) {
     LilvNodes* required = lilv_plugin_get_required_features(plugin);
     EXPECT_EQ(lilv_nodes_size(required), 0u);
     lilv_nodes_free(required);
-    for (LilvNode* n : {input, output, control, audio, integer, toggled, enumeration, position}) lilv_node_free(n);
+    for (LilvNode* n : {input, output, control, audio, integer, toggled, enumeration, logarithmic, unitOf, shortName,
+                        position}) {
+        lilv_node_free(n);
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(Bundle, PortsTest, ::testing::Values(kMonoUri, kStereoUri),
@@ -521,7 +554,7 @@ TEST(Lv2Presets, FactoryPresetLoadsAndSounds) {
     lilv_state_free(state);
     ParamBlock expected = kDefaultBlock;
     ASSERT_EQ(ReadDataString("1100,12,10,0,30, 1300,12,10,0,30, 40,0,101,71,215,71,0, 0,1200,1,0", expected), 21);
-    for (int i = 0; i < kParamCount; ++i) EXPECT_EQ(host.Controls()[i], expected[i]) << kParamTable[i].name;
+    for (int i = 0; i < kParamCount; ++i) EXPECT_EQ(InternalFromNatural(i, host.Controls()[i]), expected[i]) << kParamTable[i].name;
     const std::vector<float> in = TestSignal(2, 48000, 0.2);
     EXPECT_TRUE(SameBits(host.Render(in, 256), RenderReference(expected, 2, 48000, in, 256)));
     lilv_node_free(label);
@@ -549,7 +582,7 @@ TEST(Lv2State, SavedStateRestoresIntoAFreshInstance) {
     CHostedDelay second(kStereoUri, 96000);
     lilv_state_restore(state, second.Instance(), SetPortValue, &second, 0, nullptr);
     lilv_state_free(state);
-    for (int i = 0; i < kParamCount; ++i) EXPECT_EQ(second.Controls()[i], settings[i]) << kParamTable[i].name;
+    for (int i = 0; i < kParamCount; ++i) EXPECT_EQ(InternalFromNatural(i, second.Controls()[i]), settings[i]) << kParamTable[i].name;
     // No tempo event this time: the restored delays and tempo stand.
     EXPECT_TRUE(SameBits(second.Render(in, 512), firstOut));
 }
@@ -598,7 +631,7 @@ TEST_P(SaveWithoutRunTest, StateHoldsWhatTheHostSet) {
         LilvState* old = SaveState(earlier);
         lilv_state_restore(old, first.Instance(), SetPortValue, &first, 0, nullptr);
         lilv_state_free(old);
-        ASSERT_EQ(first.Controls()[kParamTempo], 1000.0f);
+        ASSERT_EQ(first.Controls()[kParamTempo], 100.0f);   // BPM
     }
     first.Set(set);
     LilvState* state = SaveState(first);
@@ -607,7 +640,7 @@ TEST_P(SaveWithoutRunTest, StateHoldsWhatTheHostSet) {
     CHostedDelay second(kStereoUri, 48000);
     lilv_state_restore(state, second.Instance(), SetPortValue, &second, 0, nullptr);
     lilv_state_free(state);
-    for (int i = 0; i < kParamCount; ++i) EXPECT_EQ(second.Controls()[i], set[i]) << kParamTable[i].name;
+    for (int i = 0; i < kParamCount; ++i) EXPECT_EQ(InternalFromNatural(i, second.Controls()[i]), set[i]) << kParamTable[i].name;
     EXPECT_TRUE(SameBits(second.Render(in, 512), RenderReference(expected, 2, 48000, in, 512)));
 }
 

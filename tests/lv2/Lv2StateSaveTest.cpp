@@ -22,7 +22,7 @@
 #include <thread>
 #include <vector>
 
-#include "effect/ParamTable.h"
+#include "effect/ParamDescription.h"
 #include "lv2/Lv2Ports.h"
 
 namespace {
@@ -111,13 +111,14 @@ private:
     std::vector<float> m_outLeft = std::vector<float>(kFrames), m_outRight = std::vector<float>(kFrames);
 };
 
-// The host's control values for cycle k: the delays linked (a save that
-// mixed two cycles would show two different times).
+// The host's control values for cycle k (natural: the delays in ms), the
+// delays linked (a save that mixed two cycles would show two different
+// times): internal 100 + k % 3000.
 std::vector<float> ControlsFor(int k) {
     std::vector<float> c(kParamCount);
-    for (int i = 0; i < kParamCount; ++i) c[i] = static_cast<float>(kDefaultBlock[i]);
+    for (int i = 0; i < kParamCount; ++i) c[i] = static_cast<float>(NaturalDefault(i));
     c[kParamTempoSync] = 0.0f;
-    c[kParamDelayL] = c[kParamDelayR] = static_cast<float>(100 + k % 3000);
+    c[kParamDelayL] = c[kParamDelayR] = static_cast<float>((100 + k % 3000) / 10.0);
     return c;
 }
 

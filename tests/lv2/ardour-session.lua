@@ -105,7 +105,7 @@ if track:add_processor_by_index(plugin, 0, nil, true) ~= 0 then fail("cannot add
 local insert = plugin:to_insert():plugin(0)
 for preset in insert:get_info():get_presets(false):iter() do print("preset: " .. preset.label) end
 if env("ZV_STOP_ENGINE") == "1" then AudioEngine:stop(false) end
-for port, value in env("ZV_SET"):gmatch("(%d+)=(%-?%d+)") do
+for port, value in env("ZV_SET"):gmatch("(%d+)=(%-?[%d.]+)") do
   if not ARDOUR.LuaAPI.set_processor_param(plugin, tonumber(port), tonumber(value)) then fail("cannot set " .. port) end
 end
 if env("ZV_PRESET") ~= "" then
