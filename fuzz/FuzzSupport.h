@@ -9,7 +9,7 @@
 
 #include "automation/EnvelopeSetLink.h"
 #include "common/WinTypes.h"
-#include "tests/host/MemoryStream.h"
+#include "common/MemoryStream.h"
 
 // A finding: the condition is printed and the fuzzer stops with the input.
 #define ZV_FUZZ_CHECK(condition)                                                        \

@@ -7,44 +7,18 @@
 #include <cstring>
 #include <new>
 #include <string>
+#include <vector>
+
+#include "effect/StateChunk.h"
 
 
-namespace {
-
-WAVEFORMATEX FloatFormat(int channels, uint32_t rate) {
-    WAVEFORMATEX f{};
-    f.wFormatTag = WAVE_FORMAT_IEEE_FLOAT;
-    f.nChannels = static_cast<WORD>(channels);
-    f.nSamplesPerSec = rate;
-    f.wBitsPerSample = 32;
-    f.nBlockAlign = static_cast<WORD>(channels * 4);
-    f.nAvgBytesPerSec = rate * f.nBlockAlign;
-    return f;
-}
-
-}  // namespace
-
-CLv2Delay::CLv2Delay(int inputChannels, uint32_t sampleRate)
-    : m_inputChannels(inputChannels),
-      m_inputFormat(FloatFormat(inputChannels, sampleRate)),
-      m_outputFormat(FloatFormat(2, sampleRate)),
-      m_fadeFrames(zvlv2::BypassFadeFrames(sampleRate)),
-      m_wetFrames(m_fadeFrames) {}
-
-CLv2Delay::~CLv2Delay() {
-    m_effect.SetStreaming(0);
-    m_effect.ReleaseStreaming();
-}
+CLv2Delay::~CLv2Delay() = default;
 
 CLv2Delay* CLv2Delay::Create(double sampleRate, int inputChannels, const LV2_Feature* const* features) {
-    if (!(sampleRate >= 1.0 && sampleRate <= 4.0e6)) return nullptr;
+    if (!CHostedEffect::UsableRate(sampleRate)) return nullptr;
     std::unique_ptr<CLv2Delay> self(
         new (std::nothrow) CLv2Delay(inputChannels, static_cast<uint32_t>(std::lrint(sampleRate))));
     if (!self) return nullptr;
-    self->m_scratchIn.reset(new (std::nothrow) float[2 * kChunkFrames]);
-    self->m_scratchOut.reset(new (std::nothrow) float[2 * kChunkFrames]);
-    if (!self->m_scratchIn || !self->m_scratchOut) return nullptr;
-
     for (int i = 0; features && features[i]; ++i) {
         if (std::strcmp(features[i]->URI, LV2_URID__map) == 0) {
             self->m_map = static_cast<LV2_URID_Map*>(features[i]->data);
@@ -67,187 +41,118 @@ CLv2Delay* CLv2Delay::Create(double sampleRate, int inputChannels, const LV2_Fea
             u.statePortKey[i] = map->map(map->handle, portKey.c_str());
         }
         u.stateVersion = map->map(map->handle, zvlv2::kStateVersionKey);
+        u.stateBody = map->map(map->handle, zvlv2::kStateBodyKey);
+        u.atomChunk = map->map(map->handle, LV2_ATOM__Chunk);
     }
-
-    self->m_effect.SetParamsAsSoleWriter(self->m_controls.Block());
-    if (!self->Prepare()) return nullptr;
+    if (!self->m_core.Prepare()) return nullptr;
     return self.release();
 }
 
-// Sets up and clears the delay memory for the rate. Instantiation class.
-bool CLv2Delay::Prepare() {
-    m_effect.SetStreaming(1);
-    try {
-        return SUCCEEDED(m_effect.PrepareStreaming(&m_inputFormat, &m_outputFormat));
-    } catch (const std::bad_alloc&) {
-        return false;
-    }
-}
-
 void CLv2Delay::ConnectPort(uint32_t port, void* data) {
+    const int inputs = m_core.InputChannels();
     if (port < static_cast<uint32_t>(kParamCount)) {
         m_param[port] = static_cast<const float*>(data);
     } else if (port == zvlv2::kPortPeakLeft || port == zvlv2::kPortPeakRight) {
         m_peak[port - zvlv2::kPortPeakLeft] = static_cast<float*>(data);
     } else if (port == zvlv2::kPortControl) {
         m_control = static_cast<const LV2_Atom_Sequence*>(data);
-    } else if (port >= zvlv2::kPortAudioFirst && port < zvlv2::OutputPortLeft(m_inputChannels)) {
+    } else if (port >= zvlv2::kPortAudioFirst && port < zvlv2::OutputPortLeft(inputs)) {
         m_in[port - zvlv2::kPortAudioFirst] = static_cast<const float*>(data);
-    } else if (port >= zvlv2::OutputPortLeft(m_inputChannels) && port < zvlv2::EnabledPort(m_inputChannels)) {
-        m_out[port - zvlv2::OutputPortLeft(m_inputChannels)] = static_cast<float*>(data);
-    } else if (port == zvlv2::EnabledPort(m_inputChannels)) {
+    } else if (port >= zvlv2::OutputPortLeft(inputs) && port < zvlv2::EnabledPort(inputs)) {
+        m_out[port - zvlv2::OutputPortLeft(inputs)] = static_cast<float*>(data);
+    } else if (port == zvlv2::EnabledPort(inputs)) {
         m_enabled = static_cast<const float*>(data);
     }
 }
 
 // The memory was prepared at instantiate; a later activation starts with a
-// silent line again, as the filter does at each pause. If preparing fails
-// here the old memory is gone and run passes silence (E_UNEXPECTED).
-void CLv2Delay::Activate() {
-    if (m_fresh) return;
-    Prepare();
-    m_fresh = true;
-}
+// silent line again, as the filter does at each pause.
+void CLv2Delay::Activate() { m_core.Restart(); }
+
+// The time:Position events of the control port, in order: each applies the
+// host's tempo (with TempoSync "Host") at its frame.
+class CLv2TransportEvents {
+public:
+    CLv2TransportEvents(const CLv2Delay& plugin) : m_plugin(plugin) {
+        if (plugin.m_control && plugin.m_map) {
+            m_next = lv2_atom_sequence_begin(&plugin.m_control->body);
+            Skip();
+        }
+    }
+    bool Next(uint32_t* frame) {
+        if (!m_next) return false;
+        const int64_t at = m_next->time.frames;
+        *frame = at < 0 ? 0 : at > INT32_MAX ? INT32_MAX : static_cast<uint32_t>(at);
+        return true;
+    }
+    void Apply(CHostControls& controls) {
+        const auto* object = reinterpret_cast<const LV2_Atom_Object*>(&m_next->body);
+        if (const int32_t tempo = ReadTempo(object)) controls.SetHostTempo(tempo);
+        controls.FollowHostTempo();
+        m_next = lv2_atom_sequence_next(m_next);
+        Skip();
+    }
+
+private:
+    // On to the next time:Position object (or the end: null).
+    void Skip() {
+        const LV2_Atom_Sequence* seq = m_plugin.m_control;
+        const auto& u = m_plugin.m_urid;
+        for (; !lv2_atom_sequence_is_end(&seq->body, seq->atom.size, m_next); m_next = lv2_atom_sequence_next(m_next)) {
+            const LV2_Atom& body = m_next->body;
+            if (body.type != u.atomObject && body.type != u.atomBlank) continue;
+            if (reinterpret_cast<const LV2_Atom_Object*>(&body)->body.otype == u.timePosition) return;
+        }
+        m_next = nullptr;
+    }
+    // time:Position's beats per minute, to hundredths (rounded to nearest;
+    // 0: none or unusable).
+    int32_t ReadTempo(const LV2_Atom_Object* object) const {
+        const auto& u = m_plugin.m_urid;
+        const LV2_Atom* bpm = nullptr;
+        lv2_atom_object_get(object, u.timeBeatsPerMinute, &bpm, 0);
+        if (!bpm) return 0;
+        double value;
+        if (bpm->type == u.atomFloat) {
+            value = reinterpret_cast<const LV2_Atom_Float*>(bpm)->body;
+        } else if (bpm->type == u.atomDouble) {
+            value = reinterpret_cast<const LV2_Atom_Double*>(bpm)->body;
+        } else if (bpm->type == u.atomInt) {
+            value = reinterpret_cast<const LV2_Atom_Int*>(bpm)->body;
+        } else if (bpm->type == u.atomLong) {
+            value = static_cast<double>(reinterpret_cast<const LV2_Atom_Long*>(bpm)->body);
+        } else {
+            return 0;
+        }
+        if (!(value > 0.0 && value < 1.0e6)) return 0;
+        return static_cast<int32_t>(std::lrint(value * 100.0));
+    }
+
+    const CLv2Delay& m_plugin;
+    const LV2_Atom_Event* m_next = nullptr;
+};
 
 void CLv2Delay::Run(uint32_t frames) {
     // lv2:toggled: above zero is on. Not connected: on.
-    m_wantWet = !(m_enabled && *m_enabled <= 0.0f);
-    if (m_fresh) m_wetFrames = m_wantWet ? m_fadeFrames : 0;
-    m_fresh = false;
-    Lv2PortValues ports;
+    m_core.SetBypassed(m_enabled && *m_enabled <= 0.0f);
+    ControlValues ports;
     ReadPorts(ports);
-    m_controls.ApplyPorts(ports);
-    m_controls.FollowHostTempo();
-    HandBlockToEffect();
+    CHostControls& controls = m_core.Controls();
+    controls.ApplyPorts(ports);
+    controls.FollowHostTempo();
+    m_core.HandControlsOn();
 
-    uint32_t done = 0;
-    if (m_control && m_map) {
-        LV2_ATOM_SEQUENCE_FOREACH(m_control, ev) {
-            const LV2_Atom& body = ev->body;
-            if (body.type != m_urid.atomObject && body.type != m_urid.atomBlank) continue;
-            const auto* object = reinterpret_cast<const LV2_Atom_Object*>(&body);
-            if (object->body.otype != m_urid.timePosition) continue;
-            // A tempo change takes effect at its frame.
-            const int64_t at = ev->time.frames;
-            const uint32_t split = at <= static_cast<int64_t>(done) ? done
-                                   : at >= static_cast<int64_t>(frames) ? frames
-                                                                        : static_cast<uint32_t>(at);
-            Process(done, split);
-            done = split;
-            if (const int32_t tempo = ReadTransport(object)) m_controls.SetHostTempo(tempo);
-            m_controls.FollowHostTempo();
-            HandBlockToEffect();
-        }
-    }
-    Process(done, frames);
+    CLv2TransportEvents transport(*this);
+    m_core.Run(m_in, m_out, frames, transport);
 
     float left = 0.0f, right = 0.0f;
-    m_effect.GetPeakLevels(&left, &right);
-    if (m_wetFrames == 0) left = right = 0.0f;
+    m_core.TakePeaks(&left, &right);
     if (m_peak[0]) *m_peak[0] = left;
     if (m_peak[1]) *m_peak[1] = right;
 }
 
-// The block as run now leaves: to the effect for the next frames, and with
-// the rest of the rule's state to the threads that may save the state
-// meanwhile. Nothing waits, nothing locks.
-void CLv2Delay::HandBlockToEffect() {
-    if (m_controls.TakeBlockChange()) m_effect.SetParamsAsSoleWriter(m_controls.Block());
-    if (m_controls.TakeAnyChange()) m_saved.Publish(m_controls);
-}
-
-void CLv2Delay::ReadPorts(Lv2PortValues& values) const {
-    for (int i = 0; i < kParamCount; ++i) {
-        values[i] = m_param[i] ? *m_param[i] : NAN;
-    }
-}
-
-// time:Position's beats per minute, to hundredths (rounded to nearest).
-int32_t CLv2Delay::ReadTransport(const LV2_Atom_Object* object) const {
-    const LV2_Atom* bpm = nullptr;
-    lv2_atom_object_get(object, m_urid.timeBeatsPerMinute, &bpm, 0);
-    if (!bpm) return 0;
-    double value;
-    if (bpm->type == m_urid.atomFloat) {
-        value = reinterpret_cast<const LV2_Atom_Float*>(bpm)->body;
-    } else if (bpm->type == m_urid.atomDouble) {
-        value = reinterpret_cast<const LV2_Atom_Double*>(bpm)->body;
-    } else if (bpm->type == m_urid.atomInt) {
-        value = reinterpret_cast<const LV2_Atom_Int*>(bpm)->body;
-    } else if (bpm->type == m_urid.atomLong) {
-        value = static_cast<double>(reinterpret_cast<const LV2_Atom_Long*>(bpm)->body);
-    } else {
-        return 0;
-    }
-    if (!(value > 0.0 && value < 1.0e6)) return 0;
-    return static_cast<int32_t>(std::lrint(value * 100.0));
-}
-
-// Frames [from, to) through the processing entry, at most kChunkFrames at a
-// time. The mono input goes in as it is; stereo is interleaved first. The
-// input is read before any output is written, so in-place buffers are fine.
-void CLv2Delay::Process(uint32_t from, uint32_t to) {
-    if (!m_out[0] || !m_out[1] || !m_in[0] || (m_inputChannels == 2 && !m_in[1])) return;
-    while (from < to) {
-        const uint32_t n = to - from < kChunkFrames ? to - from : kChunkFrames;
-        const float* in;
-        if (m_inputChannels == 1) {
-            in = m_in[0] + from;
-        } else {
-            float* s = m_scratchIn.get();
-            for (uint32_t i = 0; i < n; ++i) {
-                s[2 * i] = m_in[0][from + i];
-                s[2 * i + 1] = m_in[1][from + i];
-            }
-            in = s;
-        }
-        int32_t frames = static_cast<int32_t>(n);
-        int32_t capacity = frames;
-        float* out = m_scratchOut.get();
-        if (FAILED(m_effect.ProcessFloat(1, in, &frames, out, &capacity))) frames = 0;
-        for (uint32_t i = static_cast<uint32_t>(frames); i < n; ++i) out[2 * i] = out[2 * i + 1] = 0.0f;
-        WriteOutput(out, in, from, n);
-        from += n;
-    }
-}
-
-// dry is the mono input or the interleaved stereo scratch; each dry frame is
-// read before the output frame at the same place is written, so in-place
-// buffers are fine. A fade of N frames moves one step per frame and mixes
-// wet x g + dry x (1 - g) with g = step / N: 1/N ... (N-1)/N on the way in,
-// (N-1)/N ... 1/N on the way out; the frame that reaches the end is already
-// all processed or all dry, copied as it is.
-void CLv2Delay::WriteOutput(const float* wet, const float* dry, uint32_t from, uint32_t n) {
-    const int dryStep = m_inputChannels;
-    const int dryRight = m_inputChannels - 1;
-    float* left = m_out[0] + from;
-    float* right = m_out[1] + from;
-    const uint32_t end = m_wantWet ? m_fadeFrames : 0;
-    const double length = m_fadeFrames;
-    uint32_t i = 0;
-    for (; i < n && m_wetFrames != end; ++i) {
-        m_wetFrames = m_wantWet ? m_wetFrames + 1 : m_wetFrames - 1;
-        if (m_wetFrames == end) break;
-        const double g = m_wetFrames / length;
-        const double l = dry[i * dryStep];
-        const double r = dry[i * dryStep + dryRight];
-        left[i] = static_cast<float>(wet[2 * i] * g + l * (1.0 - g));
-        right[i] = static_cast<float>(wet[2 * i + 1] * g + r * (1.0 - g));
-    }
-    if (m_wetFrames != end) return;
-    if (m_wantWet) {
-        for (; i < n; ++i) {
-            left[i] = wet[2 * i];
-            right[i] = wet[2 * i + 1];
-        }
-    } else {
-        for (; i < n; ++i) {
-            const float l = dry[i * dryStep];
-            const float r = dry[i * dryStep + dryRight];
-            left[i] = l;
-            right[i] = r;
-        }
-    }
+void CLv2Delay::ReadPorts(ControlValues& values) const {
+    for (int i = 0; i < kParamCount; ++i) values[i] = m_param[i] ? *m_param[i] : NAN;
 }
 
 LV2_State_Status CLv2Delay::Save(LV2_State_Store_Function store, LV2_State_Handle handle) {
@@ -257,8 +162,8 @@ LV2_State_Status CLv2Delay::Save(LV2_State_Store_Function store, LV2_State_Handl
     // only inside run. A value the host set since the last run is in the
     // host's own save of the port values; restored, it differs from the
     // port value stored here and applies at the next run like any change.
-    CLv2Controls next;
-    m_saved.Read(&next);
+    CHostControls next;
+    m_core.ReadPublished(&next);
     next.FollowHostTempo();
     const uint32_t flags = LV2_STATE_IS_POD | LV2_STATE_IS_PORTABLE;
     for (int i = 0; i < kParamCount; ++i) {
@@ -266,6 +171,10 @@ LV2_State_Status CLv2Delay::Save(LV2_State_Store_Function store, LV2_State_Handl
             store(handle, m_urid.stateKey[i], &next.Block().v[i], sizeof(int32_t), m_urid.atomInt, flags);
         if (st != LV2_STATE_SUCCESS) return st;
     }
+    // The same values as every layer of ours saves them (StateChunk.h).
+    const std::vector<uint8_t> chunk = WriteStateChunk(next.Block());
+    const LV2_State_Status body = store(handle, m_urid.stateBody, chunk.data(), chunk.size(), m_urid.atomChunk, flags);
+    if (body != LV2_STATE_SUCCESS) return body;
     // A restored state of the first layout whose ports have not been
     // adopted yet is saved as such (no version, no port values).
     if (next.AdoptsPorts()) return LV2_STATE_SUCCESS;
@@ -274,7 +183,7 @@ LV2_State_Status CLv2Delay::Save(LV2_State_Store_Function store, LV2_State_Handl
     if (st != LV2_STATE_SUCCESS) return st;
     // The port values beside them, those seen (one never seen, or never
     // connected, has none: the next run applies it).
-    const Lv2PortValues& seen = next.Seen();
+    const ControlValues& seen = next.Seen();
     for (int i = 0; i < kParamCount; ++i) {
         if (std::isnan(seen[i])) continue;
         const LV2_State_Status stored =
@@ -286,8 +195,8 @@ LV2_State_Status CLv2Delay::Save(LV2_State_Store_Function store, LV2_State_Handl
 
 LV2_State_Status CLv2Delay::Restore(LV2_State_Retrieve_Function retrieve, LV2_State_Handle handle) {
     if (!m_map) return LV2_STATE_ERR_NO_FEATURE;
-    ParamBlock block = m_controls.Block();
-    Lv2PortValues ports;
+    ParamBlock block = m_core.Controls().Block();
+    ControlValues ports;
     ports.fill(NAN);
     int found = 0, portsFound = 0;
     for (int i = 0; i < kParamCount; ++i) {
@@ -305,14 +214,22 @@ LV2_State_Status CLv2Delay::Restore(LV2_State_Retrieve_Function retrieve, LV2_St
             if (!std::isnan(ports[i])) ++portsFound;
         }
     }
-    // A state without our keys (a preset of port values alone) changes nothing.
-    if (found == 0) return LV2_STATE_SUCCESS;
     size_t size = 0;
     uint32_t type = 0, flags = 0;
+    if (found == 0) {
+        // Another layer's saved values alone, or a state without our keys
+        // (a preset of port values alone), which changes nothing. The ports
+        // as they then stand are adopted, not applied.
+        const void* body = retrieve(handle, m_urid.stateBody, &size, &type, &flags);
+        if (!body || type != m_urid.atomChunk || !ReadStateChunk(body, size, &block)) return LV2_STATE_SUCCESS;
+        m_core.Controls().Restore(block, nullptr);
+        m_core.HandControlsOn();
+        return LV2_STATE_SUCCESS;
+    }
     const void* version = retrieve(handle, m_urid.stateVersion, &size, &type, &flags);
     const bool layout2 = version && type == m_urid.atomInt && size == sizeof(int32_t);
-    m_controls.Restore(block, layout2 || portsFound == kParamCount ? &ports : nullptr);
-    HandBlockToEffect();
+    m_core.Controls().Restore(block, layout2 || portsFound == kParamCount ? &ports : nullptr);
+    m_core.HandControlsOn();
     return LV2_STATE_SUCCESS;
 }
 

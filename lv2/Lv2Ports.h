@@ -25,6 +25,8 @@ inline constexpr const char* kStatePortKeyPrefix = "https://zvdelay.example/lv2/
 // never seen (the next run applies it).
 inline constexpr const char* kStateVersionKey = "https://zvdelay.example/lv2/state#version";
 inline constexpr int32_t kStateVersion = 2;
+// The values as every layer of ours saves them (atom:Chunk, StateChunk.h).
+inline constexpr const char* kStateBodyKey = "https://zvdelay.example/lv2/state#body";
 
 // Port indices. The 21 parameters keep their table index.
 enum EPort : uint32_t {
@@ -40,10 +42,5 @@ inline constexpr uint32_t EnabledPort(int inputChannels) { return OutputPortLeft
 inline constexpr uint32_t PortCount(int inputChannels) { return EnabledPort(inputChannels) + 1; }
 inline constexpr const char* kEnabledSymbol = "enabled";
 inline constexpr const char* kEnabledName = "Enabled";
-
-// Switching the effect off or on cross-fades linearly between the processed
-// and the dry signal over this time (at least one frame).
-inline constexpr double kBypassFadeSeconds = 0.010;
-uint32_t BypassFadeFrames(uint32_t sampleRate);
 
 }  // namespace zvlv2

@@ -10,12 +10,12 @@
 #include <benchmark/benchmark.h>
 
 #include "effect/ParamDescription.h"
-#include "lv2/Lv2Controls.h"
+#include "effect/HostControls.h"
 
 namespace {
 
-Lv2PortValues Natural(const ParamBlock& block) {
-    Lv2PortValues ports;
+ControlValues Natural(const ParamBlock& block) {
+    ControlValues ports;
     for (int i = 0; i < kParamCount; ++i) ports[i] = static_cast<float>(NaturalFromInternal(i, block[i]));
     return ports;
 }
@@ -31,12 +31,12 @@ ParamBlock Shifted(int by) {
 
 void BM_ApplyPorts(benchmark::State& state) {
     const int mode = static_cast<int>(state.range(0));
-    Lv2PortValues settings[2] = {Natural(Shifted(0)), Natural(Shifted(1))};
+    ControlValues settings[2] = {Natural(Shifted(0)), Natural(Shifted(1))};
     if (mode == 2) {
         settings[1] = settings[0];
         settings[1][kParamTempo] = static_cast<float>(NaturalFromInternal(kParamTempo, 1300));
     }
-    CLv2Controls controls;
+    CHostControls controls;
     controls.ApplyPorts(settings[0]);
     int k = 0;
     for (auto _ : state) {

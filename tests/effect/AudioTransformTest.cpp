@@ -8,7 +8,7 @@
 #include <future>
 #include <thread>
 
-#include "../host/MemoryStream.h"
+#include "common/MemoryStream.h"
 #include "EffectTestSupport.h"
 
 using Strings = std::vector<std::string>;

@@ -13,7 +13,7 @@
 #include <future>
 #include <thread>
 
-#include "../host/MemoryStream.h"
+#include "common/MemoryStream.h"
 #include "EffectRig.h"
 #include "EffectTestSupport.h"
 #include "SymmetricBlock.h"

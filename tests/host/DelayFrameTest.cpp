@@ -5,7 +5,7 @@
 
 #include "effect/Delay.h"
 #include "effect/ParamTable.h"
-#include "tests/host/MemoryStream.h"
+#include "common/MemoryStream.h"
 #include "tests/host/TestPlugIn.h"
 
 namespace {

@@ -4,7 +4,7 @@
 #include <cmath>
 #include <map>
 
-#include "MemoryStream.h"
+#include "common/MemoryStream.h"
 #include "host/StateBody.h"
 #include "host/StateVersion.h"
 

@@ -2,7 +2,7 @@
 // offline, block by block, and writes the stereo result.
 //
 //   zvdelay-render IN.wav OUT.wav [--block FRAMES] [--set NAME=VALUE]...
-//                  [--data "DATA STRING"] [--bypass]
+//                  [--at FRAME NAME=VALUE]... [--data "DATA STRING"] [--bypass]
 //
 // The effect is the same portable core that the plug-in streams through
 // (COfflineEffect: the effect without the filter around it). Input: 16-bit
@@ -15,7 +15,9 @@
 // or more channels is not read at all (the entry then runs on silence).
 //
 // Settings start from the default block and are applied in command-line
-// order through the setters. Streaming is prepared with the file's rate
+// order through the setters; a timed setting (--at) is applied before its
+// frame, the block split there, as a plug-in host's parameter event inside
+// a block is. Streaming is prepared with the file's rate
 // before the first block. The result goes to a temporary file beside OUT
 // that is renamed when complete, so a failure leaves nothing behind; errors
 // in the arguments or the input are found before anything is written.
@@ -113,7 +115,9 @@ struct RenderResult {
 
 // Reads, processes and writes block by block. T is the entry's sample type.
 template <typename T>
-std::string Render(InputFile& in, SNDFILE* out, COfflineEffect& fx, int32_t blockFrames, RenderResult& result) {
+std::string Render(InputFile& in, SNDFILE* out, COfflineEffect& fx, int32_t blockFrames,
+                   const std::vector<TimedSetting>& timed, RenderResult& result) {
+    auto next = timed.begin();
     const int channels = in.info.channels;
     std::vector<T> input(static_cast<size_t>(blockFrames) * channels);
     std::vector<int16_t> pcm(in.kind == ESampleKind::kPcm16 ? input.size() : 0);
@@ -131,18 +135,32 @@ std::string Render(InputFile& in, SNDFILE* out, COfflineEffect& fx, int32_t bloc
             got = sf_readf_double(in.file, reinterpret_cast<double*>(input.data()), blockFrames);
         }
         if (got <= 0) break;
-        int32_t frames = static_cast<int32_t>(got);
-        int32_t capacity = frames;
-        HRESULT hr;
-        if constexpr (sizeof(T) == 4) {
-            hr = fx.ProcessFloat(1, input.data(), &frames, output.data(), &capacity);
-        } else {
-            hr = fx.ProcessDouble(1, input.data(), &frames, output.data(), &capacity);
-        }
-        if (FAILED(hr)) {
-            char text[64];
-            std::snprintf(text, sizeof text, "the processing entry failed (0x%08X)", static_cast<unsigned>(hr));
-            return text;
+        const int32_t frames = static_cast<int32_t>(got);
+        // The block in pieces, split before each timed setting's frame.
+        for (int32_t done = 0; done < frames;) {
+            while (next != timed.end() && next->frame <= result.frames + done) {
+                fx.SetParamValue(next->setting.index, next->setting.value, 0);
+                ++next;
+            }
+            int32_t piece = frames - done;
+            if (next != timed.end() && next->frame < result.frames + frames) {
+                piece = static_cast<int32_t>(next->frame - result.frames) - done;
+            }
+            int32_t n = piece, capacity = piece;
+            HRESULT hr;
+            if constexpr (sizeof(T) == 4) {
+                hr = fx.ProcessFloat(1, input.data() + static_cast<size_t>(done) * channels, &n,
+                                     output.data() + 2 * static_cast<size_t>(done), &capacity);
+            } else {
+                hr = fx.ProcessDouble(1, input.data() + static_cast<size_t>(done) * channels, &n,
+                                      output.data() + 2 * static_cast<size_t>(done), &capacity);
+            }
+            if (FAILED(hr)) {
+                char text[64];
+                std::snprintf(text, sizeof text, "the processing entry failed (0x%08X)", static_cast<unsigned>(hr));
+                return text;
+            }
+            done += piece;
         }
         sf_count_t written;
         if constexpr (sizeof(T) == 4) {
@@ -214,8 +232,8 @@ int main(int argc, char** argv) {
     if (!out) return Fail(kExitFile, "cannot write \"" + options.output + "\": " + sf_strerror(nullptr));
 
     RenderResult result;
-    const std::string renderError = wide ? Render<double>(in, out, fx, options.blockFrames, result)
-                                         : Render<float>(in, out, fx, options.blockFrames, result);
+    const std::string renderError = wide ? Render<double>(in, out, fx, options.blockFrames, options.timed, result)
+                                         : Render<float>(in, out, fx, options.blockFrames, options.timed, result);
     const bool closed = sf_close(out) == 0;
     if (!renderError.empty() || !closed) {
         std::remove(partial.c_str());

@@ -1,5 +1,6 @@
 #include "tools/render/RenderOptions.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -32,11 +33,14 @@ std::string RangeText(int index) {
 
 const char* RenderUsage() {
     return "usage: zvdelay-render IN.wav OUT.wav [--block FRAMES] [--set NAME=VALUE]... "
-           "[--data \"DATA STRING\"] [--bypass]\n"
+           "[--at FRAME NAME=VALUE]... [--data \"DATA STRING\"] [--bypass]\n"
            "  Runs a WAV file (16-bit PCM, 32-bit or 64-bit float; any channel count) through\n"
            "  the delay and writes a stereo float WAV (64-bit for 64-bit input, else 32-bit).\n"
            "  --block FRAMES     frames per call of the processing entry (default 512)\n"
            "  --set NAME=VALUE   a parameter by name and internal value, e.g. DelayL=2500\n"
+           "  --at FRAME NAME=VALUE\n"
+           "                     the same, applied before that frame of the input (the block\n"
+           "                     is split there, as a plug-in splits at a parameter event)\n"
            "  --data STRING      all 21 internal values, as a preset's Data string\n"
            "  --bypass           bypass on (a plain copy through the effect)\n"
            "  Later settings override earlier ones. Tempo, FactorL, FactorR and TempoSync do\n"
@@ -131,6 +135,15 @@ std::string ParseRenderArguments(int argc, const char* const* argv, RenderOption
             const std::string error = ParseSetArgument(value, s);
             if (!error.empty()) return error;
             options.settings.push_back(s);
+        } else if (arg == "--at") {
+            std::string frame, value;
+            if (!next(frame) || !next(value)) return "--at needs FRAME NAME=VALUE";
+            int32_t at = 0;
+            if (!ParseInt32(frame, at) || at < 0) return "bad frame \"" + frame + "\": expected 0 or more";
+            TimedSetting t{at, {0, 0}};
+            const std::string error = ParseSetArgument(value, t.setting);
+            if (!error.empty()) return error;
+            options.timed.push_back(t);
         } else if (arg == "--data") {
             std::string value;
             if (!next(value)) return "--data needs a Data string";
@@ -144,6 +157,8 @@ std::string ParseRenderArguments(int argc, const char* const* argv, RenderOption
             files.push_back(arg);
         }
     }
+    std::stable_sort(options.timed.begin(), options.timed.end(),
+                     [](const TimedSetting& a, const TimedSetting& b) { return a.frame < b.frame; });
     if (options.help) return {};
     if (files.size() != 2) return "expected an input and an output file";
     options.input = files[0];

@@ -13,6 +13,12 @@ struct ParamSetting {
     int32_t value;
 };
 
+// A setting applied before a frame of the input (--at), in frame order.
+struct TimedSetting {
+    int64_t frame;
+    ParamSetting setting;
+};
+
 struct RenderOptions {
     std::string input;
     std::string output;
@@ -21,6 +27,8 @@ struct RenderOptions {
     bool help = false;
     // --set and --data values in the order given; later ones win.
     std::vector<ParamSetting> settings;
+    // --at values, sorted by frame (equal frames in command-line order).
+    std::vector<TimedSetting> timed;
 };
 
 inline constexpr int32_t kMaxBlockFrames = 1 << 20;

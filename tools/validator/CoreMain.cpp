@@ -22,7 +22,7 @@
 #include "automation/EnvelopeSetLink.h"
 #include "host/StateBody.h"
 #include "presets/DataString.h"
-#include "tests/host/MemoryStream.h"
+#include "common/MemoryStream.h"
 #include "tools/validator/CheckLog.h"
 #include "tools/validator/Hostile.h"
 #include "tools/validator/Reference.h"

@@ -1,4 +1,4 @@
-// An IStream over a byte vector for tests: reads from the front, appends on
+// An IStream over a byte vector: reads from the front, appends on
 // write, and can be told to fail writes after a number of bytes.
 #pragma once
 #include <algorithm>

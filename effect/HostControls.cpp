@@ -1,4 +1,4 @@
-#include "lv2/Lv2Controls.h"
+#include "effect/HostControls.h"
 
 #include <cmath>
 #include <thread>
@@ -14,16 +14,16 @@ bool IsTempoControl(int index) {
 
 }  // namespace
 
-CLv2Controls::CLv2Controls() { m_seen.fill(NAN); }
+CHostControls::CHostControls() { m_seen.fill(NAN); }
 
-void CLv2Controls::SetValue(int index, int32_t value) {
+void CHostControls::SetValue(int index, int32_t value) {
     value = ClampParam(index, value);
     if (m_block[index] == value) return;
     m_block[index] = value;
     m_blockChanged = m_anyChanged = true;
 }
 
-void CLv2Controls::ApplyPorts(const Lv2PortValues& ports) {
+void CHostControls::ApplyPorts(const ControlValues& ports) {
     if (m_adoptPorts) {
         // A restored state without port values holds what the session
         // sounded like; the ports as they now stand are only the base for
@@ -50,7 +50,7 @@ void CLv2Controls::ApplyPorts(const Lv2PortValues& ports) {
 // The tempo rule after TempoSync, Tempo or a note value changed: "Host" with
 // a reported host tempo follows that tempo; otherwise (with "Man", or "Host"
 // before the host reported one) the delays follow the Tempo parameter.
-void CLv2Controls::ApplyTempoRule() {
+void CHostControls::ApplyTempoRule() {
     if (m_block[kParamTempoSync] == 0) return;
     if (m_block[kParamTempoSync] == 2 && m_hostTempo > 0) {
         m_lastHostTempo = 0;   // follow it now, even if it has not changed
@@ -62,7 +62,7 @@ void CLv2Controls::ApplyTempoRule() {
     SetValue(kParamDelayR, DelayFromTempo(tempo, m_block[kParamFactorR]));
 }
 
-void CLv2Controls::SetHostTempo(int32_t hundredths) {
+void CHostControls::SetHostTempo(int32_t hundredths) {
     if (hundredths == m_hostTempo) return;
     m_hostTempo = hundredths;
     m_anyChanged = true;
@@ -71,7 +71,7 @@ void CLv2Controls::SetHostTempo(int32_t hundredths) {
 // The core's host tempo poll: only with TempoSync "Host", and only when the
 // tempo differs from the last one followed (a manual delay change stands
 // until the host tempo changes).
-void CLv2Controls::FollowHostTempo() {
+void CHostControls::FollowHostTempo() {
     if (m_block[kParamTempoSync] != 2 || m_hostTempo <= 0 || m_hostTempo == m_lastHostTempo) return;
     m_lastHostTempo = m_hostTempo;
     m_anyChanged = true;
@@ -83,31 +83,42 @@ void CLv2Controls::FollowHostTempo() {
     SetValue(kParamDelayR, right);
 }
 
-void CLv2Controls::Restore(const ParamBlock& block, const Lv2PortValues* portsAtSave) {
+void CHostControls::Set(int index, int32_t value) {
+    const int32_t before = m_block[index];
+    SetValue(index, value);
+    if (m_block[index] != before && IsTempoControl(index)) ApplyTempoRule();
+}
+
+void CHostControls::RestoreBlock(const ParamBlock& block) {
+    for (int i = 0; i < kParamCount; ++i) SetValue(i, block[i]);
+    m_blockChanged = m_anyChanged = true;   // the effect takes the whole block again
+}
+
+void CHostControls::Restore(const ParamBlock& block, const ControlValues* portsAtSave) {
     for (int i = 0; i < kParamCount; ++i) SetValue(i, block[i]);
     m_blockChanged = m_anyChanged = true;   // the effect takes the whole block again
     m_adoptPorts = portsAtSave == nullptr;
     if (portsAtSave) m_seen = *portsAtSave;
 }
 
-bool CLv2Controls::TakeBlockChange() {
+bool CHostControls::TakeBlockChange() {
     const bool changed = m_blockChanged;
     m_blockChanged = false;
     return changed;
 }
 
-bool CLv2Controls::TakeAnyChange() {
+bool CHostControls::TakeAnyChange() {
     const bool changed = m_anyChanged;
     m_anyChanged = false;
     return changed;
 }
 
-CLv2ControlsHandover::CLv2ControlsHandover(const CLv2Controls& initial) : m_block(initial.m_block) {
+CHostControlsHandover::CHostControlsHandover(const CHostControls& initial) : m_block(initial.m_block) {
     for (int i = 0; i < kParamCount; ++i) m_seen[i].store(initial.m_seen[i], std::memory_order_relaxed);
     Publish(initial);
 }
 
-void CLv2ControlsHandover::Publish(const CLv2Controls& c) {
+void CHostControlsHandover::Publish(const CHostControls& c) {
     m_block.BeginWrite();
     m_block.Store(c.m_block);
     for (int i = 0; i < kParamCount; ++i) m_seen[i].store(c.m_seen[i], std::memory_order_relaxed);
@@ -117,7 +128,7 @@ void CLv2ControlsHandover::Publish(const CLv2Controls& c) {
     m_block.EndWrite();
 }
 
-void CLv2ControlsHandover::Read(CLv2Controls* out) const {
+void CHostControlsHandover::Read(CHostControls* out) const {
     const auto readRest = [&] {
         for (int i = 0; i < kParamCount; ++i) out->m_seen[i] = m_seen[i].load(std::memory_order_relaxed);
         out->m_adoptPorts = m_adoptPorts.load(std::memory_order_relaxed);
