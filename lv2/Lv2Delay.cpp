@@ -4,13 +4,13 @@
 #include <lv2/time/time.h>
 
 #include <cmath>
+#include <cstdint>
 #include <cstring>
 #include <new>
 #include <string>
 #include <vector>
 
 #include "effect/StateChunk.h"
-
 
 CLv2Delay::~CLv2Delay() = default;
 
