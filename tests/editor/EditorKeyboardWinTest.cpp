@@ -196,6 +196,21 @@ TEST_F(EditorKeyboardTest, EnterAndF2OpenTheValueEditor) {
 
 namespace {
 
+// Keys for the system's property frame, one per tick of a thread timer
+// inside its modal loop, which hands them to the frame's dialog manager.
+// After each key the focus is noted: a page control by its id, a control of
+// the frame by its id negated.
+struct FrameScript {
+    ITzPlugInProp* prop = nullptr;
+    CBasePropertyPage* pageObject = nullptr;
+    HWND frame = nullptr, page = nullptr;
+    std::vector<std::function<void()>> steps;
+    size_t next = 0;
+    std::vector<int> focus;
+    std::vector<std::string> events;
+};
+FrameScript* g_script = nullptr;
+
 // The page class for OleCreatePropertyFrame, made in this process.
 class CPageClass : public IClassFactory {
 public:
@@ -208,43 +223,15 @@ public:
     HRESULT STDMETHODCALLTYPE CreateInstance(IUnknown* outer, REFIID riid, void** ppv) override {
         HRESULT hr = S_OK;
         IUnknown* page = CTzPlugInPropPage::CreateInstance(outer, &hr);
-        if (!page) return hr;
-        page->AddRef();
-        hr = page->QueryInterface(riid, ppv);
-        page->Release();
+        IPropertyPage* pointer = nullptr;
+        if (!page || FAILED(hr = page->QueryInterface(IID_IPropertyPage, reinterpret_cast<void**>(&pointer)))) return hr;
+        g_script->pageObject = static_cast<CBasePropertyPage*>(pointer);
+        hr = pointer->QueryInterface(riid, ppv);
+        pointer->Release();
         return hr;
     }
     HRESULT STDMETHODCALLTYPE LockServer(BOOL) override { return S_OK; }
 };
-
-// Keys for the system's property frame, one per tick of a thread timer
-// inside its modal loop, which hands them to the frame's dialog manager.
-// After each key the focus is noted: a page control by its id, a control of
-// the frame by its id negated.
-struct FrameScript {
-    ITzPlugInProp* prop = nullptr;
-    HWND frame = nullptr, page = nullptr;
-    std::vector<std::function<void()>> steps;
-    size_t next = 0;
-    std::vector<int> focus;
-    std::vector<std::string> events;
-};
-FrameScript* g_script = nullptr;
-
-BOOL CALLBACK FindBypass(HWND window, LPARAM found) {
-    if (GetDlgCtrlID(window) != kIdBypass) return TRUE;
-    *reinterpret_cast<HWND*>(found) = window;
-    return FALSE;
-}
-
-BOOL CALLBACK FindFrame(HWND window, LPARAM) {
-    HWND bypass = nullptr;
-    EnumChildWindows(window, FindBypass, reinterpret_cast<LPARAM>(&bypass));
-    if (!bypass || !IsWindowVisible(window)) return TRUE;
-    g_script->frame = window;
-    g_script->page = GetParent(bypass);
-    return FALSE;
-}
 
 void PostKey(UINT key, bool shift) {
     BYTE keys[256];
@@ -258,7 +245,8 @@ void PostKey(UINT key, bool shift) {
 void CALLBACK FrameTick(HWND, UINT, UINT_PTR, DWORD) {
     FrameScript& s = *g_script;
     if (!s.frame) {
-        EnumThreadWindows(GetCurrentThreadId(), FindFrame, 0);
+        s.page = s.pageObject ? s.pageObject->Window() : nullptr;
+        s.frame = s.page && IsWindowVisible(s.page) ? GetAncestor(s.page, GA_ROOT) : nullptr;
         return;
     }
     if (s.next > 0) {
@@ -283,6 +271,7 @@ TEST(EditorInPropertyFrame, KeysReachThePageAndStayInIt) {
     IBaseFilter* filter = NewPlugIn();
     ASSERT_NE(filter, nullptr);
     FrameScript script;
+    g_script = &script;
     filter->QueryInterface(IID_ITzPlugInProp, reinterpret_cast<void**>(&script.prop));
     auto tab = [&](bool shift) { return [shift] { PostKey(VK_TAB, shift); }; };
     auto press = [&](int id, UINT key) {
@@ -301,7 +290,6 @@ TEST(EditorInPropertyFrame, KeysReachThePageAndStayInIt) {
     press(kIdUndo, VK_RETURN);
     press(kIdBypass, VK_SPACE);
     script.steps.push_back([&script] { PostMessageW(script.frame, WM_COMMAND, IDCANCEL, 0); });
-    g_script = &script;
     const UINT_PTR timer = SetTimer(nullptr, 0, 15, FrameTick);
     // Should the frame never close, it is closed after a minute.
     HANDLE done = CreateEventW(nullptr, TRUE, FALSE, nullptr);
@@ -320,7 +308,8 @@ TEST(EditorInPropertyFrame, KeysReachThePageAndStayInIt) {
     EXPECT_EQ(script.next, script.steps.size()) << "the frame closed before the keys were done";
 
     // One round of Tab from OK: Cancel, the tabs, the page in reading order,
-    // OK again. Tab goes twice round and a bit, Shift+Tab as far back.
+    // OK again. Tab goes round once and on into the page, Shift+Tab as far
+    // back.
     std::vector<int> cycle = {-IDOK, -IDCANCEL, -0x3020};
     cycle.insert(cycle.end(), kTabStops.begin(), kTabStops.end());
     std::vector<int> expected;
