@@ -53,7 +53,6 @@
 #pragma once
 #include <cstddef>
 #include <cstdint>
-
 #include <string>
 
 #include "common/WinTypes.h"
@@ -218,6 +217,8 @@ private:
     BOOL m_modified = FALSE;
     int32_t m_openCount = 0;
     int32_t m_saveCount = 0;
+#ifdef _WIN32
     bool m_fileRefused = false;   // Open found another plug-in's file: it is never written
+#endif
     IPresetMessageBox* m_messageBox = nullptr;
 };

@@ -2,7 +2,7 @@
 // through the page's own handling and through a host's dialog manager; key
 // edits on every control type making the same undo snapshots and setter
 // calls as the mouse; Enter and F2 opening the value editor, and where the
-// focus goes when it closes.
+// focus goes when it closes; the keys inside the system's property frame.
 #include <gtest/gtest.h>
 #include <olectl.h>
 
