@@ -1,5 +1,7 @@
 #include "presets/IniDocument.h"
 
+#include <utility>
+
 #include "presets/BoundedText.h"
 #include "presets/Utf8Text.h"
 
@@ -71,9 +73,14 @@ CIniDocument::CIniDocument(const std::string& text) {
 }
 
 std::string CIniDocument::Text() const {
-    std::string text;
+    size_t size = 0;
     for (const Section& section : m_sections) {
-        for (const Line& line : section.lines) text += line.text + "\r\n";
+        for (const Line& line : section.lines) size += line.text.size() + 2;
+    }
+    std::string text;
+    text.reserve(size);
+    for (const Section& section : m_sections) {
+        for (const Line& line : section.lines) text.append(line.text).append("\r\n");
     }
     return text;
 }
@@ -101,7 +108,17 @@ bool CIniDocument::Find(const char* section, const char* key, std::string& value
     return index >= 0 && Get(static_cast<size_t>(index), key, value);
 }
 
-void CIniDocument::RemoveSection(size_t index) { m_sections.erase(m_sections.begin() + 1 + static_cast<long>(index)); }
+void CIniDocument::RemoveSections(const std::vector<size_t>& indices) {
+    size_t kept = 1, next = 0;
+    for (size_t i = 1; i < m_sections.size(); ++i) {
+        if (next < indices.size() && indices[next] == i - 1) {
+            ++next;
+        } else if (kept++ != i) {
+            m_sections[kept - 1] = std::move(m_sections[i]);
+        }
+    }
+    m_sections.resize(kept);
+}
 
 void CIniDocument::Set(const char* section, const char* key, const std::string& value) {
     const int index = IndexOf(section);
@@ -128,5 +145,5 @@ void CIniDocument::AppendSection(const std::string& name,
     if (!last.empty() && !Trimmed(last.back().text).empty()) m_sections.back().lines.push_back(Line{});
     Section section{name, {Line{"[" + name + "]", {}, {}, false}}};
     for (const auto& key : keys) section.lines.push_back(MakeLine(std::string(key.first) + "=" + IniValueText(key.second)));
-    m_sections.push_back(section);
+    m_sections.push_back(std::move(section));
 }

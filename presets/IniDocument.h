@@ -55,7 +55,9 @@ public:
     // The same for the first section named section.
     bool Find(const char* section, const char* key, std::string& value) const;
 
-    void RemoveSection(size_t index);
+    void RemoveSection(size_t index) { RemoveSections({index}); }
+    // Removes the sections at these indices (ascending) in one pass.
+    void RemoveSections(const std::vector<size_t>& indices);
     // Sets key in the first section named section: its first line for key
     // is replaced, or a line added after the section's last non-blank line;
     // a missing section is appended.

@@ -283,11 +283,11 @@ void PresetStore::WritePresetSections(CIniDocument& file, const PresetList& pres
     for (const auto& section : PresetSections(file)) {
         (SectionIntact(file, section.second) ? intact : damaged).push_back(section.first);
     }
-    for (size_t i = file.SectionCount(); i-- > 0;) {
-        if (std::binary_search(intact.begin(), intact.end(), PresetSectionNumber(file.SectionName(i)))) {
-            file.RemoveSection(i);
-        }
+    std::vector<size_t> gone;
+    for (size_t i = 0; i < file.SectionCount(); ++i) {
+        if (std::binary_search(intact.begin(), intact.end(), PresetSectionNumber(file.SectionName(i)))) gone.push_back(i);
     }
+    file.RemoveSections(gone);
     file.Set(kPluginSection, "PluginName", m_pluginName);
     file.Set(kPluginSection, "CLSID", m_pluginKey);
     if (defaultPreset) file.Set(kPluginSection, "DefaultPreset", "1");
