@@ -809,18 +809,15 @@ void CTzPlugInPropPage::UpdateClipLight(int which) {
     const int id = which == 0 ? kIdClipLeft : kIdClipRight;
     auto get = which == 0 ? &ITzPlugInProp::GetLeftClip : &ITzPlugInProp::GetRightClip;
     auto set = which == 0 ? &ITzPlugInProp::SetLeftClip : &ITzPlugInProp::SetRightClip;
-    const int32_t live = (m_plugIn->*get)(0);
+    // The count is read and counted down in one atomic step: a clip the
+    // audio thread stores after it stays whole for the next tick.
+    const int32_t live = m_plugIn->CountDownClip(which);
     const int32_t shown = (m_plugIn->*get)(1);
     if (live != shown) {
         HBITMAP image = m_skin->Indicator(live == 0 ? 111 : live == 1 ? 112 : 113);
         SendDlgItemMessageA(m_window, id, STM_SETIMAGE, IMAGE_BITMAP, reinterpret_cast<LPARAM>(image));
         (m_plugIn->*set)(1, live);
     }
-    // Only a real change is written back: the audio thread may have stored
-    // a new clip since the read, and writing the old count over it would
-    // erase that clip. (A clip landing between this read and a countdown
-    // write leaves the light lit all the same.)
-    if (live > 1) (m_plugIn->*set)(0, live - 1);
 }
 
 void CTzPlugInPropPage::UpdateMeters() {

@@ -365,6 +365,16 @@ HRESULT CAudioTransform::SetRightClip(int32_t which, int32_t value) {
     return S_OK;
 }
 
+// Editor's thread, racing the audio thread's stores of a clip (3): the
+// count goes down only from the value read, by compare-and-exchange.
+HRESULT CAudioTransform::CountDownClip(int32_t side) {
+    std::atomic<int32_t>& counter = m_clip[side == 0 ? 0 : 1];
+    int32_t count = counter.load(std::memory_order_relaxed);
+    while (count > 1 && !counter.compare_exchange_weak(count, count - 1, std::memory_order_relaxed)) {
+    }
+    return count;
+}
+
 HRESULT CAudioTransform::GetPeakLevels(float* left, float* right) {
     if (!left || !right) return E_POINTER;
     *left = static_cast<float>(m_peakLeft.load(std::memory_order_relaxed));

@@ -91,6 +91,7 @@ public:
     HRESULT STDMETHODCALLTYPE Undo() override;
     HRESULT STDMETHODCALLTYPE IsUpToDate() override;
     HRESULT STDMETHODCALLTYPE SetRefreshPending(int32_t pending) override;
+    HRESULT STDMETHODCALLTYPE CountDownClip(int32_t side) override;
 
     // Getter and setter by index (what the per-parameter pairs call).
     HRESULT GetParamValue(int index, int32_t* value);

@@ -38,6 +38,11 @@ struct ITzPlugInProp : IUnknown {
     virtual HRESULT STDMETHODCALLTYPE Undo() = 0;                                       // 64
     virtual HRESULT STDMETHODCALLTYPE IsUpToDate() = 0;                                 // 65
     virtual HRESULT STDMETHODCALLTYPE SetRefreshPending(int32_t pending) = 0;           // 66
+    // Returns (as the result) the engine's clip counter of side (0 left, 1
+    // right) and, when it is above 1, counts it down by one in the same
+    // atomic step, so that a clip the audio thread stores meanwhile (3) is
+    // either read or kept whole, never overwritten.
+    virtual HRESULT STDMETHODCALLTYPE CountDownClip(int32_t side) = 0;                   // 67
 
 protected:
     ~ITzPlugInProp() = default;

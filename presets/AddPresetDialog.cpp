@@ -5,43 +5,42 @@
 // supplies the values (message kMsgGetCurrentData).
 #include <windows.h>
 
-#include <cstdio>
+#include <new>
+#include <string>
 
 #include "editor/SkinDrawing.h"
 #include "presets/BoundedText.h"
 #include "presets/PresetDialogIds.h"
 #include "presets/PresetDialogs.h"
 #include "presets/PresetManagerParts.h"
+#include "presets/WideText.h"
 
 namespace {
 
-PresetStore* StoreOf(HWND dialog) { return reinterpret_cast<PresetStore*>(GetWindowLongPtrA(dialog, DWLP_USER)); }
+PresetStore* StoreOf(HWND dialog) { return reinterpret_cast<PresetStore*>(GetWindowLongPtrW(dialog, DWLP_USER)); }
 
 void OnInitDialog(HWND dialog, PresetStore& store) {
-    SetWindowLongPtrA(dialog, DWLP_USER, reinterpret_cast<LONG_PTR>(&store));
-    char caption[kPresetNameSize + 32];
-    std::snprintf(caption, sizeof caption, "Add %s preset", store.PluginName());
-    SetWindowTextA(dialog, caption);
+    SetWindowLongPtrW(dialog, DWLP_USER, reinterpret_cast<LONG_PTR>(&store));
+    SetWindowTextW(dialog, WideText(std::string("Add ") + store.PluginName() + " preset").c_str());
     CenterWindowOverParent(dialog);
-    SendDlgItemMessageA(dialog, IDC_PRESET_NAME, EM_LIMITTEXT, kPresetNameSize - 1, 0);
-    SendDlgItemMessageA(dialog, IDC_PRESET_BANK, CB_LIMITTEXT, kPresetNameSize - 1, 0);
+    SendDlgItemMessageW(dialog, IDC_PRESET_NAME, EM_LIMITTEXT, kPresetNameChars, 0);
+    SendDlgItemMessageW(dialog, IDC_PRESET_BANK, CB_LIMITTEXT, kPresetNameChars, 0);
     const PresetList& list = store.Working();
     for (int i = 0; i < list.Count(); ++i) {
         const PresetRecord* preset = list.At(i);
         if (!preset || !preset->bank[0]) continue;
-        if (SendDlgItemMessageA(dialog, IDC_PRESET_BANK, CB_FINDSTRINGEXACT, static_cast<WPARAM>(-1),
-                                reinterpret_cast<LPARAM>(preset->bank)) == CB_ERR) {
-            SendDlgItemMessageA(dialog, IDC_PRESET_BANK, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(preset->bank));
+        const std::wstring bank = WideText(preset->bank);
+        if (SendDlgItemMessageW(dialog, IDC_PRESET_BANK, CB_FINDSTRINGEXACT, static_cast<WPARAM>(-1),
+                                reinterpret_cast<LPARAM>(bank.c_str())) == CB_ERR) {
+            SendDlgItemMessageW(dialog, IDC_PRESET_BANK, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(bank.c_str()));
         }
     }
 }
 
 void OnAdd(HWND dialog, PresetStore& store) {
-    char name[kPresetNameSize] = {};
-    char bank[kPresetNameSize] = {};
-    GetDlgItemTextA(dialog, IDC_PRESET_NAME, name, sizeof name);
-    GetDlgItemTextA(dialog, IDC_PRESET_BANK, bank, sizeof bank);
-    if (!name[0]) {
+    const std::string name = DialogItemText(dialog, IDC_PRESET_NAME);
+    const std::string bank = DialogItemText(dialog, IDC_PRESET_BANK);
+    if (name.empty()) {
         store.Ask(dialog, MB_OK | MB_ICONSTOP, "Unable to add preset because no name was specified.");
         return;
     }
@@ -52,8 +51,8 @@ void OnAdd(HWND dialog, PresetStore& store) {
         EndDialog(dialog, 0);
         return;
     }
-    CopyBounded(preset->name, sizeof preset->name, name);
-    CopyBounded(preset->bank, sizeof preset->bank, bank);
+    CopyBounded(preset->name, sizeof preset->name, name.c_str());
+    CopyBounded(preset->bank, sizeof preset->bank, bank.c_str());
     if (!store.AdoptPreset(preset)) {   // frees it
         EndDialog(dialog, 0);
         return;
@@ -68,7 +67,7 @@ void OnAdd(HWND dialog, PresetStore& store) {
     EndDialog(dialog, 1);
 }
 
-INT_PTR CALLBACK AddPresetDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
+INT_PTR AddPresetMessage(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
     case WM_INITDIALOG:
         OnInitDialog(dialog, *reinterpret_cast<PresetStore*>(lParam));
@@ -85,10 +84,18 @@ INT_PTR CALLBACK AddPresetDialogProc(HWND dialog, UINT message, WPARAM wParam, L
     }
 }
 
+INT_PTR CALLBACK AddPresetDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
+    try {
+        return AddPresetMessage(dialog, message, wParam, lParam);
+    } catch (const std::bad_alloc&) {   // a window procedure lets no exception out
+        return FALSE;
+    }
+}
+
 }  // namespace
 
 INT_PTR RunAddPresetDialog(PresetStore& store, HWND owner) {
-    const INT_PTR result = DialogBoxParamA(store.Module(), MAKEINTRESOURCEA(IDD_ADD_PRESET), owner,
+    const INT_PTR result = DialogBoxParamW(store.Module(), MAKEINTRESOURCEW(IDD_ADD_PRESET), owner,
                                            AddPresetDialogProc, reinterpret_cast<LPARAM>(&store));
     return result > 0 ? result : 0;
 }

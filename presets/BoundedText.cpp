@@ -1,5 +1,7 @@
 #include "presets/BoundedText.h"
 
+#include "presets/Utf8Text.h"
+
 namespace {
 
 unsigned char Fold(char c) {
@@ -17,6 +19,7 @@ size_t CopyBounded(char* dst, size_t size, const char* src) {
             dst[n] = src[n];
             ++n;
         }
+        if (src[n] != '\0') n = WholeCodePoints(src, n);
     }
     dst[n] = '\0';
     return n;

@@ -5,9 +5,9 @@
 #pragma once
 #include <cstddef>
 
-// Copies src into dst[size], at most size - 1 bytes, and terminates. A null
-// src copies as empty. Returns the number of bytes copied. Nothing happens
-// when size is 0.
+// Copies src (UTF-8) into dst[size], at most size - 1 bytes and never part
+// of a character, and terminates. A null src copies as empty. Returns the
+// number of bytes copied. Nothing happens when size is 0.
 size_t CopyBounded(char* dst, size_t size, const char* src);
 
 // Compares two texts byte by byte with the ASCII letters folded to lower

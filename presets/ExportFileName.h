@@ -6,7 +6,8 @@
 
 // Writes the proposal for name into out[size]: name with each of blank,
 // '*', '?', '<', '>', ':', '\\', '"', '/', '|', tab, carriage return and line
-// feed replaced by '_', then ".ini". The name is cut so that ".ini" always
-// fits (when size allows it at all); out is always terminated. A null name
+// feed replaced by '_', then ".ini". The name (UTF-8) is cut between
+// characters so that ".ini" always fits (when size allows it at all); out is
+// always terminated. A null name
 // counts as empty. Returns the length written.
 size_t MakeExportFileName(const char* name, char* out, size_t size);

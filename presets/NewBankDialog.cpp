@@ -2,33 +2,34 @@
 // into. Ends with a heap copy of the name, or 0 when cancelled.
 #include <windows.h>
 
-#include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <new>
+#include <string>
 
 #include "editor/SkinDrawing.h"
 #include "presets/PresetDialogIds.h"
 #include "presets/PresetManagerParts.h"
+#include "presets/WideText.h"
 
 namespace {
 
-PresetStore* StoreOf(HWND dialog) { return reinterpret_cast<PresetStore*>(GetWindowLongPtrA(dialog, DWLP_USER)); }
+PresetStore* StoreOf(HWND dialog) { return reinterpret_cast<PresetStore*>(GetWindowLongPtrW(dialog, DWLP_USER)); }
 
 void OnInitDialog(HWND dialog, PresetStore& store) {
-    SetWindowLongPtrA(dialog, DWLP_USER, reinterpret_cast<LONG_PTR>(&store));
+    SetWindowLongPtrW(dialog, DWLP_USER, reinterpret_cast<LONG_PTR>(&store));
     const TreeSelection selection = GetTreeSelection(store);
     const PresetRecord* preset =
         selection.kind == TreeSelectionKind::Preset ? store.FindById(selection.presetId) : nullptr;
-    char caption[kPresetNameSize + 32];
-    std::snprintf(caption, sizeof caption, "Move preset \"%s\" to new bank", preset ? preset->name : "");
-    SetWindowTextA(dialog, caption);
+    const std::string caption = std::string("Move preset \"") + (preset ? preset->name : "") + "\" to new bank";
+    SetWindowTextW(dialog, WideText(caption).c_str());
     CenterWindowOverParent(dialog);
-    SendDlgItemMessageA(dialog, IDC_PRESET_BANK, EM_LIMITTEXT, kPresetNameSize - 1, 0);
+    SendDlgItemMessageW(dialog, IDC_PRESET_BANK, EM_LIMITTEXT, kPresetNameChars, 0);
 }
 
 void OnCreate(HWND dialog, PresetStore& store) {
-    char bank[kPresetNameSize] = {};
-    GetDlgItemTextA(dialog, IDC_PRESET_BANK, bank, sizeof bank);
+    const std::string text = DialogItemText(dialog, IDC_PRESET_BANK);
+    const char* bank = text.c_str();
     if (!bank[0]) {
         store.Ask(dialog, MB_OK | MB_ICONSTOP, "Unable to move preset to new bank because no bank name was specified.");
         return;
@@ -38,7 +39,7 @@ void OnCreate(HWND dialog, PresetStore& store) {
     EndDialog(dialog, reinterpret_cast<INT_PTR>(copy));
 }
 
-INT_PTR CALLBACK NewBankDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
+INT_PTR NewBankMessage(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
     case WM_INITDIALOG:
         OnInitDialog(dialog, *reinterpret_cast<PresetStore*>(lParam));
@@ -55,10 +56,18 @@ INT_PTR CALLBACK NewBankDialogProc(HWND dialog, UINT message, WPARAM wParam, LPA
     }
 }
 
+INT_PTR CALLBACK NewBankDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
+    try {
+        return NewBankMessage(dialog, message, wParam, lParam);
+    } catch (const std::bad_alloc&) {   // a window procedure lets no exception out
+        return FALSE;
+    }
+}
+
 }  // namespace
 
 char* RunNewBankDialog(PresetStore& store, HWND owner) {
-    const INT_PTR result = DialogBoxParamA(store.Module(), MAKEINTRESOURCEA(IDD_NEW_BANK), owner, NewBankDialogProc,
+    const INT_PTR result = DialogBoxParamW(store.Module(), MAKEINTRESOURCEW(IDD_NEW_BANK), owner, NewBankDialogProc,
                                            reinterpret_cast<LPARAM>(&store));
     return result == -1 ? nullptr : reinterpret_cast<char*>(result);
 }

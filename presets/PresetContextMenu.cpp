@@ -16,6 +16,7 @@
 #include "presets/BoundedText.h"
 #include "presets/PresetDialogIds.h"
 #include "presets/PresetManagerParts.h"
+#include "presets/WideText.h"
 
 namespace {
 
@@ -44,7 +45,7 @@ HMENU BuildMoveMenu(const PresetStore& store, const PresetRecord& preset, std::v
         const UINT command = kMoveToBankFirst + static_cast<UINT>(entries.size());
         if (command > kMoveToBankLast) break;
         if (entries.empty()) AppendMenuA(move, MF_SEPARATOR, 0, nullptr);
-        AppendMenuA(move, MF_STRING, command, other->bank);
+        AppendMenuW(move, MF_STRING, command, WideText(other->bank).c_str());
         entries.push_back(other->id);
     }
     return move;

@@ -1,15 +1,22 @@
 #include "presets/PresetFileLock.h"
 
-#include <cstdio>
+#include <new>
+#include <string>
+
+#include "presets/WideText.h"
 
 CPresetFileLock::CPresetFileLock(const char* path, DWORD timeoutMs) {
-    char lockPath[MAX_PATH];
     if (!path || !*path) return;
-    const int n = std::snprintf(lockPath, sizeof lockPath, "%s.lock", path);
-    if (n <= 0 || static_cast<size_t>(n) >= sizeof lockPath) return;
+    std::wstring lockPath;
+    try {
+        lockPath = WideText(path) + L".lock";
+    } catch (const std::bad_alloc&) {
+        return;
+    }
+    if (lockPath.size() >= MAX_PATH) return;
     const DWORD start = GetTickCount();
     for (;;) {
-        m_file = CreateFileA(lockPath, GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_ALWAYS,
+        m_file = CreateFileW(lockPath.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_ALWAYS,
                              FILE_ATTRIBUTE_HIDDEN | FILE_FLAG_DELETE_ON_CLOSE, nullptr);
         if (m_file != INVALID_HANDLE_VALUE) return;
         // Held by someone (a sharing violation), or its holder is just
@@ -19,7 +26,7 @@ CPresetFileLock::CPresetFileLock(const char* path, DWORD timeoutMs) {
         const DWORD error = GetLastError();
         bool busy = error == ERROR_SHARING_VIOLATION;
         if (error == ERROR_ACCESS_DENIED) {
-            const DWORD attributes = GetFileAttributesA(lockPath);
+            const DWORD attributes = GetFileAttributesW(lockPath.c_str());
             busy = attributes == INVALID_FILE_ATTRIBUTES ? GetLastError() == ERROR_ACCESS_DENIED
                                                          : !(attributes & FILE_ATTRIBUTE_DIRECTORY);
         }

@@ -8,24 +8,27 @@
 //
 // Export writes by the tree's selection: the root exports every preset (a
 // whole preset file, through SaveAll); a bank its presets and a preset
-// itself, each as [Plug-in] PluginName and CLSID and sections numbered from
-// 1, leaving anything else in the target file alone.
+// itself (PresetStore::ExportPresets). Either way the file is written whole,
+// never the store's own file outside its save, and never another plug-in's
+// file. Paths are UTF-8 here and UTF-16 in the dialogs.
 #include <windows.h>
 // after windows.h
 #include <commdlg.h>
 #include <cderr.h>
 
-#include <cstdio>
 #include <cstring>
+#include <cwchar>
+
+#include <string>
 
 #include "presets/BoundedText.h"
 #include "presets/ExportFileName.h"
 #include "presets/PresetManagerParts.h"
+#include "presets/WideText.h"
 
 namespace {
 
-const char kFilter[] = "Preset Files (*.ini)\0*.ini\0All Files (*.*)\0*.*\0";
-const char kPluginSection[] = "Plug-in";
+const wchar_t kFilter[] = L"Preset Files (*.ini)\0*.ini\0All Files (*.*)\0*.*\0";
 
 enum class FileDialogKind { Open, Save };
 
@@ -40,51 +43,51 @@ void FolderOf(const char* path, char (&folder)[kPresetPathSize]) {
     }
 }
 
-// Runs the open or save dialog; file[kPresetPathSize] holds the proposed name
-// on entry and the chosen path on success. A null title leaves the system's.
+// Runs the open or save dialog; file holds the proposed name on entry and
+// the chosen path on success. A null title leaves the system's.
 bool RunFileDialog(PresetStore& store, FileDialogKind kind, const char* title, char (&file)[kPresetPathSize]) {
     int32_t& count = kind == FileDialogKind::Open ? store.OpenCount() : store.SaveCount();
     char folder[kPresetPathSize];
     FolderOf(store.IniPath(), folder);
-    OPENFILENAMEA dialog = {};
+    const std::wstring initial = WideText(folder), caption = WideText(title ? title : "");
+    wchar_t chosen[MAX_PATH] = {};
+    lstrcpynW(chosen, WideText(file).c_str(), MAX_PATH);
+    OPENFILENAMEW dialog = {};
     dialog.lStructSize = sizeof dialog;
     dialog.hwndOwner = store.ManagerWindow();
     dialog.lpstrFilter = kFilter;
     dialog.nFilterIndex = 1;
-    dialog.lpstrFile = file;
-    dialog.nMaxFile = kPresetPathSize;
-    dialog.lpstrTitle = title;
-    dialog.lpstrInitialDir = count == 0 && folder[0] ? folder : nullptr;
+    dialog.lpstrFile = chosen;
+    dialog.nMaxFile = MAX_PATH;
+    dialog.lpstrTitle = title ? caption.c_str() : nullptr;
+    dialog.lpstrInitialDir = count == 0 && folder[0] ? initial.c_str() : nullptr;
     dialog.Flags = OFN_EXPLORER | OFN_PATHMUSTEXIST | OFN_HIDEREADONLY;
     if (kind == FileDialogKind::Save) dialog.Flags |= OFN_OVERWRITEPROMPT;
-    const BOOL chosen = kind == FileDialogKind::Open ? GetOpenFileNameA(&dialog) : GetSaveFileNameA(&dialog);
-    if (!chosen) {
+    const BOOL ok = kind == FileDialogKind::Open ? GetOpenFileNameW(&dialog) : GetSaveFileNameW(&dialog);
+    if (!ok) {
         if (CommDlgExtendedError() == CDERR_DIALOGFAILURE) {
             store.Ask(store.ManagerWindow(), MB_OK | MB_ICONSTOP, "Unable to open file dialog.");
         }
         return false;
     }
     ++count;
+    CopyBounded(file, sizeof file, Utf8Text(chosen, wcslen(chosen)).c_str());
     return true;
 }
 
-// Writes the [Plug-in] keys and the selected bank's presets (or the one
-// selected preset) into path, numbered from 1.
-bool ExportSelected(PresetStore& store, const TreeSelection& selection, const char* path) {
-    bool ok = WritePrivateProfileStringA(kPluginSection, "PluginName", store.PluginName(), path) &&
-              WritePrivateProfileStringA(kPluginSection, "CLSID", store.PluginKey(), path);
-    int section = 1;
+// Exports the selected bank's presets (or the one selected preset) to path.
+void ExportSelected(PresetStore& store, const TreeSelection& selection, const char* path) {
+    PresetList chosen;
     const PresetList& list = store.Working();
-    for (int i = 0; ok && i < list.Count(); ++i) {
+    for (int i = 0; i < list.Count(); ++i) {
         const PresetRecord* preset = list.At(i);
         if (!preset) continue;
         const bool wanted = selection.kind == TreeSelectionKind::Bank ? CompareNoCase(preset->bank, selection.text) == 0
                                                                        : preset->id == selection.presetId;
-        if (wanted) ok = store.WritePreset(section++, *preset, path) != FALSE;
+        PresetRecord* copy = wanted ? ClonePresetRecord(*preset) : nullptr;
+        if (copy && !chosen.Append(copy)) FreePresetRecord(copy);
     }
-    // Wine keeps a cached copy of the last profile file; let go of it.
-    WritePrivateProfileStringA(nullptr, nullptr, nullptr, path);
-    return ok;
+    store.ExportPresets(path, chosen);   // tells the user itself when it fails
 }
 
 }  // namespace
@@ -126,9 +129,5 @@ void ExportPresets(PresetStore& store) {
         store.SaveAll(file);   // tells the user itself when it fails
         return;
     }
-    if (!ExportSelected(store, selection, file)) {
-        char text[kPresetPathSize + 64];
-        std::snprintf(text, sizeof text, "The presets could not be exported to the file\n\"%s\".", file);
-        store.Ask(store.ManagerWindow(), MB_OK | MB_ICONSTOP, text);
-    }
+    ExportSelected(store, selection, file);
 }

@@ -22,7 +22,8 @@
 // after windows.h
 #include <commctrl.h>
 
-#include <cstdio>
+#include <new>
+#include <string>
 
 #include "editor/SkinDrawing.h"
 #include "editor/WindowDpi.h"
@@ -30,10 +31,11 @@
 #include "presets/PresetDialogIds.h"
 #include "presets/PresetDialogs.h"
 #include "presets/PresetManagerParts.h"
+#include "presets/WideText.h"
 
 namespace {
 
-const char kOldProcProperty[] = "oldproc";
+const wchar_t kOldProcProperty[] = L"oldproc";
 const char kSaveChangesText[] = "Save changes before exiting the Preset Manager?";
 
 // The dialog's own state, in DWLP_USER while it exists.
@@ -43,33 +45,33 @@ struct ManagerState {
     BOOL backupMade = FALSE;   // the previous list waits in the backup list
 };
 
-ManagerState* StateOf(HWND dialog) { return reinterpret_cast<ManagerState*>(GetWindowLongPtrA(dialog, DWLP_USER)); }
+ManagerState* StateOf(HWND dialog) { return reinterpret_cast<ManagerState*>(GetWindowLongPtrW(dialog, DWLP_USER)); }
 
 // --- The tree's subclass -------------------------------------------------------
 
 LRESULT CALLBACK TreeSubclassProc(HWND tree, UINT message, WPARAM wParam, LPARAM lParam) {
-    WNDPROC old = reinterpret_cast<WNDPROC>(GetPropA(tree, kOldProcProperty));
-    if (!old) return DefWindowProcA(tree, message, wParam, lParam);
+    WNDPROC old = reinterpret_cast<WNDPROC>(GetPropW(tree, kOldProcProperty));
+    if (!old) return DefWindowProcW(tree, message, wParam, lParam);
     switch (message) {
     case WM_RBUTTONDOWN:
         // The left press selects the item under the pointer; the menu then
         // acts on it.
-        CallWindowProcA(old, tree, WM_LBUTTONDOWN, wParam, lParam);
-        PostMessageA(GetParent(tree), kMsgTreeRightClick, wParam, lParam);
+        CallWindowProcW(old, tree, WM_LBUTTONDOWN, wParam, lParam);
+        PostMessageW(GetParent(tree), kMsgTreeRightClick, wParam, lParam);
         return 0;
     case WM_DESTROY:
-        SetWindowLongPtrA(tree, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(old));
-        RemovePropA(tree, kOldProcProperty);
-        return CallWindowProcA(old, tree, message, wParam, lParam);
+        SetWindowLongPtrW(tree, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(old));
+        RemovePropW(tree, kOldProcProperty);
+        return CallWindowProcW(old, tree, message, wParam, lParam);
     default:
-        return CallWindowProcA(old, tree, message, wParam, lParam);
+        return CallWindowProcW(old, tree, message, wParam, lParam);
     }
 }
 
 void SubclassTree(HWND tree) {
-    const LONG_PTR old = GetWindowLongPtrA(tree, GWLP_WNDPROC);
-    SetPropA(tree, kOldProcProperty, reinterpret_cast<HANDLE>(old));
-    SetWindowLongPtrA(tree, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(TreeSubclassProc));
+    const LONG_PTR old = GetWindowLongPtrW(tree, GWLP_WNDPROC);
+    SetPropW(tree, kOldProcProperty, reinterpret_cast<HANDLE>(old));
+    SetWindowLongPtrW(tree, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(TreeSubclassProc));
 }
 
 void FocusTree(PresetStore& store) {
@@ -123,11 +125,9 @@ void OnUpdate(HWND dialog, PresetStore& store) {
     PresetRecord* preset =
         selection.kind == TreeSelectionKind::Preset ? store.FindById(selection.presetId) : nullptr;
     if (!preset) return;
-    char text[kPresetNameSize + 128];
-    std::snprintf(text, sizeof text,
-                  "Would you like to update the stored parameters for\nthe \"%s\" preset with the current settings?",
-                  preset->name);
-    if (store.Ask(dialog, MB_YESNO | MB_ICONQUESTION, text) != IDYES) return;
+    const std::string text = std::string("Would you like to update the stored parameters for\nthe \"") + preset->name +
+                             "\" preset with the current settings?";
+    if (store.Ask(dialog, MB_YESNO | MB_ICONQUESTION, text.c_str()) != IDYES) return;
     // The version stays: only the values change (and only when there are
     // values: the editor may have gone).
     char* data = store.RequestCurrentData();
@@ -138,10 +138,9 @@ void OnUpdate(HWND dialog, PresetStore& store) {
 }
 
 void DeleteAll(HWND dialog, PresetStore& store) {
-    char text[kPresetNameSize + 96];
-    std::snprintf(text, sizeof text, "Are you sure you want to delete ALL the %s banks and presets?",
-                  store.PluginName());
-    if (store.Ask(dialog, MB_YESNO | MB_ICONQUESTION, text) != IDYES) return;
+    const std::string text =
+        std::string("Are you sure you want to delete ALL the ") + store.PluginName() + " banks and presets?";
+    if (store.Ask(dialog, MB_YESNO | MB_ICONQUESTION, text.c_str()) != IDYES) return;
     PresetList& list = store.Working();
     const bool any = list.Count() > 0;
     for (int i = list.Count() - 1; i >= 0; --i) list.RemoveAt(i);
@@ -150,11 +149,9 @@ void DeleteAll(HWND dialog, PresetStore& store) {
 }
 
 void DeleteBank(HWND dialog, PresetStore& store, const char* bank) {
-    char text[2 * kTreeTextSize + 128];
-    std::snprintf(text, sizeof text,
-                  "Do you want to delete the %s preset bank \"%s\"?\nAll presets contained in this bank will be lost.",
-                  store.PluginName(), bank);
-    if (store.Ask(dialog, MB_YESNO | MB_ICONQUESTION, text) != IDYES) return;
+    const std::string text = std::string("Do you want to delete the ") + store.PluginName() + " preset bank \"" + bank +
+                             "\"?\nAll presets contained in this bank will be lost.";
+    if (store.Ask(dialog, MB_YESNO | MB_ICONQUESTION, text.c_str()) != IDYES) return;
     PresetList& list = store.Working();
     for (int i = list.Count() - 1; i >= 0; --i) {
         const PresetRecord* preset = list.At(i);
@@ -169,9 +166,9 @@ void DeleteBank(HWND dialog, PresetStore& store, const char* bank) {
 void DeletePreset(HWND dialog, PresetStore& store, const TreeSelection& selection) {
     const PresetRecord* preset = store.FindById(selection.presetId);
     if (!preset) return;
-    char text[2 * kPresetNameSize + 64];
-    std::snprintf(text, sizeof text, "Do you want to delete the %s preset \"%s\"?", store.PluginName(), preset->name);
-    if (store.Ask(dialog, MB_YESNO | MB_ICONQUESTION, text) != IDYES) return;
+    const std::string text =
+        std::string("Do you want to delete the ") + store.PluginName() + " preset \"" + preset->name + "\"?";
+    if (store.Ask(dialog, MB_YESNO | MB_ICONQUESTION, text.c_str()) != IDYES) return;
     store.DeleteById(selection.presetId);
     store.SetModified(TRUE);
     HWND tree = store.TreeWindow();
@@ -275,15 +272,13 @@ BOOL OnNotify(HWND dialog, const NMHDR& header) {
 
 void OnInitDialog(HWND dialog, ManagerState& state) {
     PresetStore& store = *state.store;
-    SetWindowLongPtrA(dialog, DWLP_USER, reinterpret_cast<LONG_PTR>(&state));
+    SetWindowLongPtrW(dialog, DWLP_USER, reinterpret_cast<LONG_PTR>(&state));
     store.SetManagerWindow(dialog);
     state.backupMade = store.MakeBackup();
     if (!state.backupMade) {
         store.Ask(dialog, MB_OK | MB_ICONSTOP, "Failed to create backup preset list, changes can not be cancelled!");
     }
-    char caption[kPresetNameSize + 32];
-    std::snprintf(caption, sizeof caption, "%s Preset Manager", store.PluginName());
-    SetWindowTextA(dialog, caption);
+    SetWindowTextW(dialog, WideText(std::string(store.PluginName()) + " Preset Manager").c_str());
     state.smallIcon =
         static_cast<HICON>(LoadImageA(store.Module(), MAKEINTRESOURCEA(IDI_PRESET_PLUG), IMAGE_ICON,
                                       MetricForWindow(dialog, SM_CXSMICON), MetricForWindow(dialog, SM_CYSMICON), 0));
@@ -313,7 +308,7 @@ void OnDestroy(HWND dialog) {
     state->smallIcon = nullptr;
 }
 
-INT_PTR CALLBACK ManagerDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
+INT_PTR ManagerMessage(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
     // The tree talks to the dialog before WM_INITDIALOG; nothing to do yet.
     if (message != WM_INITDIALOG && !StateOf(dialog)) return FALSE;
     switch (message) {
@@ -339,6 +334,14 @@ INT_PTR CALLBACK ManagerDialogProc(HWND dialog, UINT message, WPARAM wParam, LPA
     }
 }
 
+INT_PTR CALLBACK ManagerDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
+    try {
+        return ManagerMessage(dialog, message, wParam, lParam);
+    } catch (const std::bad_alloc&) {   // a window procedure lets no exception out
+        return FALSE;
+    }
+}
+
 }  // namespace
 
 void UpdateButtons(PresetStore& store) {
@@ -360,7 +363,7 @@ int32_t RunManager(PresetStore& store) {
     InitCommonControlsEx(&controls);
     ManagerState state;
     state.store = &store;
-    const INT_PTR result = DialogBoxParamA(store.Module(), MAKEINTRESOURCEA(IDD_PRESET_MANAGER), store.OwnerWindow(),
+    const INT_PTR result = DialogBoxParamW(store.Module(), MAKEINTRESOURCEW(IDD_PRESET_MANAGER), store.OwnerWindow(),
                                            ManagerDialogProc, reinterpret_cast<LPARAM>(&state));
     return result > 0 ? static_cast<int32_t>(result) : 0;
 }

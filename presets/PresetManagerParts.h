@@ -19,7 +19,7 @@
 // Each tree item carries a 32-bit value: these two, or a preset's id.
 inline constexpr uint32_t kTreeRootValue = 0xAABBCCDD;
 inline constexpr uint32_t kTreeBankValue = 0xBAADBEEF;
-// The tree's texts are read into buffers of this size.
+// The tree's texts are read into buffers of this many characters.
 inline constexpr int kTreeTextSize = 256;
 
 enum class TreeSelectionKind { None, Root, Bank, Preset };
@@ -28,7 +28,7 @@ struct TreeSelection {
     TreeSelectionKind kind = TreeSelectionKind::None;
     HTREEITEM item = nullptr;
     int32_t presetId = 0;            // for a preset
-    char text[kTreeTextSize] = {};   // the item's text (a bank's name)
+    char text[3 * kTreeTextSize] = {};   // the item's text (a bank's name), UTF-8
 };
 
 // What the store's tree has selected (None without a tree).

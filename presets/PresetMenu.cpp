@@ -1,27 +1,27 @@
 #include "presets/PresetMenu.h"
 
-#include <cstdio>
-#include <cstring>
+#include <string>
 
 #include "presets/PresetDialogs.h"
 #include "presets/PresetStore.h"
+#include "presets/WideText.h"
 
 namespace {
 
 // The sub-menu of the top-level item whose text is exactly name, or null.
-HMENU FindBankMenu(HMENU menu, const char* name) {
+HMENU FindBankMenu(HMENU menu, const std::wstring& name) {
     const int count = GetMenuItemCount(menu);
     for (int i = 0; i < count; ++i) {
-        char text[256] = {};
-        GetMenuStringA(menu, static_cast<UINT>(i), text, sizeof(text), MF_BYPOSITION);
-        if (std::strcmp(text, name) != 0) continue;
+        wchar_t text[256] = {};
+        GetMenuStringW(menu, static_cast<UINT>(i), text, 256, MF_BYPOSITION);
+        if (name != text) continue;
         if (HMENU sub = GetSubMenu(menu, i)) return sub;
     }
     return nullptr;
 }
 
 void AppendChecked(HMENU menu, const PresetRecord& r, int32_t current) {
-    AppendMenuA(menu, MF_STRING, static_cast<UINT_PTR>(r.id), r.name);
+    AppendMenuW(menu, MF_STRING, static_cast<UINT_PTR>(r.id), WideText(r.name).c_str());
     if (r.id == current) {
         const UINT item = static_cast<UINT>(r.id);
         CheckMenuRadioItem(menu, item, item, item, MF_BYCOMMAND);
@@ -33,9 +33,8 @@ void AppendChecked(HMENU menu, const PresetRecord& r, int32_t current) {
 void AppendPresetMenuItems(PresetStore& store, HMENU menu) {
     const int32_t current = store.CurrentId();
     if (const PresetRecord* r = store.FindById(current)) {
-        char text[kPresetNameSize + 32];
-        std::snprintf(text, sizeof(text), "Update Preset: %s...", r->name);
-        InsertMenuA(menu, 1, MF_BYPOSITION | MF_STRING, kPresetMenuUpdate, text);
+        const std::wstring text = WideText(std::string("Update Preset: ") + r->name + "...");
+        InsertMenuW(menu, 1, MF_BYPOSITION | MF_STRING, kPresetMenuUpdate, text.c_str());
     }
     const PresetList& list = store.Working();
     if (list.Count() > 0) AppendMenuA(menu, MF_SEPARATOR, 0, nullptr);
@@ -46,11 +45,12 @@ void AppendPresetMenuItems(PresetStore& store, HMENU menu) {
             AppendChecked(menu, *r, current);
             continue;
         }
-        HMENU bank = FindBankMenu(menu, r->bank);
+        const std::wstring name = WideText(r->bank);
+        HMENU bank = FindBankMenu(menu, name);
         if (!bank) {
             bank = CreatePopupMenu();
             if (!bank) continue;
-            AppendMenuA(menu, MF_POPUP | MF_STRING, reinterpret_cast<UINT_PTR>(bank), r->bank);
+            AppendMenuW(menu, MF_POPUP | MF_STRING, reinterpret_cast<UINT_PTR>(bank), name.c_str());
         }
         AppendChecked(bank, *r, current);
     }
@@ -66,11 +66,9 @@ const char* GetPresetMenuData(PresetStore& store, int32_t id) {
     if (id != kPresetMenuUpdate) return store.GetPresetData(id, nullptr);
     PresetRecord* r = store.FindById(store.CurrentId());
     if (!r) return nullptr;
-    char text[kPresetNameSize + 96];
-    std::snprintf(text, sizeof(text),
-                  "Would you like to update the stored parameters for\nthe \"%s\" preset with the current settings?",
-                  r->name);
-    if (store.Ask(store.OwnerWindow(), MB_YESNO | MB_ICONQUESTION, text) != IDYES) return nullptr;
+    const std::string text = std::string("Would you like to update the stored parameters for\nthe \"") + r->name +
+                             "\" preset with the current settings?";
+    if (store.Ask(store.OwnerWindow(), MB_YESNO | MB_ICONQUESTION, text.c_str()) != IDYES) return nullptr;
     char* data = store.RequestCurrentData();
     if (!data) return nullptr;
     FreePresetData(r->data);

@@ -1,5 +1,9 @@
 #include "presets/PresetOrder.h"
 
+#include <algorithm>
+#include <new>
+#include <vector>
+
 #include "presets/BoundedText.h"
 
 bool PresetComesAfter(const PresetRecord& a, const PresetRecord& b) {
@@ -14,7 +18,9 @@ bool PresetComesAfter(const PresetRecord& a, const PresetRecord& b) {
     return CompareNoCase(a.name, b.name) > 0;
 }
 
-void SortPresetList(PresetList& list) {
+namespace {
+
+void ExchangeSort(PresetList& list) {
     bool swapped;
     do {
         swapped = false;
@@ -27,4 +33,27 @@ void SortPresetList(PresetList& list) {
             }
         }
     } while (swapped);
+}
+
+}  // namespace
+
+void SortPresetList(PresetList& list) {
+    std::vector<PresetRecord*> records;
+    try {
+        records.reserve(static_cast<size_t>(list.Count()));
+    } catch (const std::bad_alloc&) {
+        ExchangeSort(list);
+        return;
+    }
+    for (int i = 0; i < list.Count(); ++i) {
+        if (!list.At(i)) {   // a gap stays where it is
+            ExchangeSort(list);
+            return;
+        }
+    }
+    while (list.Count() > 0) records.push_back(list.TakeAt(list.Count() - 1));
+    std::reverse(records.begin(), records.end());
+    std::stable_sort(records.begin(), records.end(),
+                     [](const PresetRecord* a, const PresetRecord* b) { return PresetComesAfter(*b, *a); });
+    for (PresetRecord* record : records) list.Append(record);   // the capacity is there: cannot fail
 }

@@ -9,8 +9,8 @@
 // changes. Every call comes from the editor's user-interface thread; the
 // store takes no lock.
 //
-// The file is a Windows INI file read and written with the profile
-// functions:
+// The file is a Windows INI file, as the profile functions read and write
+// it (IniDocument.h):
 //
 //   [Plug-in]      PluginName=zv:Delay
 //                  CLSID=SOFTWARE\Classes\CLSID\{...}   (the registry path)
@@ -22,37 +22,50 @@
 // skipped, counted, reported to the user, and left in the file as it is (a
 // save writes the presets around it). A file whose CLSID names another
 // plug-in is refused with a message and never written; a missing file is an
-// empty one.
+// empty one. Every text is UTF-8 in memory; the file is ANSI, or UTF-16
+// when a name needs more (PresetFileText.h).
 //
 // Users' presets live only in this file, so saving never edits it in place,
 // and never removes what this editor did not delete. SaveAll takes the
 // file's save lock (PresetFileLock.h, shared by every thread and process),
-// reads the file again, merges this editor's changes into it (PresetMerge.h:
-// presets other editors saved meanwhile stay), builds the new content in a
-// temporary file beside it and replaces the real file only when all of it
-// was written. Every fixed-size field (names, banks, path, key, title) is
+// reads the file again (one read), merges this editor's changes into it
+// (PresetMerge.h: presets other editors saved meanwhile stay), builds the
+// new text in memory and writes it to a temporary file beside it, which
+// replaces the real file only when all of it was written (one write). A
+// file found empty, cut short or no longer this plug-in's at that moment is
+// damaged, not emptied by someone: every preset this editor holds is
+// written, what the file held is kept beside it ("zvDelayDX-damaged.ini"),
+// and the user is told once. Exports write a whole new file the same way,
+// and never the store's own file. Message boxes come after the lock is
+// released. Every fixed-size field (names, banks, path, key, title) is
 // filled through a bounded copy; longer texts are cut.
 //
 // Files: PresetRecord (a record and its Data string), PresetList (the
 // growable list), PresetOrder (the sort), PresetMerge (two editors' changes
-// to one file), DataString (the 21 values as text), DecimalText and
-// BoundedText (safe numbers and copies); this file's PresetStore.cpp holds
-// the portable logic, PresetStoreFile.cpp the INI file (Windows),
+// to one file), DataString (the 21 values as text), DecimalText, BoundedText
+// and Utf8Text (safe numbers, copies and UTF-8), IniDocument (the file's
+// text); this file's PresetStore.cpp holds the portable logic,
+// PresetStoreFile.cpp the INI file (Windows), PresetFileText.cpp its bytes
+// and encodings (Windows),
 // PresetFileLock.cpp the save lock (Windows), PresetLocation.cpp the
 // registry look-up of the file's folder (Windows), PresetMessageBox.h the
 // seam for message boxes.
 #pragma once
 #include <cstddef>
 #include <cstdint>
+#include <string>
 
 #include "common/WinTypes.h"
 #include "presets/PresetList.h"
 #include "presets/PresetMessageBox.h"
 
+class CIniDocument;
+
 inline constexpr int32_t kFirstPresetId = 3501;   // ids count up from here
 inline constexpr int32_t kNoPresetId = -1;        // no current preset
-inline constexpr size_t kPresetPathSize = 260;
-inline constexpr size_t kPresetTitleSize = kPresetNameSize + 16;   // name + " Preset Manager"
+inline constexpr size_t kPresetPathSize = 3 * 259 + 1;   // a path of MAX_PATH - 1 characters, as UTF-8
+inline constexpr size_t kPluginNameSize = 128;            // the plug-in's name and key
+inline constexpr size_t kPresetTitleSize = kPluginNameSize + 16;   // name + " Preset Manager"
 // The owner window is sent this message when the store needs the current
 // parameter values: wParam is the address of a record's data pointer (the old
 // string already freed), lParam 0. The owner stores there a Data string of
@@ -112,10 +125,11 @@ public:
 #ifdef _WIN32
     // Sets the plug-in key to keyPath and finds the file: explicitPath if
     // given, else the "PluginPath" folder or the registered library's folder
-    // (PresetLocation.h) joined with fileName. Then loads it when its CLSID
-    // matches the key (and sorts), refuses it with a message when it names
-    // another plug-in, and does nothing when it has none. The working list
-    // becomes the base.
+    // (PresetLocation.h) joined with fileName. The presets held so far are
+    // dropped (and with them the current preset). Then loads the file when
+    // its CLSID matches the key (and sorts), refuses it with a message when
+    // it names another plug-in, and does nothing when it has none. The
+    // working list becomes the base.
     void Open(const char* explicitPath, const char* keyPath, const char* fileName);
     // Appends the file's intact presets (in section order; the caller
     // sorts) and tells the user about damaged sections. With prompt, each
@@ -125,15 +139,19 @@ public:
     // Writes the presets to the file (see the file's note). For the store's
     // own file this editor's changes are merged into the file as it is now,
     // and the working list becomes the merged list (other editors' presets
-    // get new ids; this editor's keep theirs). Any other path (an export)
-    // gets the working list. TRUE when the file now holds the presets;
-    // otherwise the old file is as it was and the user was told why: a file
-    // of another plug-in, a read-only file, or a file that could not be
-    // written.
+    // get new ids; this editor's keep theirs); a damaged file is kept beside
+    // it and the user told. Any other path (an export of every preset) is
+    // written whole with the working list. TRUE when the file now holds the
+    // presets; otherwise the old file is as it was and the user was told
+    // why: a file of another plug-in, a read-only file, or a file that could
+    // not be written.
     BOOL SaveAll(const char* path);
-    // Writes section "Preset<section>": Version, Name, Bank, Data. TRUE when
-    // all four were written.
-    BOOL WritePreset(int section, const PresetRecord& record, const char* path);
+    // The manager's export of some presets (a bank, one preset): path is
+    // written whole with them, as [Plug-in] PluginName and CLSID and their
+    // sections from [Preset1]. Refused with a message for the store's own
+    // file and for another plug-in's; any failure is told. TRUE when the
+    // file now holds them.
+    BOOL ExportPresets(const char* path, const PresetList& presets);
     // The manager's import: checks the file's CLSID (with a message when it
     // is missing or another plug-in's), then loads with the duplicate prompt.
     BOOL ImportFile(const char* path);
@@ -165,6 +183,7 @@ public:
 #ifdef _WIN32
     // A message box under the store's title, through the seam: the button
     // chosen, or 0 when none could be shown. The manager's dialogs use it too.
+    // The text is UTF-8.
     int Ask(HWND owner, UINT flags, const char* text);
     // A Data string of the current parameter values, asked of the owner
     // window (kMsgGetCurrentData); the caller owns it. Null when the owner
@@ -174,16 +193,20 @@ public:
 
 private:
 #ifdef _WIN32
-    BOOL WriteLocked(const char* path, bool ownFile);
-    void SaveFailed(const char* format, const char* path);
+    enum class ESaved { kSaved, kSavedDamaged, kFailed, kForeign };
+    BOOL LoadDocument(const CIniDocument& file, const char* path, BOOL prompt);
+    ESaved SaveOwnFileLocked(const char* path, std::string& damagedCopy);
+    ESaved WriteWholeFileLocked(const char* path, const PresetList& presets, bool defaultPreset);
+    void WritePresetSections(CIniDocument& file, const PresetList& presets, bool defaultPreset) const;
+    void Tell(UINT icon, const char* format, const char* path, const char* other = nullptr);
 #endif
 
     PresetList m_working;
     PresetList m_backup;
     PresetList m_base;
     char m_iniPath[kPresetPathSize] = {};
-    char m_pluginName[kPresetNameSize] = {};
-    char m_pluginKey[kPresetNameSize] = {};
+    char m_pluginName[kPluginNameSize] = {};
+    char m_pluginKey[kPluginNameSize] = {};
     char m_title[kPresetTitleSize] = {};
     HWND m_managerWindow = nullptr;
     HWND m_ownerWindow = nullptr;
@@ -194,5 +217,8 @@ private:
     BOOL m_modified = FALSE;
     int32_t m_openCount = 0;
     int32_t m_saveCount = 0;
+#ifdef _WIN32
+    bool m_fileRefused = false;   // Open found another plug-in's file: it is never written
+#endif
     IPresetMessageBox* m_messageBox = nullptr;
 };

@@ -8,12 +8,14 @@
 // after windows.h
 #include <commctrl.h>
 
-#include <cstdio>
+#include <cwchar>
+#include <string>
 
 #include "editor/WindowDpi.h"
 #include "presets/BoundedText.h"
 #include "presets/PresetDialogIds.h"
 #include "presets/PresetManagerParts.h"
+#include "presets/WideText.h"
 
 namespace {
 
@@ -22,30 +24,32 @@ enum TreeImage { kImagePlug = 0, kImageEffect = 1, kImageFolderClosed = 2, kImag
 
 HTREEITEM InsertItem(HWND tree, HTREEITEM parent, HTREEITEM after, const char* text, uint32_t value, int image,
                      int selectedImage) {
-    TVINSERTSTRUCTA insert = {};
+    std::wstring wide = WideText(text);
+    TVINSERTSTRUCTW insert = {};
     insert.hParent = parent;
     insert.hInsertAfter = after;
     insert.item.mask = TVIF_TEXT | TVIF_PARAM | TVIF_IMAGE | TVIF_SELECTEDIMAGE;
-    insert.item.pszText = const_cast<char*>(text);
+    insert.item.pszText = &wide[0];
     insert.item.lParam = static_cast<LPARAM>(value);
     insert.item.iImage = image;
     insert.item.iSelectedImage = selectedImage;
-    return reinterpret_cast<HTREEITEM>(SendMessageA(tree, TVM_INSERTITEMA, 0, reinterpret_cast<LPARAM>(&insert)));
+    return reinterpret_cast<HTREEITEM>(SendMessageW(tree, TVM_INSERTITEMW, 0, reinterpret_cast<LPARAM>(&insert)));
 }
 
 HTREEITEM NextItem(HWND tree, HTREEITEM item, UINT relation) {
     return reinterpret_cast<HTREEITEM>(SendMessageA(tree, TVM_GETNEXTITEM, relation, reinterpret_cast<LPARAM>(item)));
 }
 
-void ReadItemText(HWND tree, HTREEITEM item, char (&text)[kTreeTextSize]) {
-    text[0] = '\0';
-    TVITEMA query = {};
+void ReadItemText(HWND tree, HTREEITEM item, char (&text)[3 * kTreeTextSize]) {
+    wchar_t wide[kTreeTextSize] = {};
+    TVITEMW query = {};
     query.mask = TVIF_TEXT;
     query.hItem = item;
-    query.pszText = text;
+    query.pszText = wide;
     query.cchTextMax = kTreeTextSize;
-    SendMessageA(tree, TVM_GETITEMA, 0, reinterpret_cast<LPARAM>(&query));
-    text[kTreeTextSize - 1] = '\0';
+    SendMessageW(tree, TVM_GETITEMW, 0, reinterpret_cast<LPARAM>(&query));
+    wide[kTreeTextSize - 1] = L'\0';
+    CopyBounded(text, sizeof text, Utf8Text(wide, wcslen(wide)).c_str());
 }
 
 void SelectItem(HWND tree, HTREEITEM item) {
@@ -57,7 +61,7 @@ void SelectItem(HWND tree, HTREEITEM item) {
 HTREEITEM FindBankItem(HWND tree, HTREEITEM root, const char* bank) {
     for (HTREEITEM child = NextItem(tree, root, TVGN_CHILD); child; child = NextItem(tree, child, TVGN_NEXT)) {
         if (TreeItemValue(tree, child) != kTreeBankValue) continue;
-        char text[kTreeTextSize];
+        char text[3 * kTreeTextSize];
         ReadItemText(tree, child, text);
         if (CompareNoCase(text, bank) == 0) return child;
     }
@@ -98,9 +102,8 @@ void RebuildTree(PresetStore& store) {
     if (!tree) return;
     SendMessageA(tree, TVM_DELETEITEM, 0, reinterpret_cast<LPARAM>(TVI_ROOT));
     store.Sort();
-    char rootText[kPresetNameSize + 32];
-    std::snprintf(rootText, sizeof rootText, "Available %s presets", store.PluginName());
-    HTREEITEM root = InsertItem(tree, TVI_ROOT, TVI_FIRST, rootText, kTreeRootValue, kImagePlug, kImagePlug);
+    const std::string rootText = std::string("Available ") + store.PluginName() + " presets";
+    HTREEITEM root = InsertItem(tree, TVI_ROOT, TVI_FIRST, rootText.c_str(), kTreeRootValue, kImagePlug, kImagePlug);
     const PresetList& list = store.Working();
     for (int i = 0; i < list.Count(); ++i) {
         const PresetRecord* preset = list.At(i);

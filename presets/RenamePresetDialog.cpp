@@ -2,12 +2,14 @@
 // banks compared without regard to case) or its selected preset.
 #include <windows.h>
 
-#include <cstdio>
+#include <new>
+#include <string>
 
 #include "editor/SkinDrawing.h"
 #include "presets/BoundedText.h"
 #include "presets/PresetDialogIds.h"
 #include "presets/PresetManagerParts.h"
+#include "presets/WideText.h"
 
 namespace {
 
@@ -18,32 +20,34 @@ struct RenameState {
     TreeSelection selection;
 };
 
-RenameState* StateOf(HWND dialog) { return reinterpret_cast<RenameState*>(GetWindowLongPtrA(dialog, DWLP_USER)); }
+RenameState* StateOf(HWND dialog) { return reinterpret_cast<RenameState*>(GetWindowLongPtrW(dialog, DWLP_USER)); }
 
 void OnInitDialog(HWND dialog, RenameState& state) {
-    SetWindowLongPtrA(dialog, DWLP_USER, reinterpret_cast<LONG_PTR>(&state));
+    SetWindowLongPtrW(dialog, DWLP_USER, reinterpret_cast<LONG_PTR>(&state));
     CenterWindowOverParent(dialog);
-    SendDlgItemMessageA(dialog, IDC_PRESET_NAME, EM_LIMITTEXT, kPresetNameSize - 1, 0);
+    SendDlgItemMessageW(dialog, IDC_PRESET_NAME, EM_LIMITTEXT, kPresetNameChars, 0);
     PresetStore& store = *state.store;
-    char caption[kPresetNameSize + 32];
+    const char* name = nullptr;
+    const char* kind = nullptr;
     if (state.selection.kind == TreeSelectionKind::Bank) {
-        std::snprintf(caption, sizeof caption, "Rename %s bank", store.PluginName());
-        SetWindowTextA(dialog, caption);
-        SetDlgItemTextA(dialog, IDC_PRESET_NAME, state.selection.text);
+        kind = " bank";
+        name = state.selection.text;
     } else if (state.selection.kind == TreeSelectionKind::Preset) {
         const PresetRecord* preset = store.FindById(state.selection.presetId);
-        std::snprintf(caption, sizeof caption, "Rename %s preset", store.PluginName());
-        SetWindowTextA(dialog, caption);
-        SetDlgItemTextA(dialog, IDC_PRESET_NAME, preset ? preset->name : "");
+        kind = " preset";
+        name = preset ? preset->name : "";
     }
+    if (!kind) return;
+    SetWindowTextW(dialog, WideText(std::string("Rename ") + store.PluginName() + kind).c_str());
+    SetDlgItemTextW(dialog, IDC_PRESET_NAME, WideText(name).c_str());
 }
 
 void OnRename(HWND dialog, RenameState& state) {
     const TreeSelection& selection = state.selection;
     if (selection.kind != TreeSelectionKind::Bank && selection.kind != TreeSelectionKind::Preset) return;
     PresetStore& store = *state.store;
-    char name[kPresetNameSize] = {};
-    GetDlgItemTextA(dialog, IDC_PRESET_NAME, name, sizeof name);
+    const std::string text = DialogItemText(dialog, IDC_PRESET_NAME);
+    const char* name = text.c_str();
     if (!name[0]) {
         store.Ask(dialog, MB_OK | MB_ICONSTOP, "Unable to rename preset because you did not specify any name.");
         return;
@@ -68,7 +72,7 @@ void OnRename(HWND dialog, RenameState& state) {
     EndDialog(dialog, 1);
 }
 
-INT_PTR CALLBACK RenameDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
+INT_PTR RenameMessage(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
     case WM_INITDIALOG:
         OnInitDialog(dialog, *reinterpret_cast<RenameState*>(lParam));
@@ -85,13 +89,21 @@ INT_PTR CALLBACK RenameDialogProc(HWND dialog, UINT message, WPARAM wParam, LPAR
     }
 }
 
+INT_PTR CALLBACK RenameDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
+    try {
+        return RenameMessage(dialog, message, wParam, lParam);
+    } catch (const std::bad_alloc&) {   // a window procedure lets no exception out
+        return FALSE;
+    }
+}
+
 }  // namespace
 
 INT_PTR RunRenamePresetDialog(PresetStore& store, HWND owner) {
     RenameState state;
     state.store = &store;
     state.selection = GetTreeSelection(store);
-    const INT_PTR result = DialogBoxParamA(store.Module(), MAKEINTRESOURCEA(IDD_RENAME_PRESET), owner,
+    const INT_PTR result = DialogBoxParamW(store.Module(), MAKEINTRESOURCEW(IDD_RENAME_PRESET), owner,
                                            RenameDialogProc, reinterpret_cast<LPARAM>(&state));
     return result > 0 ? result : 0;
 }

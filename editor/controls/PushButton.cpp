@@ -1,7 +1,10 @@
 // "zv:PushButton": a push button or two-state toggle drawn from pixel-image
 // faces, with an optional drop-down arrow or marker glyph. Tells its parent
-// by WM_COMMAND what the mouse and the Space key do to it (codes 0-4 in
-// Toolkit.h); the parent decides what a click means, including toggling.
+// by WM_COMMAND what the mouse and the Space and Enter keys do to it (codes
+// 0-4 in Toolkit.h); the parent decides what a click means, including
+// toggling. Enter is the button's own even inside a host's dialog: the
+// button asks the dialog manager for it (WM_GETDLGCODE), which would
+// otherwise press the dialog's default button (a property frame's OK).
 // Drawn at its DPI (kControlSetDpi): every inset, the arrow and the focus
 // frame are design pixels scaled like the faces.
 #include <cstring>
@@ -15,7 +18,8 @@
 namespace {
 
 struct ButtonState {
-    int32_t captureMode;      // 0 idle, 1 held by the mouse, 2 held by the Space key
+    int32_t captureMode;      // 0 idle, 1 held by the mouse, 2 held by a key
+    WPARAM keyHeld;           // the key that holds it (Space or Enter)
     int32_t pointerInside;    // the pointer is over the button while held
     int32_t drawnPressed;
     int32_t toggleState;      // 0 off, anything else on
@@ -186,24 +190,38 @@ LRESULT OnLButtonUp(HWND window, ButtonState* state) {
     return 0;
 }
 
+bool PressesButton(WPARAM key) { return key == VK_SPACE || key == VK_RETURN; }
+
 LRESULT OnKeyDown(HWND window, ButtonState* state, WPARAM key, LPARAM lParam) {
     if (key == VK_TAB) {
         MoveFocusByTab(window);
         return 0;
     }
-    if (key != VK_SPACE) return DefWindowProcA(window, WM_KEYDOWN, key, lParam);
-    // The space character the key makes would reach the menu a menu button
-    // opens now, and close it.
+    if (!PressesButton(key)) return DefWindowProcA(window, WM_KEYDOWN, key, lParam);
+    // The character the key makes (a blank, a carriage return) would reach
+    // the menu a menu button opens now, and close it or choose from it.
     MSG typed;
-    if (PeekMessageA(&typed, window, WM_CHAR, WM_CHAR, PM_NOREMOVE) && typed.wParam == ' ')
+    if (PeekMessageA(&typed, window, WM_CHAR, WM_CHAR, PM_NOREMOVE) && (typed.wParam == ' ' || typed.wParam == '\r'))
         PeekMessageA(&typed, window, WM_CHAR, WM_CHAR, PM_REMOVE);
     state->captureMode = 2;
+    state->keyHeld = key;
     return OnLButtonDown(window, state, false);
 }
 
+// Any key's release ends the hold; Space's or Enter's clicks, but not the
+// one that did not press a button held by a key.
 LRESULT OnKeyUp(HWND window, ButtonState* state, WPARAM key) {
-    if (key != VK_SPACE) state->pointerInside = 0;
+    if (!PressesButton(key) || (state->captureMode == 2 && key != state->keyHeld)) state->pointerInside = 0;
     return OnLButtonUp(window, state);
+}
+
+// A dialog manager around the page leaves the arrows to the button, and
+// hands it Enter instead of pressing its own default button.
+LRESULT OnGetDlgCode(LPARAM lParam) {
+    const auto* message = reinterpret_cast<const MSG*>(lParam);
+    if (message && message->message == WM_KEYDOWN && message->wParam == VK_RETURN)
+        return DLGC_WANTARROWS | DLGC_UNDEFPUSHBUTTON | DLGC_WANTMESSAGE;
+    return DLGC_WANTARROWS | DLGC_UNDEFPUSHBUTTON;
 }
 
 LRESULT OnSetText(HWND window, ButtonState* state, LPARAM lParam) {
@@ -268,7 +286,7 @@ LRESULT CALLBACK PushButtonProc(HWND window, UINT message, WPARAM wParam, LPARAM
         return SendMessageA(GetParent(window), kButtonRightClick, ControlId(window), lParam);
     case WM_KEYDOWN: return OnKeyDown(window, state, wParam, lParam);
     case WM_KEYUP: return OnKeyUp(window, state, wParam);
-    case WM_GETDLGCODE: return DLGC_WANTARROWS | DLGC_UNDEFPUSHBUTTON;
+    case WM_GETDLGCODE: return OnGetDlgCode(lParam);
     case WM_SETFOCUS:
     case WM_KILLFOCUS: RedrawNow(window, state); return 0;
     case WM_CAPTURECHANGED: SetToolkitCaptureFlag(0); return 0;

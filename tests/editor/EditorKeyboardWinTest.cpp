@@ -2,17 +2,22 @@
 // through the page's own handling and through a host's dialog manager; key
 // edits on every control type making the same undo snapshots and setter
 // calls as the mouse; Enter and F2 opening the value editor, and where the
-// focus goes when it closes.
+// focus goes when it closes; the keys inside the system's property frame.
 #include <gtest/gtest.h>
+#include <olectl.h>
 
+#include <algorithm>
 #include <functional>
 #include <memory>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "PageHarness.h"
 #include "editor/EditorLayout.h"
 #include "editor/Toolkit.h"
+#include "host/FilterSetupData.h"
+#include "tests/host/PlugInTestSupport.h"
 
 namespace {
 
@@ -187,4 +192,135 @@ TEST_F(EditorKeyboardTest, EnterAndF2OpenTheValueEditor) {
     h->Pump(0);
     EXPECT_EQ(Value(kParamFeedbkL), 60);
     EXPECT_EQ(GetFocus(), h->Control(10005));
+}
+
+namespace {
+
+// Keys for the system's property frame, one per tick of a thread timer
+// inside its modal loop, which hands them to the frame's dialog manager.
+// After each key the focus is noted: a page control by its id, a control of
+// the frame by its id negated.
+struct FrameScript {
+    ITzPlugInProp* prop = nullptr;
+    CBasePropertyPage* pageObject = nullptr;
+    HWND frame = nullptr, page = nullptr;
+    std::vector<std::function<void()>> steps;
+    size_t next = 0;
+    std::vector<int> focus;
+    std::vector<std::string> events;
+};
+FrameScript* g_script = nullptr;
+
+// The page class for OleCreatePropertyFrame, made in this process.
+class CPageClass : public IClassFactory {
+public:
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** ppv) override {
+        *ppv = riid == IID_IUnknown || riid == IID_IClassFactory ? this : nullptr;
+        return *ppv ? S_OK : E_NOINTERFACE;
+    }
+    ULONG STDMETHODCALLTYPE AddRef() override { return 2; }
+    ULONG STDMETHODCALLTYPE Release() override { return 1; }
+    HRESULT STDMETHODCALLTYPE CreateInstance(IUnknown* outer, REFIID riid, void** ppv) override {
+        HRESULT hr = S_OK;
+        IUnknown* page = CTzPlugInPropPage::CreateInstance(outer, &hr);
+        IPropertyPage* pointer = nullptr;
+        if (!page || FAILED(hr = page->QueryInterface(IID_IPropertyPage, reinterpret_cast<void**>(&pointer)))) return hr;
+        g_script->pageObject = static_cast<CBasePropertyPage*>(pointer);
+        hr = pointer->QueryInterface(riid, ppv);
+        pointer->Release();
+        return hr;
+    }
+    HRESULT STDMETHODCALLTYPE LockServer(BOOL) override { return S_OK; }
+};
+
+void PostKey(UINT key, bool shift) {
+    BYTE keys[256];
+    GetKeyboardState(keys);
+    keys[VK_SHIFT] = shift ? 0x80 : 0;
+    SetKeyboardState(keys);
+    PostMessageW(GetFocus(), WM_KEYDOWN, key, 1);
+    PostMessageW(GetFocus(), WM_KEYUP, key, static_cast<LPARAM>(0xC0000001));
+}
+
+void CALLBACK FrameTick(HWND, UINT, UINT_PTR, DWORD) {
+    FrameScript& s = *g_script;
+    if (!s.frame) {
+        s.page = s.pageObject ? s.pageObject->Window() : nullptr;
+        s.frame = s.page && IsWindowVisible(s.page) ? GetAncestor(s.page, GA_ROOT) : nullptr;
+        return;
+    }
+    if (s.next > 0) {
+        HWND focus = GetFocus();
+        s.focus.push_back(IsChild(s.page, focus) ? GetDlgCtrlID(focus) : -GetDlgCtrlID(focus));
+    }
+    if (s.next < s.steps.size()) s.steps[s.next++]();
+}
+
+}  // namespace
+
+// In the system's property frame the page is one of the frame's controls:
+// Tab and Shift+Tab go from the frame's buttons into the page in reading
+// order and out again, and Enter and Space press the page button that has
+// the focus instead of closing the frame.
+TEST(EditorInPropertyFrame, KeysReachThePageAndStayInIt) {
+    CoInitialize(nullptr);
+    CPageClass pageClass;
+    DWORD cookie = 0;
+    ASSERT_EQ(CoRegisterClassObject(CLSID_ZvDelayPropertyPage, &pageClass, CLSCTX_INPROC_SERVER,
+                                    REGCLS_MULTIPLEUSE, &cookie), S_OK);
+    IBaseFilter* filter = NewPlugIn();
+    ASSERT_NE(filter, nullptr);
+    FrameScript script;
+    g_script = &script;
+    filter->QueryInterface(IID_ITzPlugInProp, reinterpret_cast<void**>(&script.prop));
+    auto tab = [&](bool shift) { return [shift] { PostKey(VK_TAB, shift); }; };
+    auto press = [&](int id, UINT key) {
+        script.steps.push_back([&script, id] { SetFocus(GetDlgItem(script.page, id)); });
+        script.steps.push_back([key] { PostKey(key, false); });
+        script.steps.push_back([&script, id, key] {
+            script.events.push_back(std::to_string(id) + " key " + std::to_string(key) + ": bypass " +
+                                    std::to_string(script.prop->IsBypassed()));
+        });
+    };
+    const size_t round = kTabStops.size() + 3;   // the frame's Cancel, tabs and OK
+    script.steps.push_back([&script] { SetFocus(GetDlgItem(script.frame, IDOK)); });
+    for (size_t i = 0; i < round + 2; ++i) script.steps.push_back(tab(false));
+    for (size_t i = 0; i < round + 2; ++i) script.steps.push_back(tab(true));
+    press(kIdBypass, VK_RETURN);
+    press(kIdUndo, VK_RETURN);
+    press(kIdBypass, VK_SPACE);
+    script.steps.push_back([&script] { PostMessageW(script.frame, WM_COMMAND, IDCANCEL, 0); });
+    const UINT_PTR timer = SetTimer(nullptr, 0, 15, FrameTick);
+    // Should the frame never close, it is closed after a minute.
+    HANDLE done = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    std::thread watchdog([&] {
+        if (WaitForSingleObject(done, 60000) == WAIT_TIMEOUT) PostMessageW(script.frame, WM_CLOSE, 0, 0);
+    });
+    IUnknown* objects[] = {filter};
+    CLSID pages[] = {CLSID_ZvDelayPropertyPage};
+    EXPECT_EQ(OleCreatePropertyFrame(nullptr, 0, 0, L"zvDelayDX", 1, objects, 1, pages, LOCALE_USER_DEFAULT, 0,
+                                     nullptr), S_OK);
+    SetEvent(done);
+    watchdog.join();
+    CloseHandle(done);
+    KillTimer(nullptr, timer);
+    g_script = nullptr;
+    EXPECT_EQ(script.next, script.steps.size()) << "the frame closed before the keys were done";
+
+    // One round of Tab from OK: Cancel, the tabs, the page in reading order,
+    // OK again. Tab goes round once and on into the page, Shift+Tab as far
+    // back.
+    std::vector<int> cycle = {-IDOK, -IDCANCEL, -0x3020};
+    cycle.insert(cycle.end(), kTabStops.begin(), kTabStops.end());
+    std::vector<int> expected;
+    for (size_t k = 0; k <= round + 2; ++k) expected.push_back(cycle[k % round]);
+    for (size_t k = 1; k <= round + 2; ++k) expected.push_back(cycle[(2 * round + 2 - k) % round]);
+    EXPECT_EQ(std::vector<int>(script.focus.begin(), script.focus.begin() + std::min(script.focus.size(), expected.size())),
+              expected);
+    EXPECT_EQ(script.events, (std::vector<std::string>{"10100 key 13: bypass 1", "10101 key 13: bypass 1",
+                                                       "10100 key 32: bypass 0"}));
+    CoRevokeClassObject(cookie);
+    script.prop->Release();
+    filter->Release();
+    CoUninitialize();
 }

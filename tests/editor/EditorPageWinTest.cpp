@@ -209,16 +209,19 @@ TEST_F(EditorPageTest, ClipLightsAndPeakReadout) {
 namespace {
 
 // The plug-in as the page sees it, with the audio thread storing a clip (3)
-// right after the page has read the left counter, once armed.
+// right after the page's first look at the left counter, once armed.
 class CClipAfterRead : public CRecordingPlugIn {
 public:
     using CRecordingPlugIn::CRecordingPlugIn;
     bool armed = false;
 
-    HRESULT STDMETHODCALLTYPE GetLeftClip(int32_t which) override {
-        const HRESULT count = m_real->GetLeftClip(which);
-        if (which == 0 && armed) m_real->SetLeftClip(0, 3);
-        armed = armed && which != 0;
+    HRESULT STDMETHODCALLTYPE GetLeftClip(int32_t which) override { return Race(m_real->GetLeftClip(which), which == 0); }
+    HRESULT STDMETHODCALLTYPE CountDownClip(int32_t side) override { return Race(m_real->CountDownClip(side), side == 0); }
+
+private:
+    HRESULT Race(HRESULT count, bool left) {
+        if (left && armed) m_real->SetLeftClip(0, 3);
+        armed = armed && !left;
         return count;
     }
 };
@@ -232,12 +235,13 @@ bool IsValueBox(HWND control) {
 }  // namespace
 
 // A clip the audio thread stores between the tick's read and its write
-// survives: the tick writes the counter back only when it counts it down.
+// survives, whatever count the tick read: the tick counts down only the
+// count it read. The page lets go of the stand-in before it goes.
 TEST_F(EditorPageTest, AClipStoredDuringATickIsKept) {
     CClipAfterRead race(h->prop);
     h->object = &race;
     ASSERT_TRUE(h->Open());
-    for (int32_t before : {0, 1}) {
+    for (int32_t before : {0, 1, 2, 3}) {
         h->prop->SetLeftClip(0, before);
         race.armed = true;
         h->Tick();
@@ -245,6 +249,8 @@ TEST_F(EditorPageTest, AClipStoredDuringATickIsKept) {
     }
     h->Tick();
     EXPECT_EQ(h->prop->GetLeftClip(0), 2);
+    h->Close();
+    h->object = nullptr;
 }
 
 // Leaving a value box (focus lost: a step of 0) only shows its value again:

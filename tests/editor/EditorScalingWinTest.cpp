@@ -109,23 +109,31 @@ TEST_F(EditorScalingTest, EveryRectangleIsScaled) {
     ExpectLayoutAt(dpi);
 }
 
-// Drags change the values by what the same distance on the page changes at
-// 96 DPI: 20 design pixels on a plain slider, three squared moves of 4 on
-// the Delay slider, 5 upward on a value box.
+// Drags change the values by the design pixels their screen pixels make
+// (screen pixels x 96 / DPI, the rest carried to the next move): at 96 DPI 20
+// on a plain slider, three squared moves of 4 on the Delay slider (4 * 4 / 2
+// + 1 each), 5 upward on a value box; at other DPIs the same moves in whole
+// screen pixels, which need not be whole design pixels (120 DPI).
 TEST_F(EditorScalingTest, DragsMoveTheSameValues) {
     h->prop->SetTempoSync(0, 0);
     h->prop->SetLink(0, 0);
     ASSERT_TRUE(h->Open());
-    // 2 and 4 design pixels are whole screen pixels at 96, 144 and 192 DPI;
-    // 5 is 7.5 at 144 (8: the half waits for a next move that never comes).
+    auto design = [&](int screen, int moves) {
+        std::vector<int> out;
+        for (int rest = 0, i = 0; i < moves; ++i, rest %= dpi) out.push_back((rest += screen * 96) / dpi);
+        return out;
+    };
     const int two = Px(2), four = Px(4), five = Px(5);
+    int32_t feedback = 40, delay = 5000;
+    for (int d : design(two, 10)) feedback += d;
+    for (int d : design(four, 3)) delay += d ? d * d / 2 + 1 : 0;
     Drag(10005, POINT{Px(100), Px(10)}, std::vector<POINT>(10, POINT{two, 0}));
-    EXPECT_EQ(Value(kParamFeedbkL), 60);
+    EXPECT_EQ(Value(kParamFeedbkL), feedback);
     Drag(kIdDelayLSlider, POINT{Px(150), Px(10)}, std::vector<POINT>(3, POINT{four, 0}));
-    EXPECT_EQ(Value(kParamDelayL), 5000 + 3 * 9);               // 4 * 4 / 2 + 1 each
+    EXPECT_EQ(Value(kParamDelayL), delay);
     Drag(10024, POINT{Px(20), Px(10)}, {POINT{0, -five}});
     h->Pump(50);
-    EXPECT_EQ(Value(kParamFeedbkR), 45);
+    EXPECT_EQ(Value(kParamFeedbkR), 40 + design(five, 1)[0]);
 }
 
 // The art is the set drawn for this DPI, not the 100 % one enlarged: the

@@ -94,6 +94,7 @@ public:
     HRESULT STDMETHODCALLTYPE Undo() override { return m_real->Undo(); }
     HRESULT STDMETHODCALLTYPE IsUpToDate() override { return m_real->IsUpToDate(); }
     HRESULT STDMETHODCALLTYPE SetRefreshPending(int32_t p) override { return m_real->SetRefreshPending(p); }
+    HRESULT STDMETHODCALLTYPE CountDownClip(int32_t s) override { return m_real->CountDownClip(s); }
 
 protected:
     ITzPlugInProp* m_real;

@@ -61,9 +61,17 @@ std::string Section(int n, const std::string& version, const std::string& name, 
            "\r\nData=" + data + "\r\n";
 }
 
+// The bytes of text in UTF-16 LE with its byte-order mark.
+std::string Utf16File(const std::wstring& text) {
+    return "\xFF\xFE" + std::string(reinterpret_cast<const char*>(text.data()), text.size() * sizeof(wchar_t));
+}
+
 std::string Header(const std::string& clsid = kKey) { return "[Plug-in]\r\nPluginName=zv:Delay\r\nCLSID=" + clsid + "\r\n"; }
 
+// The system's profile reader on the file as it is on disk now (Wine keeps a
+// copy of the last file it read).
 std::string Profile(const std::string& path, const char* section, const char* key) {
+    WritePrivateProfileStringA(nullptr, nullptr, nullptr, path.c_str());
     char value[4096];
     GetPrivateProfileStringA(section, key, "<none>", value, sizeof value, path.c_str());
     return value;
@@ -266,14 +274,16 @@ TEST_F(PresetFileTest, SavingAfterDeletionsRemovesSurplusSections) {
 }
 
 // What the store writes reads back the same, in the same order, including
-// names the profile functions would trim or unquote.
+// names the profile functions would trim or unquote; names in the code page
+// are written in it.
 TEST_F(PresetFileTest, WrittenFileReadsBackIdentically) {
     // In sorted order, so that the ids follow the file's order on reading.
     const char* presets[][4] = {
         {"Odd; Bank", "  padded  ", kData1, "1"}, {"Odd; Bank", "a=b; c", "not numbers", "3"},
         {"Rhythmic", "\"Quoted\"", kData2, "3"},  {"", "'single'", "", "3"},
-        {"", "Caf\xE9 \x80uro \xFC [x]", kData2, "7"},
+        {"", u8"Café €uro ü [x]", kData2, "7"},
     };
+    m_store.Open(PathOf("none-yet.ini").c_str(), kKey, "unused.ini");
     for (auto& p : presets) {
         PresetRecord* r = NewPresetRecord();
         strcpy(r->bank, p[0]);
@@ -282,11 +292,12 @@ TEST_F(PresetFileTest, WrittenFileReadsBackIdentically) {
         r->version = atoi(p[3]);
         m_store.AdoptPreset(r);
     }
-    m_store.Open(PathOf("none-yet.ini").c_str(), kKey, "unused.ini");
     const std::string path = PathOf("zvDelayDX.ini");
     ASSERT_TRUE(m_store.SaveAll(path.c_str()));
     EXPECT_EQ(Reread(path), Listing(m_store));
     EXPECT_NE(ReadBytes(path).find("Name=\"\"Quoted\"\"\r\n"), std::string::npos);
+    // Every character fits the code page (1252 here): the file stays ANSI.
+    EXPECT_NE(ReadBytes(path).find("Name=Caf\xE9 \x80uro \xFC [x]\r\n"), std::string::npos);
     EXPECT_TRUE(m_box.shown.empty());
 }
 
@@ -484,14 +495,15 @@ TEST_F(PresetFileTest, PathFromPluginPathOrTheRegisteredLibrary) {
 }
 
 // A preset file as users keep it, committed once: every later version must
-// load it to these values. Ids follow the file's order; the list is sorted.
+// load it to these values (its names in code page 1252, the prefix's, shown
+// here as UTF-8). Ids follow the file's order; the list is sorted.
 // Its damaged [Preset10] (no Data) is reported, and the preset after it
 // loads.
 TEST_F(PresetFileTest, UsersPresetFileLoadsIdentically) {
     std::string path = "Z:" ZV_FIXTURE_DIR "/users-presets.ini";
     for (char& c : path) c = c == '/' ? '\\' : c;
     EXPECT_EQ(Reread(path), (std::vector<std::string>{
-        "3503 Caf\xE9/Caf\xE9 \x80uro \xFC/5000,12,40,10,30, 5000,12,40,10,30, 40,0,0,100,301,100,0, 1,1200,1,0 v2",
+        u8"3503 Café/Café €uro ü/5000,12,40,10,30, 5000,12,40,10,30, 40,0,0,100,301,100,0, 1,1200,1,0 v2",
         "3502 Odd; Names/a=b=c/1,0,0,0,0, 1,0,0,0,0, 1,0,0,30,1,30,-361, 0,50,0,0 v3",
         "3506 odd; names/lower bank/1200,12,10,50,50, 1300,12,10,50,50, 40,0,0,100,301,100,-20, 0,1200,1,0 v3",
         "3501 Odd; Names/Say \"Hi\"/3750,11,45,30,35, 3750,11,45,30,35, 40,0,40,100,220,100,0, 2,1200,1,0 v3",
@@ -526,4 +538,96 @@ TEST_F(PresetFileTest, FactoryBankBesideTheLibraryLoads) {
     }
     EXPECT_EQ(banks, (std::vector<std::string>{"Rhythmic", "Space", "Utility", "Vintage"}));
     EXPECT_TRUE(m_box.shown.empty());
+}
+
+// Opening another file, or the same again, replaces the presets held.
+TEST_F(PresetFileTest, OpeningAgainReplacesThePresets) {
+    WriteBytes(PathOf("a.ini"), Header() + Section(1, "3", "A1", "", kData1) + Section(2, "3", "A2", "", kData2));
+    WriteBytes(PathOf("b.ini"), Header() + Section(1, "3", "B1", "", kData1));
+    m_store.Open(PathOf("a.ini").c_str(), kKey, "unused.ini");
+    m_store.Open(PathOf("a.ini").c_str(), kKey, "unused.ini");
+    EXPECT_EQ(m_store.Working().Count(), 2);
+    m_store.Open(PathOf("b.ini").c_str(), kKey, "unused.ini");
+    ASSERT_EQ(m_store.Working().Count(), 1);
+    EXPECT_STREQ(m_store.Working().At(0)->name, "B1");
+}
+
+// Names and banks keep characters outside the ANSI code page: a UTF-16 file
+// reads as it was written and, saved, is UTF-16 again, which the system's
+// profile functions read the same; a UTF-8 file with its mark reads too.
+TEST_F(PresetFileTest, NamesKeepEveryCharacter) {
+    const std::string path = PathOf("zvDelayDX.ini");
+    const std::wstring japanese = L"\x65E5\x672C\x306E\x30C7\x30A3\x30EC\x30A4", cosmos = L"\x041A\x043E\x0441\x043C\x043E\x0441";
+    WriteBytes(path, Utf16File(L"[Plug-in]\r\nCLSID=" + std::wstring(kKey, kKey + sizeof kKey - 1) +
+                               L"\r\n[Preset1]\r\nVersion=3\r\nName=" + japanese + L"\r\nBank=" + cosmos +
+                               L"\r\nData=1,2\r\n[Preset2]\r\nVersion=3\r\nName=Plain\r\nBank=\r\nData=3\r\n"));
+    m_store.Open(path.c_str(), kKey, "unused.ini");
+    const std::string kept = u8"3501 Космос/日本のディレイ/1,2 v3";
+    EXPECT_EQ(Listing(m_store), (std::vector<std::string>{kept, "3502 /Plain/3 v3"}));
+    m_store.DeleteById(3502);
+    ASSERT_TRUE(m_store.SaveAll(path.c_str()));
+    EXPECT_EQ(ReadBytes(path).substr(0, 2), "\xFF\xFE");
+    WCHAR name[64] = {};
+    const std::wstring widePath(path.begin(), path.end());
+    WritePrivateProfileStringW(nullptr, nullptr, nullptr, widePath.c_str());
+    GetPrivateProfileStringW(L"Preset1", L"Name", L"", name, 64, widePath.c_str());
+    EXPECT_EQ(name, japanese);
+    EXPECT_EQ(Reread(path), (std::vector<std::string>{kept}));
+    WriteBytes(path, "\xEF\xBB\xBF" + Header() + Section(1, "3", u8"日本のディレイ", u8"Космос", "1,2"));
+    EXPECT_EQ(Reread(path), (std::vector<std::string>{kept}));
+    EXPECT_TRUE(m_box.shown.empty());
+}
+
+// A file that is empty, cut short or no longer holds this plug-in's presets
+// when a save reads it is damaged: the save writes every preset this editor
+// holds (none counts as deleted elsewhere), keeps what the file held beside
+// it and tells the user once. A deleted file is written without a word.
+TEST_F(PresetFileTest, ADamagedFileLosesNoPreset) {
+    const std::string path = PathOf("zvDelayDX.ini"), copy = PathOf("zvDelayDX-damaged.ini");
+    const std::string whole = Header() + Section(1, "3", "Alpha", "", kData1) + Section(2, "3", "Beta", "", kData2);
+    const struct {
+        const char* what;
+        std::string content;
+    } cases[] = {{"emptied", ""},
+                 {"cut inside a Data string", whole.substr(0, whole.size() - 12)},
+                 {"without its header", whole.substr(Header().size())},
+                 {"another plug-in's", Header(kTestKey) + Section(1, "3", "Theirs", "", "1")},
+                 {"deleted", ""}};
+    const std::vector<std::string> all = {std::string("3501 /Added/") + kData2 + " v3",
+                                          std::string("3502 /Alpha/") + kData1 + " v3",
+                                          std::string("3503 /Beta/") + kData2 + " v3"};
+    for (const auto& c : cases) {
+        const bool deleted = std::string(c.what) == "deleted";
+        WriteBytes(path, whole);
+        PresetStore store(nullptr, nullptr, "zv:Delay");
+        store.SetMessageBox(&m_box);
+        store.Open(path.c_str(), kKey, "unused.ini");
+        if (deleted) {
+            DeleteFileA(path.c_str());
+        } else {
+            WriteBytes(path, c.content);
+        }
+        PresetRecord* added = NewPresetRecord();
+        std::strcpy(added->name, "Added");
+        added->data = DuplicatePresetData(kData2);
+        store.AdoptPreset(added);
+        store.Sort();
+        EXPECT_TRUE(store.SaveAll(path.c_str())) << c.what;
+        EXPECT_TRUE(store.SaveAll(path.c_str())) << c.what;   // tells nothing more
+        const std::vector<std::string> told = m_box.shown;
+        m_box.shown.clear();
+        EXPECT_EQ(Reread(path), all) << c.what;
+        if (deleted) {
+            EXPECT_TRUE(told.empty()) << c.what;
+            EXPECT_EQ(GetFileAttributesA(copy.c_str()), INVALID_FILE_ATTRIBUTES) << c.what;
+            continue;
+        }
+        EXPECT_EQ(ReadBytes(copy), c.content) << c.what;
+        EXPECT_EQ(told, (std::vector<std::string>{Box("none", MB_OK | MB_ICONWARNING,
+            "The preset file\n\"" + path + "\"\nwas damaged: it was empty, cut short or no longer held presets of "
+            "this plug-in.\nAll the presets of this editor have been saved to it again, and what it held is kept "
+            "in\n\"" + copy + "\".")})) << c.what;
+        EXPECT_EQ(GetFileAttributesA(PathOf("zvDelayDX-damaged-2.ini").c_str()), INVALID_FILE_ATTRIBUTES) << c.what;
+        DeleteFileA(copy.c_str());
+    }
 }

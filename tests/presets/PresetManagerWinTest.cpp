@@ -18,6 +18,7 @@
 #include <deque>
 #include <fstream>
 #include <functional>
+#include <iterator>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -105,7 +106,14 @@ std::string Section(int n, const char* name, const char* bank, const char* data)
            "\r\n";
 }
 
+std::string ReadBytes(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+// The system's profile reader on the file as it is on disk now.
 std::string Profile(const std::string& path, const char* section, const char* key) {
+    WritePrivateProfileStringA(nullptr, nullptr, nullptr, path.c_str());
     char value[512];
     GetPrivateProfileStringA(section, key, "<none>", value, sizeof value, path.c_str());
     return value;
@@ -227,6 +235,8 @@ HWND FileNameEdit(HWND fileDialog) {
     return edit ? edit : combo;
 }
 
+// Chooses path in the file dialog titled title; a save dialog's question
+// whether to replace an existing file is answered Yes.
 void ChooseFile(const char* title, const std::string& path, std::string* proposed = nullptr) {
     HWND dialog = WaitDialog(title);
     if (!dialog) return;
@@ -237,6 +247,13 @@ void ChooseFile(const char* title, const std::string& path, std::string* propose
     }
     SendMessageA(GetDlgItem(dialog, 1148), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(path.c_str()));
     PostMessageA(dialog, WM_COMMAND, IDOK, 0);
+    for (int i = 0; i < 2000 && IsWindow(dialog); ++i) {
+        HWND prompt = nullptr;
+        while ((prompt = FindWindowExA(nullptr, prompt, "#32770", nullptr)) && GetWindow(prompt, GW_OWNER) != dialog) {
+        }
+        if (prompt && IsWindowVisible(prompt)) PostMessageA(prompt, WM_COMMAND, IDYES, 0);
+        Sleep(10);
+    }
     WaitGone(dialog);
 }
 
@@ -561,6 +578,52 @@ TEST_F(PresetManagerWin, ExportAndImportTwice) {
     EXPECT_EQ(Presets(), m_original);   // and Cancel dropped them all
 }
 
+// Export writes a whole new file: a bank exported again over its earlier
+// file no longer holds the preset deleted since. It refuses another
+// plug-in's file and the store's own file, saying why, and leaves both as
+// they were: the Save that follows keeps every preset.
+TEST_F(PresetManagerWin, ExportReplacesTheFileAndRefusesOthers) {
+    const std::string bank = File("bank.ini"), other = File("other.ini");
+    const std::string theirs = "[Plug-in]\r\nPluginName=Other\r\nCLSID=SOFTWARE\\Classes\\CLSID\\{0D3C5E2A-7B41-4F0E-"
+                               "9A6C-5B1E2D3F4A70}\r\n" + Section(1, "T1", "", "1") + Section(2, "T2", "", "2");
+    std::ofstream(other, std::ios::binary) << theirs;
+    const std::string own = ReadBytes(m_ini);
+    m_box.Answer({IDYES});   // delete Beta
+    int32_t exports = 0;
+    RunManagerWith([&](HWND dialog, HWND tree) {
+        auto exportTo = [&](const char* item, const char* title, const std::string& path) {
+            Select(tree, item);
+            PostMessageA(dialog, WM_COMMAND, IDC_PRESET_EXPORT, 0);
+            ChooseFile(title, path);
+            WaitUntil(dialog, [&] { return m_store->SaveCount() == exports + 1; });
+            ++exports;
+        };
+        exportTo("b", "Export preset bank", bank);
+        Select(tree, "Beta");
+        PostMessageA(dialog, WM_COMMAND, IDC_PRESET_DELETE, 0);
+        WaitUntil(dialog, [&] { return m_box.Seen().size() == 1; });
+        exportTo("b", "Export preset bank", bank);
+        exportTo("Lonely", "Export preset", other);
+        exportTo("a:b c", "Export preset", m_ini);
+        EXPECT_EQ(ReadBytes(m_ini), own);
+        SendMessageA(dialog, WM_COMMAND, IDOK, 0);
+    });
+    EXPECT_EQ(Profile(bank, "Preset1", "Name") + Profile(bank, "Preset2", "Name"), "Alpha<none>");
+    EXPECT_EQ(ReadBytes(other), theirs);
+    const std::vector<std::string> texts = m_box.Texts();
+    ASSERT_EQ(texts.size(), 3u);
+    EXPECT_EQ(texts[1], "The presets could not be exported because the file\n\"" + other +
+                            "\"\ndoes not contain preset data compatible with this plug-in.\n"
+                            "The file has been left as it was.");
+    EXPECT_EQ(texts[2], "The presets could not be exported to\n\"" + m_ini +
+                            "\"\nbecause it is the preset file that holds all your presets.\n"
+                            "The file has been left as it was; choose another file to export to.");
+    PresetStore reread(nullptr, nullptr, "zv:Delay");
+    reread.Open(m_ini.c_str(), kKey, "unused.ini");
+    EXPECT_EQ(reread.Working().Count(), 4);   // all but Beta, Alpha among them
+    EXPECT_STREQ(reread.Working().At(0)->name, "Alpha");
+}
+
 // The add dialog: an empty name is refused and the dialog stays; a named
 // preset gets the owner's values, version 3, the next id, and is current.
 TEST_F(PresetManagerWin, AddPresetDialog) {
@@ -580,7 +643,7 @@ TEST_F(PresetManagerWin, AddPresetDialog) {
         PostMessageA(addDialog, WM_COMMAND, IDOK, 0);
         WaitUntil(addDialog, [&] { return m_box.Seen().size() == 1; });
         stayed = IsWindowVisible(addDialog) != FALSE;
-        SetDlgItemTextA(addDialog, IDC_PRESET_NAME, "Fresh One");
+        SetDlgItemTextW(addDialog, IDC_PRESET_NAME, L"Fresh One \x65E5\x672C");
         SetDlgItemTextA(addDialog, IDC_PRESET_BANK, "New Bank");
         PostMessageA(addDialog, WM_COMMAND, IDOK, 0);
     });
@@ -595,7 +658,7 @@ TEST_F(PresetManagerWin, AddPresetDialog) {
     EXPECT_EQ(seen[0].flags, static_cast<UINT>(MB_OK | MB_ICONSTOP));
     ASSERT_EQ(m_store->Working().Count(), 6);
     const PresetRecord* added = m_store->Working().At(5);
-    EXPECT_STREQ(added->name, "Fresh One");
+    EXPECT_STREQ(added->name, u8"Fresh One 日本");
     EXPECT_STREQ(added->bank, "New Bank");
     EXPECT_STREQ(added->data, kOwnerData);
     EXPECT_EQ(added->version, 3);
