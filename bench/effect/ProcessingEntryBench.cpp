@@ -16,6 +16,9 @@
 //                         they measure the entry and the engine alone)
 //   SilenceAfterImpulse   silence behind an impulse instead of noise: the
 //                         same cost as long as no value turns subnormal
+//   Runaway               feedback and cross-feed at 100 %: the loop guard
+//                         (its bend costs a division per frame whatever the
+//                         level)
 //   LongTail              all stages with feedback 90 % and a low cut at
 //                         15.9 kHz, noise against four seconds into the silent
 //                         tail (which decays into the subnormal range unless
@@ -59,7 +62,7 @@ private:
     uint32_t m_changeCount = 0;
 };
 
-enum ESettings { kDefault, kAllOn, kAllOnLongTail };
+enum ESettings { kDefault, kAllOn, kAllOnLongTail, kRunaway };
 enum ESignal { kNoise, kSilenceAfterImpulse };
 
 ParamBlock Settings(ESettings s) {
@@ -68,6 +71,11 @@ ParamBlock Settings(ESettings s) {
         b[kParamDiffAmnt] = 100;
         b[kParamHighFreq] = 270;   // 10 kHz
         b[kParamLowFreq] = 80;     // 126 Hz
+    }
+    if (s == kRunaway) {
+        // Feedback and cross-feed 100 % on both sides: the loop guard bends
+        // what enters the lines.
+        b[kParamFeedbkL] = b[kParamFeedbkR] = b[kParamXfeedL] = b[kParamXfeedR] = 100;
     }
     if (s == kAllOnLongTail) {
         // Feedback 90 % and a low cut that removes the input's offset: the
@@ -178,6 +186,7 @@ ZV_ENTRY_CASE(AllOn_Stereo_F32, float, kAllOn, 2);
 ZV_ENTRY_CASE(AllOn_Stereo_F64, double, kAllOn, 2);
 ZV_ENTRY_CASE(AllOn_Mono_F32, float, kAllOn, 1);
 ZV_ENTRY_CASE(AllOn_Mono_F64, double, kAllOn, 1);
+ZV_ENTRY_CASE(Runaway_Stereo_F32, float, kRunaway, 2);
 
 void BM_Default_Stereo_F32_SilenceAfterImpulse(benchmark::State& state) {
     Entry<float>(state, kDefault, 2, kSilenceAfterImpulse);
