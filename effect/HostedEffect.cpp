@@ -29,11 +29,19 @@ CHostedEffect::~CHostedEffect() {
     m_effect.ReleaseStreaming();
 }
 
+bool CHostedEffect::Prepare(uint32_t sampleRate) {
+    m_sampleRate = sampleRate;
+    m_inputFormat = FloatFormat(m_inputChannels, sampleRate);
+    m_outputFormat = FloatFormat(2, sampleRate);
+    m_bypass = CBypassFade(sampleRate);
+    return Prepare();
+}
+
 bool CHostedEffect::Prepare() {
     if (!m_scratchIn) m_scratchIn.reset(new (std::nothrow) float[2 * kChunkFrames]);
     if (!m_scratchOut) m_scratchOut.reset(new (std::nothrow) float[2 * kChunkFrames]);
     if (!m_scratchIn || !m_scratchOut) return false;
-    m_effect.SetParamsAsSoleWriter(m_controls.Block());
+    if (!m_linked) m_effect.SetParamsAsSoleWriter(m_controls.Block());
     m_effect.SetStreaming(1);
     m_fresh = true;
     m_bypass.Start();
@@ -49,6 +57,18 @@ bool CHostedEffect::Prepare() {
 bool CHostedEffect::Restart() {
     if (m_fresh) return true;
     return Prepare();
+}
+
+bool CHostedEffect::Reset() {
+    if (FAILED(m_effect.RestartStreaming())) return false;
+    m_bypass.Start();
+    m_fresh = true;
+    return true;
+}
+
+void CHostedEffect::AttachLink(IAutomationLink* link) {
+    m_effect.AttachAutomation(link);
+    m_linked = link != nullptr;
 }
 
 void CHostedEffect::HandControlsOn() {
