@@ -30,6 +30,7 @@
 // No lock of ours is held while the page runs.
 #pragma once
 #include <windows.h>
+#include <unknwn.h>
 
 #include <memory>
 #include <string>

@@ -23,7 +23,7 @@ std::vector<float> TestSignal(int channels, uint32_t rate, double seconds) {
         for (int c = 0; c < channels; ++c) {
             noise = noise * 1664525u + 1013904223u;
             const double n = (static_cast<int32_t>(noise) / 2147483648.0) * 0.2;
-            const double tone = 0.4 * std::sin(2.0 * M_PI * (220.0 + 110.0 * c) * i / rate);
+            const double tone = 0.4 * std::sin(2.0 * 3.14159265358979323846 * (220.0 + 110.0 * c) * i / rate);
             // Bursts of 20 ms every 100 ms so that the echoes stand out.
             s[i * channels + c] = static_cast<float>((i * 50 / rate) % 5 == 0 ? tone + n : 0.0);
         }

@@ -22,6 +22,7 @@ std::atomic<int> g_audioLocks{0};
 // the build can count: natively, outside the sanitizers).
 class CAudioCall {
 public:
+    CAudioCall() {}
 #ifdef ZV_WATCH_REAL_TIME_CALLS
     ~CAudioCall() {
         g_audioAllocations += m_watch.Counts().allocations;
