@@ -17,7 +17,6 @@
 
 #include "clap/ClapIds.h"
 #include "effect/OfflineEffect.h"
-#include "effect/ParamDescription.h"
 #include "tests/clap/ClapTestHost.h"
 
 namespace {
@@ -72,15 +71,10 @@ struct EventList {
 
 void BM_Clap(benchmark::State& state, bool transport, bool event) {
     const uint32_t frames = static_cast<uint32_t>(state.range(0));
-    static CClapLibrary library(ClapFilePath());
     CClapTestHost host;
-    CClapInstance plugin(library, host, zvclap::kStereoId);
-    std::vector<HostEvent> settings;
-    const ParamBlock block = Settings();
-    for (int i = kParamCount - 1; i >= 0; --i)
-        settings.push_back({0, false, static_cast<uint32_t>(i), NaturalFromInternal(i, block[i])});
-    plugin.Flush(settings);
-    plugin.Activate(kRate, frames, frames);
+    CClapInstance plugin(host, zvclap::kStereoId);
+    plugin.SetBlock(Settings());
+    plugin.Activate(kRate);
     std::vector<float> inL(frames), inR(frames), outL(frames), outR(frames);
     uint32_t seed = 1;
     for (uint32_t i = 0; i < frames; ++i) {
@@ -102,7 +96,7 @@ void BM_Clap(benchmark::State& state, bool transport, bool event) {
     time.flags = CLAP_TRANSPORT_HAS_TEMPO | CLAP_TRANSPORT_IS_PLAYING;
     time.tempo = 120.0;
     clap_process_t process{-1, frames, transport ? &time : nullptr, &inBuffer, &outBuffer, 1, 1, &events.list, &outEvents};
-    const clap_plugin_t* p = plugin.Plugin();
+    const clap_plugin_t* p = plugin.plugin;
     int k = 0;
     for (auto _ : state) {
         events.event.value = (++k & 1) ? 40.0 : 41.0;   // a change every block

@@ -657,69 +657,57 @@ INSTANTIATE_TEST_SUITE_P(Lv2State, SaveWithoutRunTest,
 
 // ---- States across the layers ------------------------------------------------
 
-// The plug-in's own state interface, for the saved chunk (StateChunk.h)
-// under its body key: what a save stores, and a restore that offers that
-// key alone, as a state made by another layer of ours would.
+// The saved chunk (StateChunk.h) under the plug-in's body key, through its
+// own state interface: what a save stores, and a restore that offers that
+// key alone, as a state of another layer of ours does.
 struct CStateBody {
-    LV2_URID key = CWorld::Get().urids.Map(&CWorld::Get().urids, zvlv2::kStateBodyKey);
+    LV2_URID key = CUridMap::Map(&CWorld::Get().urids, zvlv2::kStateBodyKey);
     std::vector<uint8_t> body;
-    static LV2_State_Status Store(LV2_State_Handle h, uint32_t key, const void* value, size_t size, uint32_t, uint32_t) {
-        auto* self = static_cast<CStateBody*>(h);
-        if (key == self->key) self->body.assign(static_cast<const uint8_t*>(value), static_cast<const uint8_t*>(value) + size);
-        return LV2_STATE_SUCCESS;
+    LV2_State_Status Save(LilvInstance* instance) {
+        return Interface(instance)->save(lilv_instance_get_handle(instance), [](LV2_State_Handle h, uint32_t key, const void* v, size_t n, uint32_t, uint32_t) {
+            auto* self = static_cast<CStateBody*>(h);
+            if (key == self->key) self->body.assign(static_cast<const uint8_t*>(v), static_cast<const uint8_t*>(v) + n);
+            return LV2_STATE_SUCCESS;
+        }, this, 0, CWorld::Get().urids.features);
     }
-    static const void* Retrieve(LV2_State_Handle h, uint32_t key, size_t* size, uint32_t* type, uint32_t* flags) {
-        auto* self = static_cast<CStateBody*>(h);
-        if (key != self->key) return nullptr;
-        *size = self->body.size();
-        *type = CWorld::Get().urids.Map(&CWorld::Get().urids, LV2_ATOM__Chunk);
-        *flags = LV2_STATE_IS_POD | LV2_STATE_IS_PORTABLE;
-        return self->body.data();
+    LV2_State_Status Restore(LilvInstance* instance) {
+        return Interface(instance)->restore(lilv_instance_get_handle(instance), [](LV2_State_Handle h, uint32_t key, size_t* n, uint32_t* type, uint32_t* flags) -> const void* {
+            auto* self = static_cast<CStateBody*>(h);
+            *n = self->body.size();
+            *type = CUridMap::Map(&CWorld::Get().urids, LV2_ATOM__Chunk);
+            *flags = LV2_STATE_IS_POD;
+            return key == self->key ? self->body.data() : nullptr;
+        }, this, 0, CWorld::Get().urids.features);
     }
     static const LV2_State_Interface* Interface(LilvInstance* instance) {
         return static_cast<const LV2_State_Interface*>(lilv_instance_get_extension_data(instance, LV2_STATE__interface));
     }
 };
 
-// LV2 saves, the CLAP plug-in loads; CLAP saves (with its host bypass),
-// LV2 restores and saves the same values again.
+// LV2 saves, CLAP loads; CLAP saves (with its host bypass switch), LV2
+// restores and saves the same values again.
 TEST(Lv2State, StatesAcrossLv2AndClap) {
-    const ParamBlock lv2Values = {{1234, 7, 55, 20, 75, 36000, 9, 0, 100, 100, 100, 65, 120, 45, 250, 130, -120, 0, 1405, 0, 1}};
+    ParamBlock values = {{1234, 7, 55, 20, 75, 36000, 9, 0, 100, 100, 100, 65, 120, 45, 250, 130, -120, 0, 1405, 0, 1}};
     CHostedDelay lv2(kStereoUri, 48000);
-    lv2.Set(lv2Values);
+    lv2.Set(values);
     lv2.Render(TestSignal(2, 48000, 0.01), 256);
     CStateBody saved;
-    ASSERT_EQ(CStateBody::Interface(lv2.Instance())->save(lilv_instance_get_handle(lv2.Instance()), CStateBody::Store,
-                                                          &saved, 0, CWorld::Get().urids.features),
-              LV2_STATE_SUCCESS);
-    ASSERT_EQ(saved.body.size(), 204u);
-
+    ASSERT_EQ(saved.Save(lv2.Instance()), LV2_STATE_SUCCESS);
     CClapLibrary library(ZV_CLAP_FILE);
-    ASSERT_NE(library.Factory(), nullptr) << library.Error();
     CClapTestHost host;
-    CClapInstance clap(library, host, "example.zvdelay.mono");
-    ASSERT_TRUE(clap.Load(saved.body));
-    for (int i = 0; i < kParamCount; ++i) EXPECT_EQ(clap.Value(i), NaturalFromInternal(i, lv2Values[i])) << kParamTable[i].name;
-
-    ParamBlock clapValues = lv2Values;
-    clapValues[kParamDelayR] = 777;
-    clapValues[kParamLowQ] = 33;
-    std::vector<HostEvent> events = {{0, false, kParamDelayR, 77.7}, {0, false, kParamLowQ, 0.33}, {0, false, 21, 1.0}};
-    clap.Flush(events);
-    CStateBody fromClap;
+    CClapInstance clap(host, "example.zvdelay.mono", library);
+    ASSERT_TRUE(clap.plugin && clap.Load(saved.body)) << library.error;
+    for (int i = 0; i < kParamCount; ++i) EXPECT_EQ(clap.Value(i), NaturalFromInternal(i, values[i])) << kParamTable[i].name;
+    values[kParamDelayR] = 777;
+    clap.Flush({{0, kParamDelayR, 77.7}, {0, 21, 1.0}});
+    CStateBody fromClap, again;
     fromClap.body = clap.Save();
-    ASSERT_EQ(fromClap.body.size(), 212u);
     CHostedDelay restored(kMonoUri, 44100);
-    ASSERT_EQ(CStateBody::Interface(restored.Instance())->restore(lilv_instance_get_handle(restored.Instance()),
-                                                                  CStateBody::Retrieve, &fromClap, 0,
-                                                                  CWorld::Get().urids.features),
-              LV2_STATE_SUCCESS);
-    CStateBody again;
-    CStateBody::Interface(restored.Instance())
-        ->save(lilv_instance_get_handle(restored.Instance()), CStateBody::Store, &again, 0, CWorld::Get().urids.features);
-    ParamBlock back = kDefaultBlock;
+    ASSERT_EQ(fromClap.Restore(restored.Instance()), LV2_STATE_SUCCESS);
+    again.Save(restored.Instance());
+    ParamBlock back{};
     ASSERT_TRUE(ReadStateChunk(again.body.data(), again.body.size(), &back));
-    EXPECT_EQ(back, clapValues);
+    EXPECT_EQ(back, values);
 }
 
 #ifdef ZV_WATCH_REAL_TIME_CALLS
