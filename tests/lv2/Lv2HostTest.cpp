@@ -657,52 +657,48 @@ INSTANTIATE_TEST_SUITE_P(Lv2State, SaveWithoutRunTest,
 
 // ---- States across the layers ------------------------------------------------
 
-// The saved chunk (StateChunk.h) under the plug-in's body key, through its
-// own state interface: what a save stores, and a restore that offers that
-// key alone, as a state of another layer of ours does.
+// The saved chunk (StateChunk.h) under the body key, through the plug-in's
+// own state interface: a save's, and a restore that offers that key alone,
+// as another layer's state does.
 struct CStateBody {
-    LV2_URID key = CUridMap::Map(&CWorld::Get().urids, zvlv2::kStateBodyKey);
     std::vector<uint8_t> body;
-    LV2_State_Status Save(LilvInstance* instance) {
-        return Interface(instance)->save(lilv_instance_get_handle(instance), [](LV2_State_Handle h, uint32_t key, const void* v, size_t n, uint32_t, uint32_t) {
-            auto* self = static_cast<CStateBody*>(h);
-            if (key == self->key) self->body.assign(static_cast<const uint8_t*>(v), static_cast<const uint8_t*>(v) + n);
+    static LV2_URID Key() { return CUridMap::Map(&CWorld::Get().urids, zvlv2::kStateBodyKey); }
+    static const LV2_State_Interface* Of(LilvInstance* i) {
+        return static_cast<const LV2_State_Interface*>(lilv_instance_get_extension_data(i, LV2_STATE__interface));
+    }
+    void Save(LilvInstance* i) {
+        Of(i)->save(lilv_instance_get_handle(i), [](LV2_State_Handle h, uint32_t key, const void* v, size_t n, uint32_t, uint32_t) {
+            if (key == Key()) static_cast<CStateBody*>(h)->body.assign(static_cast<const uint8_t*>(v), static_cast<const uint8_t*>(v) + n);
             return LV2_STATE_SUCCESS;
         }, this, 0, CWorld::Get().urids.features);
     }
-    LV2_State_Status Restore(LilvInstance* instance) {
-        return Interface(instance)->restore(lilv_instance_get_handle(instance), [](LV2_State_Handle h, uint32_t key, size_t* n, uint32_t* type, uint32_t* flags) -> const void* {
-            auto* self = static_cast<CStateBody*>(h);
-            *n = self->body.size();
+    LV2_State_Status Restore(LilvInstance* i) {
+        return Of(i)->restore(lilv_instance_get_handle(i), [](LV2_State_Handle h, uint32_t key, size_t* n, uint32_t* type, uint32_t* flags) {
+            *n = static_cast<CStateBody*>(h)->body.size();
             *type = CUridMap::Map(&CWorld::Get().urids, LV2_ATOM__Chunk);
             *flags = LV2_STATE_IS_POD;
-            return key == self->key ? self->body.data() : nullptr;
+            return key == Key() ? static_cast<const void*>(static_cast<CStateBody*>(h)->body.data()) : nullptr;
         }, this, 0, CWorld::Get().urids.features);
-    }
-    static const LV2_State_Interface* Interface(LilvInstance* instance) {
-        return static_cast<const LV2_State_Interface*>(lilv_instance_get_extension_data(instance, LV2_STATE__interface));
     }
 };
 
 // LV2 saves, CLAP loads; CLAP saves (with its host bypass switch), LV2
-// restores and saves the same values again.
+// restores it and saves the same values again.
 TEST(Lv2State, StatesAcrossLv2AndClap) {
     ParamBlock values = {{1234, 7, 55, 20, 75, 36000, 9, 0, 100, 100, 100, 65, 120, 45, 250, 130, -120, 0, 1405, 0, 1}};
-    CHostedDelay lv2(kStereoUri, 48000);
+    CHostedDelay lv2(kStereoUri, 48000), restored(kMonoUri, 44100);
     lv2.Set(values);
     lv2.Render(TestSignal(2, 48000, 0.01), 256);
-    CStateBody saved;
-    ASSERT_EQ(saved.Save(lv2.Instance()), LV2_STATE_SUCCESS);
+    CStateBody saved, fromClap, again;
+    saved.Save(lv2.Instance());
     CClapLibrary library(ZV_CLAP_FILE);
     CClapTestHost host;
     CClapInstance clap(host, "example.zvdelay.mono", library);
-    ASSERT_TRUE(clap.plugin && clap.Load(saved.body)) << library.error;
+    ASSERT_TRUE(clap.plugin && clap.Load(saved.body));
     for (int i = 0; i < kParamCount; ++i) EXPECT_EQ(clap.Value(i), NaturalFromInternal(i, values[i])) << kParamTable[i].name;
     values[kParamDelayR] = 777;
     clap.Flush({{0, kParamDelayR, 77.7}, {0, 21, 1.0}});
-    CStateBody fromClap, again;
     fromClap.body = clap.Save();
-    CHostedDelay restored(kMonoUri, 44100);
     ASSERT_EQ(fromClap.Restore(restored.Instance()), LV2_STATE_SUCCESS);
     again.Save(restored.Instance());
     ParamBlock back{};
