@@ -2,6 +2,8 @@
 
 #include <new>
 
+#include "effect/Interleave.h"
+
 namespace {
 
 WAVEFORMATEX FloatFormat(int channels, uint32_t rate) {
@@ -87,12 +89,8 @@ void CHostedEffect::Process(const float* const* in, float* const* out, uint32_t 
         if (m_inputChannels == 1) {
             dry = in[0] + from;
         } else {
-            float* s = m_scratchIn.get();
-            for (uint32_t i = 0; i < n; ++i) {
-                s[2 * i] = in[0][from + i];
-                s[2 * i + 1] = in[1][from + i];
-            }
-            dry = s;
+            InterleaveStereo(in[0] + from, in[1] + from, m_scratchIn.get(), n);
+            dry = m_scratchIn.get();
         }
         int32_t frames = static_cast<int32_t>(n);
         int32_t capacity = frames;
