@@ -225,7 +225,7 @@ bool CClapInstance::Load(const std::vector<uint8_t>& data) const {
     const clap_istream_t in{&b, [](const clap_istream_t* s, void* buffer, uint64_t size) -> int64_t {
                                 auto* b = static_cast<Bytes*>(s->ctx);
                                 const uint64_t n = std::min<uint64_t>({size, b->data.size() - b->at, 5});
-                                std::memcpy(buffer, b->data.data() + b->at, n);
+                                if (n) std::memcpy(buffer, b->data.data() + b->at, n);
                                 b->at += n;
                                 return static_cast<int64_t>(n);
                             }};
