@@ -180,7 +180,11 @@ void CTzPlugInPropPage::ClearPeakReadout() {
 
 bool CTzPlugInPropPage::ShowHelp() {
     char path[MAX_PATH] = {};
-    HelpFilePath(EditorModule(), path, sizeof(path));
+    if (m_fileFolder.empty()) {
+        HelpFilePath(EditorModule(), path, sizeof(path));
+    } else {
+        std::snprintf(path, sizeof(path), "%s\\%s", m_fileFolder.c_str(), kHelpFileName);
+    }
     if (OpenHelpFile(m_window, path)) return true;
     char text[MAX_PATH + 64];
     std::snprintf(text, sizeof(text), "Unable to open the Tavrin:zv Delay help file:\n%s", path);

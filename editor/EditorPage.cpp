@@ -27,8 +27,6 @@ constexpr int kTitleId = 1;
 constexpr UINT_PTR kTimerId = 0;
 constexpr UINT kTimerMs = 75;
 constexpr char kPlugInName[] = "zv:Delay";
-constexpr char kPlugInKey[] = "SOFTWARE\\Classes\\CLSID\\{6A1F3B80-D27E-4C95-8E14-3B7D0A5C92E6}";
-constexpr char kPresetFileName[] = "zvDelayDX.ini";
 // The clip lights of the dialog template, placed above the meters.
 struct Placement {
     int id, x, y, width, height;
@@ -177,7 +175,7 @@ INT_PTR CTzPlugInPropPage::OnReceiveMessage(HWND window, UINT message, WPARAM wP
     case WM_SIZE:
         // A host whose window moved to another monitor resizes the page:
         // its DPI may have changed with it.
-        if (m_window && !m_followingDpi) FollowDpi(WindowDpi(m_window));
+        if (m_window && !m_followingDpi) FollowDpi(m_hostDpi ? m_hostDpi : WindowDpi(m_window));
         return FALSE;
     case WM_DESTROY:
         OnDestroy();
@@ -190,7 +188,7 @@ INT_PTR CTzPlugInPropPage::OnReceiveMessage(HWND window, UINT message, WPARAM wP
 void CTzPlugInPropPage::OnInitDialog(HWND window) {
     m_window = window;
     if (m_plugIn) m_plugIn->SetNotifyWindow(window, kIdPlugInNotify);
-    m_dpi = WindowDpi(window);
+    m_dpi = m_hostDpi ? m_hostDpi : WindowDpi(window);
     m_skin = std::make_unique<CSkinSet>();
     m_skin->Load(EditorModule(), m_dpi);
     CreateReadoutFont();
@@ -203,7 +201,8 @@ void CTzPlugInPropPage::OnInitDialog(HWND window) {
         // host may already tear the page down again.
         const std::shared_ptr<PresetStore> store = std::make_shared<PresetStore>(EditorModule(), window, kPlugInName);
         m_presets = store;
-        store->Open(nullptr, kPlugInKey, kPresetFileName);
+        const std::string presetFile = m_fileFolder.empty() ? std::string() : m_fileFolder + "\\" + kPresetFileName;
+        store->Open(presetFile.empty() ? nullptr : presetFile.c_str(), kPlugInKey, kPresetFileName);
     } catch (const std::bad_alloc&) {
         m_presets.reset();   // the page works without presets
     }
@@ -349,8 +348,13 @@ void CTzPlugInPropPage::PlaceClipLights() {
         MoveWindow(Control(light.id), Px(light.x), Px(light.y), Px(light.width), Px(light.height), FALSE);
 }
 
+void CTzPlugInPropPage::SetHostDpi(int dpi) {
+    m_hostDpi = dpi;
+    if (m_window) FollowDpi(dpi ? dpi : WindowDpi(m_window));
+}
+
 SIZE CTzPlugInPropPage::PageSize() const {
-    const int dpi = m_window ? m_dpi : SystemDpi();
+    const int dpi = m_window ? m_dpi : m_hostDpi ? m_hostDpi : SystemDpi();
     return SIZE{ScaleToDpi(kPageWidth, dpi), ScaleToDpi(kPageHeight, dpi)};
 }
 

@@ -10,11 +10,13 @@
 // page holds no lock. The plug-in's change notices arrive as posted
 // WM_COMMAND messages with id 32700.
 //
-// Scaling: the page draws at the DPI of its window (WindowDpi.h), from the
-// art drawn for it (SkinSet.h); every rectangle of the layout table, the
-// fonts and the controls' own drawing go through ScaleToDpi, which changes
-// nothing at 96. A new DPI (the window moved to another monitor) lays the
-// page out again and reloads the art.
+// Scaling: the page draws at the DPI of its window (WindowDpi.h), or at the
+// one a plug-in host prescribes (SetHostDpi: CLAP's set_scale, VST3's
+// content scale), from the art drawn for it (SkinSet.h); every rectangle of
+// the layout table, the fonts and the controls' own drawing go through
+// ScaleToDpi, which changes nothing at 96. A new DPI (the window moved to
+// another monitor, or the host's new scale) lays the page out again and
+// reloads the art.
 //
 // Keyboard and screen readers: Tab follows the reading order of the layout
 // (the controls' z-order is set to it, so a host's dialog manager agrees);
@@ -34,6 +36,7 @@
 #pragma once
 #include <cstdint>
 #include <memory>
+#include <string>
 
 #include "editor/PropertyPageBase.h"
 #include "effect/ParamTable.h"
@@ -44,6 +47,11 @@ class CSkinSet;
 
 class CTzPlugInPropPage : public CBasePropertyPage {
 public:
+    // The filter's class key, whose registration says where the preset file
+    // is, and the file's name.
+    static constexpr const char* kPlugInKey = "SOFTWARE\\Classes\\CLSID\\{6A1F3B80-D27E-4C95-8E14-3B7D0A5C92E6}";
+    static constexpr const char* kPresetFileName = "zvDelayDX.ini";
+
     static IUnknown* CreateInstance(IUnknown* outer, HRESULT* hr);
 
     // Refreshes the controls of one parameter (id of its value box or
@@ -55,6 +63,20 @@ public:
 
     // Opens the help file, as the Help button does.
     HRESULT STDMETHODCALLTYPE Help(LPCOLESTR helpDir) override;
+
+    // A DPI the host prescribes (96 x its scale, 96 to 288), which the page
+    // then keeps whatever its window's DPI; 0 follows the window again.
+    // Before the window exists or while it does (the page is laid out again
+    // and resized). UI thread.
+    void SetHostDpi(int dpi);
+    // The page's size in pixels at its DPI (the host's, the window's, or
+    // the system's before there is a window).
+    SIZE Size() const { return PageSize(); }
+    // The folder of the preset file and the help file (a plug-in layer that
+    // is not the registered filter; see EmbeddedEditor.h). Without one the
+    // presets are found through the filter's registration and the help file
+    // beside the module. Before the window exists.
+    void SetFileFolder(const char* folder) { m_fileFolder = folder ? folder : ""; }
 
 private:
     explicit CTzPlugInPropPage(IUnknown* outer);
@@ -127,6 +149,8 @@ private:
 
     ITzPlugInProp* m_plugIn = nullptr;
     int m_dpi = 96;
+    int m_hostDpi = 0;   // the host's, or 0: the window's
+    std::string m_fileFolder;
     bool m_followingDpi = false;   // FollowDpi resizes the page: its WM_SIZE is not a new DPI
     // The art at m_dpi: background picture, palette, pixel images, clip
     // lights; made with the window, replaced when the DPI changes.

@@ -5,7 +5,6 @@
 
 namespace {
 
-constexpr char kHelpFileName[] = "TavrinzvDelay.chm";
 constexpr char kHtmlHelpKey[] = "CLSID\\{ADB880A6-D8FF-11CF-9377-00AA003B7A11}\\InprocServer32";
 constexpr UINT kDisplayTopic = 0;   // HH_DISPLAY_TOPIC
 

@@ -4,6 +4,8 @@
 
 #include <cstddef>
 
+// The help file's name.
+inline constexpr char kHelpFileName[] = "TavrinzvDelay.chm";
 // "TavrinzvDelay.chm" beside the module: the module's path with everything
 // after its last ':' or '\' replaced (cut to the buffer).
 void HelpFilePath(HINSTANCE module, char* path, size_t size);

@@ -48,6 +48,10 @@ void RegisterToolkitClasses(HINSTANCE module) {
     }
 }
 
+void UnregisterToolkitClasses(HINSTANCE module) {
+    for (const ClassEntry& entry : kClasses) UnregisterClassA(entry.name, module);
+}
+
 int32_t ToolkitCaptureFlag() { return g_captureFlag; }
 void SetToolkitCaptureFlag(int32_t held) { g_captureFlag = held; }
 

@@ -20,6 +20,10 @@
 // Registers the seven classes for the module; a class that is already
 // registered is left as it is.
 void RegisterToolkitClasses(HINSTANCE module);
+// Unregisters them (a module about to be unloaded while its host lives on:
+// a class left behind would point into the gone module). Fails harmlessly
+// for a class that still has windows.
+void UnregisterToolkitClasses(HINSTANCE module);
 
 // 1 while a push button, slider or value box holds the mouse.
 int32_t ToolkitCaptureFlag();

@@ -83,9 +83,11 @@ void CAudioTransform::QueueNotice(EHostNotice notice, int index, float value) {
 
 bool CAudioTransform::SyncFromAutomation() {
     if (!m_automation) return false;
+    MP_DATA inForce[kParamCount];
+    m_automation->ReadAllInForce(inForce);
     bool changed = false;
     for (int i = 0; i < kParamCount; ++i) {
-        const int32_t value = m_writerCache.Convert(i, m_automation->ValueInForce(static_cast<DWORD>(i)));
+        const int32_t value = m_writerCache.Convert(i, inForce[i]);
         if (value == m_live[i]) continue;
         Touch();
         m_live[i] = value;
@@ -220,6 +222,21 @@ int32_t CAudioTransform::RefreshFromAutomation(ParamBlock* dest) {
     m_dirty = 0;
     if (changed) m_refreshPending.store(1, std::memory_order_relaxed);
     return changed;
+}
+
+HRESULT CAudioTransform::LoadParams(const ParamBlock& block) {
+    {
+        CChange change(this);
+        Touch();
+        for (int i = 0; i < kParamCount; ++i) {
+            const int32_t value = ClampParam(i, block[i]);
+            m_live[i] = value;
+            if (m_automation) m_automation->SetParam(static_cast<DWORD>(i), ParamToNormalised(i, value));
+        }
+        m_dirty = 1;
+    }
+    PostChangeCode(kChangeStateReloaded);
+    return S_OK;
 }
 
 HRESULT CAudioTransform::ReloadFromAutomation() {

@@ -105,6 +105,13 @@ public:
     int32_t RefreshFromAutomation(ParamBlock* dest);
     // After the automation state was loaded: re-applies it and posts code 100.
     HRESULT ReloadFromAutomation();
+    // A whole block from the host's side (a plug-in layer's loaded state):
+    // clamped, it becomes the live block and, through SetParam, the
+    // automation's values in force, as one change; the host is not told
+    // (it gave the values) and no capture opens. Then code 100 tells the
+    // editor to read everything again. Not on the audio thread (it takes the
+    // parameter lock).
+    HRESULT LoadParams(const ParamBlock& block);
 
     // Processing entries: n = min(*inFrames, *outFrames) frames of the input's
     // channel count in, n stereo frames of the same sample type out; n is

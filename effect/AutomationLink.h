@@ -10,6 +10,7 @@
 // back into the plug-in (saving its state, say) on another thread.
 #pragma once
 #include "common/WinTypes.h"
+#include "effect/ParamTable.h"
 
 // The host notifications of a capture, one parameter each.
 enum class EHostNotice : uint8_t {
@@ -31,6 +32,14 @@ public:
     // The value in force (normalised). Any thread; reads atomics only, so
     // the audio thread may call it inside its hand-over window.
     virtual MP_DATA ValueInForce(DWORD dwParamIndex) const = 0;
+    // All 21 values in force as one whole: called by the effect with its
+    // parameter lock held (its own writes are then excluded), never on the
+    // audio thread. An object whose values another thread also writes, a
+    // few at a time, waits here until it can read all of one such write
+    // (CHostEditorLink); the default reads them one by one.
+    virtual void ReadAllInForce(MP_DATA* values) const {
+        for (DWORD i = 0; i < kParamCount; ++i) values[i] = ValueInForce(i);
+    }
     // S_OK and clears the changed flag when it was set, else S_FALSE.
     virtual HRESULT TestAndClearChanged() = 0;
     // A count that moves, after the values, whenever a value in force may

@@ -2,6 +2,8 @@
 
 #include <cmath>
 
+#include "effect/Interleave.h"
+
 uint32_t CBypassFade::FadeFrames(uint32_t sampleRate) {
     const double frames = std::floor(sampleRate * kBypassFadeSeconds + 0.5);
     return frames < 1.0 ? 1u : static_cast<uint32_t>(frames);
@@ -32,10 +34,9 @@ void CBypassFade::Mix(const float* wet, const float* dry, int dryChannels, float
     }
     if (m_wetFrames != end) return;
     if (m_wantWet) {
-        for (; i < n; ++i) {
-            left[i] = wet[2 * i];
-            right[i] = wet[2 * i + 1];
-        }
+        DeinterleaveStereo(wet + 2 * i, left + i, right + i, n - i);
+    } else if (dryChannels == 2) {
+        DeinterleaveStereo(dry + 2 * i, left + i, right + i, n - i);
     } else {
         for (; i < n; ++i) {
             const float l = dry[i * dryChannels];

@@ -55,6 +55,10 @@ public:
     // transport; FollowHostTempo then applies it (with TempoSync "Host").
     void SetHostTempo(int32_t hundredths);
     void FollowHostTempo();
+    // The host's tempo as last reported, and the one the delays last
+    // followed (0: none).
+    int32_t HostTempo() const { return m_hostTempo; }
+    int32_t FollowedHostTempo() const { return m_lastHostTempo; }
 
     // A state's block (in range) and the port values saved with it (NaN for
     // one never seen; null for a first-layout state without them).

@@ -2,6 +2,8 @@
 
 #include <new>
 
+#include "effect/Interleave.h"
+
 namespace {
 
 WAVEFORMATEX FloatFormat(int channels, uint32_t rate) {
@@ -29,11 +31,19 @@ CHostedEffect::~CHostedEffect() {
     m_effect.ReleaseStreaming();
 }
 
+bool CHostedEffect::Prepare(uint32_t sampleRate) {
+    m_sampleRate = sampleRate;
+    m_inputFormat = FloatFormat(m_inputChannels, sampleRate);
+    m_outputFormat = FloatFormat(2, sampleRate);
+    m_bypass = CBypassFade(sampleRate);
+    return Prepare();
+}
+
 bool CHostedEffect::Prepare() {
     if (!m_scratchIn) m_scratchIn.reset(new (std::nothrow) float[2 * kChunkFrames]);
     if (!m_scratchOut) m_scratchOut.reset(new (std::nothrow) float[2 * kChunkFrames]);
     if (!m_scratchIn || !m_scratchOut) return false;
-    m_effect.SetParamsAsSoleWriter(m_controls.Block());
+    if (!m_linked) m_effect.SetParamsAsSoleWriter(m_controls.Block());
     m_effect.SetStreaming(1);
     m_fresh = true;
     m_bypass.Start();
@@ -49,6 +59,18 @@ bool CHostedEffect::Prepare() {
 bool CHostedEffect::Restart() {
     if (m_fresh) return true;
     return Prepare();
+}
+
+bool CHostedEffect::Reset() {
+    if (FAILED(m_effect.RestartStreaming())) return false;
+    m_bypass.Start();
+    m_fresh = true;
+    return true;
+}
+
+void CHostedEffect::AttachLink(IAutomationLink* link) {
+    m_effect.AttachAutomation(link);
+    m_linked = link != nullptr;
 }
 
 void CHostedEffect::HandControlsOn() {
@@ -67,12 +89,8 @@ void CHostedEffect::Process(const float* const* in, float* const* out, uint32_t 
         if (m_inputChannels == 1) {
             dry = in[0] + from;
         } else {
-            float* s = m_scratchIn.get();
-            for (uint32_t i = 0; i < n; ++i) {
-                s[2 * i] = in[0][from + i];
-                s[2 * i + 1] = in[1][from + i];
-            }
-            dry = s;
+            InterleaveStereo(in[0] + from, in[1] + from, m_scratchIn.get(), n);
+            dry = m_scratchIn.get();
         }
         int32_t frames = static_cast<int32_t>(n);
         int32_t capacity = frames;

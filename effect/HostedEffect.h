@@ -11,11 +11,22 @@
 // events fall (Run): a parameter change or a new tempo applies exactly at
 // its frame, as the renderer applies a change between two blocks.
 //
+// Two ways to own the parameters:
+// - the layer is the effect's only writer (LV2: no editor): its controls
+//   (Controls(), the host controls' rules) go to the effect whole
+//   (SetParamsAsSoleWriter) and are published for the threads that save;
+// - the effect's parameters are shared by the host and our editor (CLAP,
+//   VST3): AttachLink puts a CHostEditorLink in as the effect's automation
+//   object (HostEditorLink.h); host events go to the link between the
+//   pieces, the editor goes through the effect's ITzPlugInProp
+//   (Effect()), and Controls() is not used.
+//
 // Threads. Prepare and Restart allocate: the layer's set-up calls
 // (instantiate, activate). Everything else runs on the audio thread (or on
 // the thread that is the layer's only writer while nothing processes) and
 // allocates nothing, locks nothing and calls nothing outside the core. The
-// effect's block goes to it as its only writer (SetParamsAsSoleWriter).
+// effect's block goes to it as its only writer (SetParamsAsSoleWriter), or
+// comes from the link's values in force, read at each piece.
 // ReadPublished may run on any thread beside the audio thread (it may wait
 // for a publication in progress to end; the audio thread never waits).
 #pragma once
@@ -32,7 +43,8 @@ public:
     // longer piece is cut (the output does not depend on the cut).
     static constexpr uint32_t kChunkFrames = 8192;
 
-    // inputChannels: 1 or 2; the output is always stereo.
+    // inputChannels: 1 or 2; the output is always stereo. The rate may
+    // change before each Prepare.
     CHostedEffect(int inputChannels, uint32_t sampleRate);
     ~CHostedEffect();
     CHostedEffect(const CHostedEffect&) = delete;
@@ -44,10 +56,21 @@ public:
     // The delay memory for the rate, cleared, and the scratch memory; the
     // block goes to the effect. False when memory is short. Set-up thread.
     bool Prepare();
+    // The same at another rate (a layer whose host gives the rate at each
+    // activation). Set-up thread.
+    bool Prepare(uint32_t sampleRate);
     // A new start after the effect has run: the lines silent again and the
     // bypass switch standing where it is (Prepare again). Nothing to do
     // when nothing ran since the last start. Set-up thread.
     bool Restart();
+    // The lines, filters and meters silent again in the memory there is, and
+    // the bypass switch standing where it is: no allocation (a host's reset
+    // on its audio thread). False when nothing is prepared.
+    bool Reset();
+
+    // Shared parameters (see above): the link becomes the effect's automation
+    // object. Before the first Prepare; the link outlives this object.
+    void AttachLink(IAutomationLink* link);
 
     int InputChannels() const { return m_inputChannels; }
     uint32_t SampleRate() const { return m_sampleRate; }
@@ -70,9 +93,11 @@ public:
 
     // Frames [0, frames), split where the events fall. events.Next(&frame)
     // gives the frame of the next event (false when none is left), then
-    // events.Apply(controls) applies it; the frames before it run with the
-    // block as it was. Events are in time order (an event before the last
-    // one's frame applies at once; one past the end, after the last frame).
+    // events.Apply(*this) applies it (to Controls() then HandControlsOn, or
+    // to the link, or SetBypassed); the frames before it run with the
+    // parameters as they were. Events are in time order (an event before
+    // the last one's frame applies at once; one past the end, after the last
+    // frame).
     template <class Events>
     void Run(const float* const* in, float* const* out, uint32_t frames, Events& events) {
         uint32_t done = 0, at = 0;
@@ -80,8 +105,7 @@ public:
             const uint32_t split = at < done ? done : at > frames ? frames : at;
             Process(in, out, done, split);
             done = split;
-            events.Apply(m_controls);
-            HandControlsOn();
+            events.Apply(*this);
         }
         Process(in, out, done, frames);
     }
@@ -89,13 +113,16 @@ public:
     // The output's peaks since the last call (linear; 0 while all dry).
     void TakePeaks(float* left, float* right);
 
-    // For tests and tools.
+    // The effect itself: the object our editor connects to (its
+    // ITzPlugInProp), and for tests and tools.
+    COfflineEffect& Effect() { return m_effect; }
     const COfflineEffect& Effect() const { return m_effect; }
 
 private:
     COfflineEffect m_effect;
     const int m_inputChannels;
-    const uint32_t m_sampleRate;
+    uint32_t m_sampleRate;
+    bool m_linked = false;   // parameters from an attached link
     WAVEFORMATEX m_inputFormat{};
     WAVEFORMATEX m_outputFormat{};
     bool m_fresh = true;   // prepared and not run since

@@ -85,10 +85,12 @@ public:
         *frame = at < 0 ? 0 : at > INT32_MAX ? INT32_MAX : static_cast<uint32_t>(at);
         return true;
     }
-    void Apply(CHostControls& controls) {
+    void Apply(CHostedEffect& core) {
+        CHostControls& controls = core.Controls();
         const auto* object = reinterpret_cast<const LV2_Atom_Object*>(&m_next->body);
         if (const int32_t tempo = ReadTempo(object)) controls.SetHostTempo(tempo);
         controls.FollowHostTempo();
+        core.HandControlsOn();
         m_next = lv2_atom_sequence_next(m_next);
         Skip();
     }

@@ -1,8 +1,11 @@
 # Checks the files the setup program packs, before makensis packs them:
-#   cmake -DOBJDUMP=... -DDLL=... -DCHM=... -DINI=... -P CheckPackage.cmake
+#   cmake -DOBJDUMP=... -DDLL=... -DCHM=... -DINI=... [-DCLAP=...] -P CheckPackage.cmake
 # DLL: a 64-bit Windows DLL (PE32+, x86-64) exporting the four entry points
 # of a COM server. CHM: a compiled help file. INI: the factory preset bank
-# with the plug-in's key and at least one preset. Any failure is fatal.
+# with the plug-in's key and at least one preset. CLAP (when given): a
+# 64-bit Windows DLL exporting clap_entry and nothing else, that needs no
+# DLL beyond the system's (no runtime of the compiler's: it is linked
+# -static). Any failure is fatal.
 
 cmake_minimum_required(VERSION 3.20)
 
@@ -36,6 +39,36 @@ foreach(export DllGetClassObject DllCanUnloadNow DllRegisterServer DllUnregister
     message(FATAL_ERROR "CheckPackage: ${DLL} does not export ${export}")
   endif()
 endforeach()
+
+if(DEFINED CLAP AND NOT CLAP STREQUAL "")
+  if(NOT EXISTS "${CLAP}" OR IS_DIRECTORY "${CLAP}")
+    message(FATAL_ERROR "CheckPackage: missing CLAP: ${CLAP}")
+  endif()
+  execute_process(COMMAND ${OBJDUMP} -p "${CLAP}" OUTPUT_VARIABLE clap_dump RESULT_VARIABLE clap_result ERROR_QUIET)
+  if(NOT clap_result EQUAL 0 OR NOT clap_dump MATCHES "file format pei-x86-64" OR NOT clap_dump MATCHES "\n[ \t]+DLL\n")
+    message(FATAL_ERROR "CheckPackage: ${CLAP} is not a 64-bit Windows DLL")
+  endif()
+  # The names: the lines of the name pointer table, up to the blank line.
+  set(clap_exports "")
+  string(FIND "${clap_dump}" "[Ordinal/Name Pointer] Table\n" names_at)
+  if(names_at GREATER -1)
+    string(SUBSTRING "${clap_dump}" ${names_at} -1 names)
+    string(FIND "${names}" "\n\n" names_end)
+    string(SUBSTRING "${names}" 0 ${names_end} names)
+    string(REGEX MATCHALL "\n[ \t]+\\[ *[0-9]+\\] [^\n]+" clap_exports "${names}")
+    string(REGEX REPLACE "\n[ \t]+\\[ *[0-9]+\\] " "" clap_exports "${clap_exports}")
+  endif()
+  if(NOT clap_exports STREQUAL "clap_entry")
+    message(FATAL_ERROR "CheckPackage: ${CLAP} must export clap_entry alone; it exports: ${clap_exports}")
+  endif()
+  string(REGEX MATCHALL "DLL Name: [^\n]+" clap_imports "${clap_dump}")
+  foreach(import IN LISTS clap_imports)
+    string(TOLOWER "${import}" import)
+    if(import MATCHES "libwinpthread|libstdc|libgcc|mingw")
+      message(FATAL_ERROR "CheckPackage: ${CLAP} needs a DLL that is not the system's: ${import}")
+    endif()
+  endforeach()
+endif()
 
 file(SIZE "${CHM}" chm_size)
 file(READ "${CHM}" chm_magic LIMIT 4 HEX)

@@ -1,17 +1,21 @@
 ; The setup program of zvDelayDX: a 64-bit setup built with makensis.
 ;
-; makensis -DVERSION=1.2.3.4 -DDLL=... -DCHM=... -DINI=... -DOUTFILE=... zvDelayDX.nsi
+; makensis -DVERSION=1.2.3.4 -DDLL=... -DCHM=... -DINI=... -DCLAP=... -DOUTFILE=... zvDelayDX.nsi
 ;   VERSION  the version of the DLL's version record (resources/Version.h)
 ;   DLL      the plug-in library, zvDelayDX.dll
 ;   CHM      the help file, TavrinzvDelay.chm
 ;   INI      the factory preset bank, zvDelayDX.ini
+;   CLAP     the CLAP plug-ins for Windows hosts, zvDelay.clap
 ;   OUTFILE  the setup program to write
 ;
 ; What it does, in order (section "Install"):
 ;   1. an earlier install in another folder is uninstalled by its own
 ;      uninstaller; a preset file of the user's there is copied over;
 ;   2. an earlier DLL in the target folder is unregistered;
-;   3. the DLL and the help file are copied (replacing earlier ones);
+;   3. the DLL and the help file are copied (replacing earlier ones), and
+;      zvDelay.clap into the folder where CLAP hosts look for plug-ins,
+;      %CommonProgramFiles%\CLAP ($COMMONFILES64\CLAP; the uninstaller
+;      removes it, and the folder when nothing else is in it);
 ;   4. the factory preset bank: as zvDelayDX.ini when the folder has no
 ;      preset file, else as zvDelayDX-factory.ini beside the user's file;
 ;   5. the uninstaller and the uninstall entry are written;
@@ -48,8 +52,8 @@ ManifestDPIAware true
 RequestExecutionLevel admin
 SetCompressor /SOLID lzma
 
-!ifndef VERSION | DLL | CHM | INI | OUTFILE
-  !error "VERSION, DLL, CHM, INI and OUTFILE must be defined (-D on the makensis command line)"
+!ifndef VERSION | DLL | CHM | INI | CLAP | OUTFILE
+  !error "VERSION, DLL, CHM, INI, CLAP and OUTFILE must be defined (-D on the makensis command line)"
 !endif
 
 !define PRODUCT "zvDelayDX"
@@ -64,6 +68,8 @@ SetCompressor /SOLID lzma
 !define PRESET_FILE "zvDelayDX.ini"
 !define FACTORY_COPY "zvDelayDX-factory.ini"
 !define UNINSTALLER "uninstall.exe"
+!define CLAP_FOLDER "$COMMONFILES64\CLAP"
+!define CLAP_FILE "zvDelay.clap"
 
 !define ERR_FILE 3
 !define ERR_REGISTER 4
@@ -133,21 +139,25 @@ VIAddVersionKey /LANG=1033 "LegalCopyright" "${COMPANY}"
   SetDetailsPrint lastused
 !macroend
 
-; Copies one file of the package into $INSTDIR, replacing an earlier one.
-; A file that cannot be written (a DLL loaded by a running host) may be
-; retried; otherwise the earlier install is registered again as it was and
-; the setup fails.
-!macro INSTALL_FILE source name
+; Copies one file of the package into the output folder, replacing an
+; earlier one; shownFolder names that folder in the messages. A file that
+; cannot be written (a DLL loaded by a running host) may be retried;
+; otherwise the earlier install is registered again as it was and the setup
+; fails.
+!macro INSTALL_FILE_AS source name shownFolder
   !define LABEL_RETRY retry_${__COUNTER__}
   ${LABEL_RETRY}:
   ClearErrors
   File "/oname=${name}" "${source}"
   ${If} ${Errors}
-    MessageBox MB_RETRYCANCEL|MB_ICONEXCLAMATION "Cannot write $INSTDIR\${name}.$\r$\nClose every program that uses ${PRODUCT} and retry." /SD IDCANCEL IDRETRY ${LABEL_RETRY}
+    MessageBox MB_RETRYCANCEL|MB_ICONEXCLAMATION "Cannot write ${shownFolder}\${name}.$\r$\nClose every program that uses ${PRODUCT} and retry." /SD IDCANCEL IDRETRY ${LABEL_RETRY}
     Call RestoreRegistration
-    !insertmacro FAIL ${ERR_FILE} "Cannot write $INSTDIR\${name}."
+    !insertmacro FAIL ${ERR_FILE} "Cannot write ${shownFolder}\${name}."
   ${EndIf}
   !undef LABEL_RETRY
+!macroend
+!macro INSTALL_FILE source name
+  !insertmacro INSTALL_FILE_AS "${source}" "${name}" "$INSTDIR"
 !macroend
 
 ; Set when the setup has unregistered the DLL of an earlier install in
@@ -336,6 +346,14 @@ Section "Install"
   SetDetailsPrint lastused
   !insertmacro INSTALL_FILE "${DLL}" "zvDelayDX.dll"
   !insertmacro INSTALL_FILE "${CHM}" "TavrinzvDelay.chm"
+  ; The CLAP plug-ins where CLAP hosts look (the folder made if needed).
+  SetDetailsPrint none
+  SetOutPath "${CLAP_FOLDER}"
+  SetDetailsPrint lastused
+  !insertmacro INSTALL_FILE_AS "${CLAP}" "${CLAP_FILE}" "${CLAP_FOLDER}"
+  SetDetailsPrint none
+  SetOutPath "$INSTDIR"
+  SetDetailsPrint lastused
 
   ; 4. The factory preset bank, never over a preset file that is there.
   ${If} ${FileExists} "$INSTDIR\${PRESET_FILE}"
@@ -420,6 +438,13 @@ Section "Uninstall"
 
   Delete /REBOOTOK "$INSTDIR\zvDelayDX.dll"
   Delete /REBOOTOK "$INSTDIR\TavrinzvDelay.chm"
+  ; The CLAP plug-ins, and their folder when nothing else is in it (the
+  ; full path would not fit the list of what was done).
+  SetDetailsPrint none
+  Delete /REBOOTOK "${CLAP_FOLDER}\${CLAP_FILE}"
+  RMDir "${CLAP_FOLDER}"
+  SetDetailsPrint lastused
+  DetailPrint "Removed the CLAP plug-ins (${CLAP_FILE})"
   ReadRegDWORD $0 HKLM "${UNINST_KEY}" "FactoryCopyInstalled"
   ${If} $0 == 1
     Delete "$INSTDIR\${FACTORY_COPY}"

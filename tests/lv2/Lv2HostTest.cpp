@@ -3,12 +3,15 @@
 // plug-ins at five rates in five block sizes against the core's offline
 // renderer (bit for bit, same partition), follows the host tempo, loads a
 // factory preset, round-trips saved states into fresh instances (saved with
-// or without a run since the ports were set) and switches the host bypass.
+// or without a run since the ports were set), loads states across LV2 and
+// CLAP (zvDelay.clap through our CLAP test host) and switches the host
+// bypass.
 #include <gtest/gtest.h>
 #include <lilv/lilv.h>
 #include <lv2/atom/forge.h>
 #include <lv2/port-props/port-props.h>
 #include <lv2/presets/presets.h>
+#include <lv2/state/state.h>
 #include <lv2/time/time.h>
 #include <lv2/units/units.h>
 #include <lv2/urid/urid.h>
@@ -22,9 +25,11 @@
 #include "effect/OfflineEffect.h"
 #include "effect/ParamDescription.h"
 #include "effect/ParamText.h"
+#include "effect/StateChunk.h"
 #include "effect/TempoSync.h"
 #include "lv2/Lv2Ports.h"
 #include "presets/DataString.h"
+#include "tests/clap/ClapTestHost.h"
 #ifdef ZV_WATCH_REAL_TIME_CALLS
 #include "RealTimeCalls.h"
 #endif
@@ -649,6 +654,57 @@ INSTANTIATE_TEST_SUITE_P(Lv2State, SaveWithoutRunTest,
                                            SaveCase{"ReopenedThenSet", false, true},
                                            SaveCase{"RunReopenedThenSet", true, true}),
                          [](const auto& info) { return std::string(info.param.name); });
+
+// ---- States across the layers ------------------------------------------------
+
+// The saved chunk (StateChunk.h) under the body key, through the plug-in's
+// own state interface: a save's, and a restore that offers that key alone,
+// as another layer's state does.
+struct CStateBody {
+    std::vector<uint8_t> body;
+    static LV2_URID Key() { return CUridMap::Map(&CWorld::Get().urids, zvlv2::kStateBodyKey); }
+    static const LV2_State_Interface* Of(LilvInstance* i) {
+        return static_cast<const LV2_State_Interface*>(lilv_instance_get_extension_data(i, LV2_STATE__interface));
+    }
+    void Save(LilvInstance* i) {
+        Of(i)->save(lilv_instance_get_handle(i), [](LV2_State_Handle h, uint32_t key, const void* v, size_t n, uint32_t, uint32_t) {
+            if (key == Key()) static_cast<CStateBody*>(h)->body.assign(static_cast<const uint8_t*>(v), static_cast<const uint8_t*>(v) + n);
+            return LV2_STATE_SUCCESS;
+        }, this, 0, CWorld::Get().urids.features);
+    }
+    LV2_State_Status Restore(LilvInstance* i) {
+        return Of(i)->restore(lilv_instance_get_handle(i), [](LV2_State_Handle h, uint32_t key, size_t* n, uint32_t* type, uint32_t* flags) {
+            *n = static_cast<CStateBody*>(h)->body.size();
+            *type = CUridMap::Map(&CWorld::Get().urids, LV2_ATOM__Chunk);
+            *flags = LV2_STATE_IS_POD;
+            return key == Key() ? static_cast<const void*>(static_cast<CStateBody*>(h)->body.data()) : nullptr;
+        }, this, 0, CWorld::Get().urids.features);
+    }
+};
+
+// LV2 saves, CLAP loads; CLAP saves (with its host bypass switch), LV2
+// restores it and saves the same values again.
+TEST(Lv2State, StatesAcrossLv2AndClap) {
+    ParamBlock values = {{1234, 7, 55, 20, 75, 36000, 9, 0, 100, 100, 100, 65, 120, 45, 250, 130, -120, 0, 1405, 0, 1}};
+    CHostedDelay lv2(kStereoUri, 48000), restored(kMonoUri, 44100);
+    lv2.Set(values);
+    lv2.Render(TestSignal(2, 48000, 0.01), 256);
+    CStateBody saved, fromClap, again;
+    saved.Save(lv2.Instance());
+    CClapLibrary library(ZV_CLAP_FILE);
+    CClapTestHost host;
+    CClapInstance clap(host, "example.zvdelay.mono", library);
+    ASSERT_TRUE(clap.plugin && clap.Load(saved.body));
+    for (int i = 0; i < kParamCount; ++i) EXPECT_EQ(clap.Value(i), NaturalFromInternal(i, values[i])) << kParamTable[i].name;
+    values[kParamDelayR] = 777;
+    clap.Flush({{0, kParamDelayR, 77.7}, {0, 21, 1.0}});
+    fromClap.body = clap.Save();
+    ASSERT_EQ(fromClap.Restore(restored.Instance()), LV2_STATE_SUCCESS);
+    again.Save(restored.Instance());
+    ParamBlock back{};
+    ASSERT_TRUE(ReadStateChunk(again.body.data(), again.body.size(), &back));
+    EXPECT_EQ(back, values);
+}
 
 #ifdef ZV_WATCH_REAL_TIME_CALLS
 // run() as a host's audio thread calls it, with every control moving, the

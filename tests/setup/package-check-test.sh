@@ -49,9 +49,20 @@ expect_refusal "a DLL as help file" "$dll" "$dll" "$ini"
 expect_refusal "a missing preset bank" "$dll" "$chm" "$work/missing.ini"
 expect_refusal "a preset bank with the bare class id" "$dll" "$chm" "$work/other.ini"
 
+# The CLAP file (ZV_SETUP_CLAP, from CTest): the built one passes; the COM
+# server (other exports) and a program are refused.
+if [ -n "${ZV_SETUP_CLAP:-}" ]; then
+  check_clap() { cmake -DOBJDUMP="$objdump" -DDLL="$dll" -DCHM="$chm" -DINI="$ini" -DCLAP="$1" \
+                   -P "$source/CheckPackage.cmake" >"$work/log" 2>&1; }
+  if check_clap "$ZV_SETUP_CLAP"; then echo "ok: accepted $ZV_SETUP_CLAP"; else echo "FAIL: refused the built .clap"; cat "$work/log"; failures=$((failures + 1)); fi
+  for wrong in "$dll" "$other_exe"; do
+    if check_clap "$wrong"; then echo "FAIL: accepted $wrong as the .clap"; failures=$((failures + 1)); else echo "ok: refused $wrong as the .clap"; fi
+  done
+fi
+
 # makensis itself refuses a package file that is not there, and writes no
 # setup program.
-if "$makensis" -V1 -DVERSION="$version" -DDLL="$work/missing.dll" -DCHM="$chm" -DINI="$ini" \
+if "$makensis" -V1 -DVERSION="$version" -DDLL="$work/missing.dll" -DCHM="$chm" -DINI="$ini" -DCLAP="$dll" \
      -DOUTFILE="$work/setup.exe" "$source/zvDelayDX.nsi" >"$work/log" 2>&1; then
   echo "FAIL: makensis accepted a missing DLL"
   failures=$((failures + 1))

@@ -22,6 +22,8 @@
 #            each page (texts that fit, the default button, the product
 #            icon and picture). ZV_SETUP_SHOTS=FOLDER keeps a picture of
 #            each page there (tools/setup-screenshots).
+# ZV_SETUP_CLAP: the built zvDelay.clap, which an install puts into
+# C:\Program Files\Common Files\CLAP and an uninstall removes.
 # The prefix lives in PREFIX_ROOT/CASE and is deleted at the end.
 set -uo pipefail
 if [ $# -ne 8 ] && [ $# -ne 11 ]; then
@@ -117,6 +119,7 @@ filter_key="HKLM\\Software\\Classes\\Filter\\$clsid_filter"
 instance_key="HKLM\\Software\\Classes\\CLSID\\{083863F1-70DE-11d0-BD40-00A0C911CE86}\\Instance\\$clsid_filter"
 uninstall_key='HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\zvDelayDX'
 default_folder='C:\Program Files\Brasquin Tavrin\zvDelayDX'
+clap_file='C:\Program Files\Common Files\CLAP\zvDelay.clap'
 
 # The fingerprint the setup records for a preset file: "size:FNV-1a hash".
 fingerprint() {
@@ -142,6 +145,9 @@ check_installed() {
   check "TavrinzvDelay.chm in $folder is the built help file" same_file "$dir/TavrinzvDelay.chm" "$chm"
   check "uninstall.exe in $folder" test -f "$dir/uninstall.exe"
   check "a preset file zvDelayDX.ini in $folder" test -f "$dir/zvDelayDX.ini"
+  if [ -n "${ZV_SETUP_CLAP:-}" ]; then
+    check "$clap_file is the built .clap" same_file "$(unix_path "$clap_file")" "$ZV_SETUP_CLAP"
+  fi
 
   dump=$(reg_values "$class_key") || fail "$class_key missing"
   expect_value "$dump" "$class_key" "(Default)" "Tavrin:zv Delay"
@@ -193,6 +199,7 @@ check_removed() {
   for f in zvDelayDX.dll TavrinzvDelay.chm zvDelayDX-factory.ini uninstall.exe; do
     check "$folder\\$f removed" absent "$dir/$f"
   done
+  check "$clap_file removed, and its folder with nothing else in it" absent "$(dirname "$(unix_path "$clap_file")")"
 }
 
 # Removed from FOLDER, but for the user's preset file, kept byte for byte as
