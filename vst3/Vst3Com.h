@@ -41,20 +41,28 @@ struct v3_component_handler_cpp : v3_funknown {
     v3_component_handler handler;
 };
 
-// Reads the rest of a host's stream, at most limit bytes (a state of ours
-// is 204 bytes). False when the stream fails.
+// Reads at most limit bytes of a host's stream (fewer where it ends).
+// False when the stream fails before anything was read.
 inline bool ReadStream(v3_bstream** stream, std::vector<uint8_t>* out, size_t limit) {
     out->clear();
     if (!stream || !*stream) return false;
     v3_bstream_cpp* t = TableOf<v3_bstream_cpp>(stream);
-    uint8_t buffer[512];
+    uint8_t buffer[256];
     while (out->size() < limit) {
+        const size_t want = limit - out->size() < sizeof buffer ? limit - out->size() : sizeof buffer;
         int32_t got = 0;
-        if (t->stream.read(stream, buffer, static_cast<int32_t>(sizeof buffer), &got) != V3_OK) return !out->empty();
+        if (t->stream.read(stream, buffer, static_cast<int32_t>(want), &got) != V3_OK) return !out->empty();
         if (got <= 0) break;
         out->insert(out->end(), buffer, buffer + got);
     }
     return true;
+}
+
+// Moves a host's stream back by count bytes (what was read beyond a state).
+inline void UnreadStream(v3_bstream** stream, size_t count) {
+    if (count == 0) return;
+    int64_t at = 0;
+    TableOf<v3_bstream_cpp>(stream)->stream.seek(stream, -static_cast<int64_t>(count), V3_SEEK_CUR, &at);
 }
 
 inline bool WriteStream(v3_bstream** stream, const std::vector<uint8_t>& data) {

@@ -16,8 +16,15 @@ using zvvst3::TableOf;
 
 namespace {
 
-// A state of ours is 204 bytes; anything much longer is not one.
-constexpr size_t kStateReadLimit = 65536;
+// A state of ours: the chunk every layer reads (204 bytes), or the filter's
+// saved state alone (196 bytes). A stream may go on with what follows it
+// (the host's next chunk): only these bytes are taken.
+constexpr size_t kChunkBytes = 204;
+constexpr size_t kFilterStateBytes = 196;
+// The controller's own state: a tag, its layout's version, the bypass
+// switch (32 bits each, little-endian).
+constexpr char kControllerStateTag[4] = {'z', 'v', 'V', 'C'};
+constexpr uint32_t kControllerStateVersion = 1;
 constexpr uint32_t kInfiniteTail = 0xFFFFFFFFu;
 
 int Channels(v3_speaker_arrangement arrangement) {
@@ -100,9 +107,8 @@ const v3_process_context_requirements_cpp kRequirementsTable = {
 
 // ---- IEditController -----------------------------------------------------------
 
-// The controller keeps no state of its own beyond the component's.
-v3_result V3_API SetControllerState(void*, v3_bstream**) { return V3_OK; }
-v3_result V3_API GetControllerState(void*, v3_bstream**) { return V3_OK; }
+v3_result V3_API SetControllerState(void* self, v3_bstream** stream) { return Self(self)->SetControllerState(stream); }
+v3_result V3_API GetControllerState(void* self, v3_bstream** stream) { return Self(self)->GetControllerState(stream); }
 int32_t V3_API GetParameterCount(void*) { return zvvst3::kVst3ParamCount; }
 v3_result V3_API GetParameterInfo(void*, int32_t index, v3_param_info* info) {
     return zvvst3::FillParamInfo(index, info) ? V3_OK : V3_INVALID_ARG;
@@ -299,6 +305,7 @@ v3_result CVst3Delay::SetActive(bool active) {
     if (!(m_prepared ? m_core->Restart() : m_core->Prepare())) return V3_NOMEM;
     m_prepared = true;
     TakeRestore(*m_core);
+    m_model.TakeRestoredBypass(&m_bypass);
     m_reported = m_core->Controls().Block();
     m_active = true;
     return V3_OK;
@@ -318,7 +325,11 @@ void CVst3Delay::TakeRestore(CHostedEffect& core) {
 // (StateChunk.h), or the filter's saved state alone.
 v3_result CVst3Delay::SetState(v3_bstream** stream) {
     std::vector<uint8_t> bytes;
-    if (!zvvst3::ReadStream(stream, &bytes, kStateReadLimit)) return V3_INVALID_ARG;
+    if (!zvvst3::ReadStream(stream, &bytes, kChunkBytes)) return V3_INVALID_ARG;
+    if (bytes.size() > kFilterStateBytes && std::memcmp(bytes.data(), kStateChunkTag, 4) != 0) {
+        zvvst3::UnreadStream(stream, bytes.size() - kFilterStateBytes);
+        bytes.resize(kFilterStateBytes);
+    }
     ParamBlock block = kDefaultBlock;
     if (!ReadStateChunk(bytes.data(), bytes.size(), &block)) return V3_FALSE;
     std::lock_guard<std::mutex> hold(m_coreLock);
@@ -368,6 +379,7 @@ v3_result CVst3Delay::Process(v3_process_data* data) {
     if (data->symbolic_sample_size != V3_SAMPLE_32) return V3_FALSE;
     CHostedEffect& core = *m_core;
     TakeRestore(core);
+    m_model.TakeRestoredBypass(&m_bypass);
     core.SetBypassed(m_bypass);
     CVst3ParamEvents events(data->input_params, data->output_params, core, m_reported, m_programs.data(), m_bypass);
     // The host tempo, for TempoSync "Host", from the start of the block.
@@ -396,6 +408,7 @@ v3_result CVst3Delay::Process(v3_process_data* data) {
     // Without buffers (a host flushing parameters with no audio) the
     // changes still apply; the frames are not run.
     core.Run(in, out, in[0] && out[0] ? frames : 0u, events);
+    m_model.PublishBypass(m_bypass);
     return V3_OK;
 }
 
@@ -404,14 +417,35 @@ double CVst3Delay::Normalized(uint32_t id) {
     return m_model.Normalized(id, m_core.get());
 }
 
+// A program chosen here loads its values at once; the host learns them from
+// processing's output changes (see CVst3EditModel on calling the host back).
 v3_result CVst3Delay::SetNormalized(uint32_t id, double normalized) {
     if (!zvvst3::IsParamId(id)) return V3_INVALID_ARG;
-    bool programChosen;
+    std::lock_guard<std::mutex> hold(m_coreLock);
+    m_model.SetNormalized(id, normalized, m_core.get());
+    return V3_OK;
+}
+
+v3_result CVst3Delay::GetControllerState(v3_bstream** stream) {
+    bool bypassed;
     {
         std::lock_guard<std::mutex> hold(m_coreLock);
-        programChosen = m_model.SetNormalized(id, normalized, m_core.get());
+        bypassed = m_model.Bypassed(m_core.get());
     }
-    if (programChosen) NotifyValuesChanged();
+    std::vector<uint8_t> bytes(kControllerStateTag, kControllerStateTag + 4);
+    for (uint32_t v : {kControllerStateVersion, bypassed ? 1u : 0u}) {
+        for (int k = 0; k < 4; ++k) bytes.push_back(static_cast<uint8_t>(v >> (8 * k)));
+    }
+    return zvvst3::WriteStream(stream, bytes) ? V3_OK : V3_FALSE;
+}
+
+// An empty state (a host that saved none) changes nothing.
+v3_result CVst3Delay::SetControllerState(v3_bstream** stream) {
+    std::vector<uint8_t> bytes;
+    if (!zvvst3::ReadStream(stream, &bytes, 12)) return V3_INVALID_ARG;
+    if (bytes.empty()) return V3_OK;
+    if (bytes.size() < 12 || std::memcmp(bytes.data(), kControllerStateTag, 4) != 0) return V3_FALSE;
+    m_model.RestoreBypass(bytes[8] != 0);   // any later layout starts the same way
     return V3_OK;
 }
 
@@ -425,16 +459,4 @@ v3_result CVst3Delay::SetComponentHandler(v3_component_handler** handler) {
     }
     if (old) TableOf<v3_funknown>(old)->unref(old);
     return V3_OK;
-}
-
-void CVst3Delay::NotifyValuesChanged() {
-    v3_component_handler** handler;
-    {
-        std::lock_guard<std::mutex> hold(m_handlerLock);
-        handler = m_handler;
-        if (handler) TableOf<v3_funknown>(handler)->ref(handler);
-    }
-    if (!handler) return;
-    TableOf<zvvst3::v3_component_handler_cpp>(handler)->handler.restart_component(handler, V3_RESTART_PARAM_VALUES_CHANGED);
-    TableOf<v3_funknown>(handler)->unref(handler);
 }

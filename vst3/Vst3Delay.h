@@ -21,7 +21,8 @@
 // - UI thread: initialize, terminate, the bus calls, setupProcessing,
 //   setActive, setState/getState (a state save may also come from another
 //   thread that is not the audio thread), and every controller and unit
-//   call.
+//   call. The plug-in never calls the host from inside a call of the
+//   host's; the component handler is kept for the editor's edits.
 // - Audio thread: process; setProcessing (which does nothing here).
 // Locks: m_coreLock (the pointer to the processing side, swapped only by
 // setActive while nothing processes; taken by the controller calls that
@@ -82,6 +83,9 @@ public:
     double Normalized(uint32_t id);
     v3_result SetNormalized(uint32_t id, double normalized);
     v3_result SetComponentHandler(v3_component_handler** handler);
+    // The controller's own state: the host's bypass switch (CVst3EditModel).
+    v3_result GetControllerState(v3_bstream** stream);
+    v3_result SetControllerState(v3_bstream** stream);
 
 private:
     explicit CVst3Delay(int inputChannels);
@@ -90,8 +94,6 @@ private:
     // Takes a restore the controller side left, into the processing side
     // (processing thread, or the UI thread while nothing processes).
     void TakeRestore(CHostedEffect& core);
-    // Tells the host to read every value again (UI thread, no lock held).
-    void NotifyValuesChanged();
 
     zvvst3::CFace<CVst3Delay> m_componentFace;     // also FUnknown, IPluginBase
     zvvst3::CFace<CVst3Delay> m_processorFace;

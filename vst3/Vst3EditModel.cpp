@@ -11,6 +11,11 @@ CVst3EditModel::CVst3EditModel() = default;
 // publication still shows the values from before it).
 void CVst3EditModel::MergePublished(const CHostedEffect* audio) {
     if (!audio) return;
+    const bool bypassed = m_publishedBypass.load(std::memory_order_relaxed);
+    if (bypassed != m_seenBypass && m_restoredBypass.load(std::memory_order_relaxed) < 0) {
+        m_bypass = bypassed ? 1.0 : 0.0;
+        m_seenBypass = bypassed;
+    }
     if (m_restoreTaken.load(std::memory_order_acquire) != m_restore.Sequence()) return;
     CHostControls published;
     audio->ReadPublished(&published);
@@ -60,6 +65,19 @@ void CVst3EditModel::Restore(const ParamBlock& block) {
     for (int i = 0; i < kParamCount; ++i) m_block[i] = ClampParam(i, block[i]);
     m_seen = m_block;
     m_restore.Publish(m_block);
+}
+
+void CVst3EditModel::RestoreBypass(bool bypassed) {
+    std::lock_guard<std::mutex> hold(m_lock);
+    m_bypass = bypassed ? 1.0 : 0.0;
+    m_seenBypass = bypassed;
+    m_restoredBypass.store(bypassed ? 1 : 0, std::memory_order_release);
+}
+
+bool CVst3EditModel::Bypassed(const CHostedEffect* audio) {
+    std::lock_guard<std::mutex> hold(m_lock);
+    MergePublished(audio);
+    return m_bypass >= 0.5;
 }
 
 bool CVst3EditModel::TakeRestore(ParamBlock* block, uint32_t* sequence) const {

@@ -22,7 +22,18 @@
 //   or at activation); until it is taken the model does not look at the
 //   publication, which still shows the values from before it.
 // - A program chosen on the controller (the program change parameter) sets
-//   all 21 values here; processing takes the program from its own queue.
+//   all 21 values here; processing takes the program from its own queue,
+//   applies it and reports the values to the host as output changes. The
+//   host is not called from inside its own call (Ardour 7.3 waits on its
+//   own lock when restartComponent comes from inside setParamNormalized).
+// - The host's bypass switch is no part of the state every layer shares:
+//   the controller keeps it in a state of its own (the controller's
+//   getState/setState), which the host saves beside the component's and
+//   restores after it (Ardour restores the component's state over the
+//   parameter values it saved, and reads every value again after it: a
+//   bypass the controller did not have would be undone). A restored switch
+//   goes to processing at its next call; what processing last ran with
+//   comes back like the parameters' values.
 //
 // Threads: every method but TakeRestore runs on a thread that may wait and
 // takes m_lock, a leaf lock held for a few copies (no host call, no
@@ -51,12 +62,24 @@ public:
     ParamBlock Block(const CHostedEffect* audio);
     // A restored state's values, here and for the processing side.
     void Restore(const ParamBlock& block);
+    // The bypass switch from the controller's own state (true: bypassed),
+    // here and for the processing side.
+    void RestoreBypass(bool bypassed);
+    bool Bypassed(const CHostedEffect* audio);
 
     // Processing side: a restore not taken yet, into *block (one attempt;
     // false when there is none or the writer is busy: try at the next
     // call). MarkTaken after the block went to the effect and was published.
     bool TakeRestore(ParamBlock* block, uint32_t* sequence) const;
     void MarkTaken(uint32_t sequence) { m_restoreTaken.store(sequence, std::memory_order_release); }
+    // Processing side: a restored bypass switch not taken yet (one
+    // exchange), and the switch as processing last ran with it.
+    bool TakeRestoredBypass(bool* bypassed) {
+        const int value = m_restoredBypass.exchange(-1, std::memory_order_acquire);
+        if (value >= 0) *bypassed = value != 0;
+        return value >= 0;
+    }
+    void PublishBypass(bool bypassed) { m_publishedBypass.store(bypassed, std::memory_order_relaxed); }
 
 private:
     // m_lock held.
@@ -67,7 +90,10 @@ private:
     double m_bypass = 0.0;
     double m_program = 0.0;
     ParamBlock m_seen = kDefaultBlock;   // the published values as last merged
+    bool m_seenBypass = false;
 
     CParamHandover m_restore{kDefaultBlock};   // written under m_lock
     std::atomic<uint32_t> m_restoreTaken{0};   // the sequence of the restore processing took last
+    std::atomic<int> m_restoredBypass{-1};     // -1: none waiting; else 0 or 1
+    std::atomic<bool> m_publishedBypass{false};
 };
