@@ -5,6 +5,8 @@
 ;   DLL      the plug-in library, zvDelayDX.dll
 ;   CHM      the help file, TavrinzvDelay.chm
 ;   INI      the factory preset bank, zvDelayDX.ini
+;   VST3     the VST3 module, zvDelay.vst3 (optional: without it the setup
+;            installs no VST3 plug-in)
 ;   OUTFILE  the setup program to write
 ;
 ; What it does, in order (section "Install"):
@@ -17,7 +19,10 @@
 ;   5. the uninstaller and the uninstall entry are written;
 ;   6. the DLL is registered with the 64-bit regsvr32;
 ;   7. "PluginPath" (the folder) is written under the filter's class key,
-;      where the preset store looks for its file.
+;      where the preset store looks for its file;
+;   8. the VST3 bundle zvDelay.vst3 goes into the shared VST3 folder,
+;      %CommonProgramFiles%\VST3, where every VST3 host looks; the
+;      uninstaller removes it.
 ; A file that cannot be written (a host has the DLL loaded) ends the setup
 ; with the earlier DLL registered again. In silent mode a /D= folder the
 ; setup cannot use ends it before anything is done.
@@ -64,6 +69,8 @@ SetCompressor /SOLID lzma
 !define PRESET_FILE "zvDelayDX.ini"
 !define FACTORY_COPY "zvDelayDX-factory.ini"
 !define UNINSTALLER "uninstall.exe"
+!define VST3_BUNDLE "$COMMONFILES64\VST3\zvDelay.vst3"
+!define VST3_MODULE_DIR "${VST3_BUNDLE}\Contents\x86_64-win"
 
 !define ERR_FILE 3
 !define ERR_REGISTER 4
@@ -106,7 +113,7 @@ VIAddVersionKey /LANG=1033 "LegalCopyright" "${COMPANY}"
 ; The list of what was done stays until the user goes on.
 !define MUI_FINISHPAGE_NOAUTOCLOSE
 !insertmacro MUI_PAGE_INSTFILES
-!define MUI_FINISHPAGE_TEXT "${PRODUCT} is installed and registered. Your audio program lists it as $\"${FILTER_NAME}$\" among its DirectX audio effects."
+!define MUI_FINISHPAGE_TEXT "${PRODUCT} is installed and registered. Your audio program lists it as $\"${FILTER_NAME}$\" among its DirectX audio effects, or as zvDelay Stereo and zvDelay Mono among its VST3 plug-ins."
 !insertmacro MUI_PAGE_FINISH
 
 !insertmacro MUI_UNPAGE_CONFIRM
@@ -133,7 +140,7 @@ VIAddVersionKey /LANG=1033 "LegalCopyright" "${COMPANY}"
   SetDetailsPrint lastused
 !macroend
 
-; Copies one file of the package into $INSTDIR, replacing an earlier one.
+; Copies one file of the package into $OUTDIR, replacing an earlier one.
 ; A file that cannot be written (a DLL loaded by a running host) may be
 ; retried; otherwise the earlier install is registered again as it was and
 ; the setup fails.
@@ -143,9 +150,9 @@ VIAddVersionKey /LANG=1033 "LegalCopyright" "${COMPANY}"
   ClearErrors
   File "/oname=${name}" "${source}"
   ${If} ${Errors}
-    MessageBox MB_RETRYCANCEL|MB_ICONEXCLAMATION "Cannot write $INSTDIR\${name}.$\r$\nClose every program that uses ${PRODUCT} and retry." /SD IDCANCEL IDRETRY ${LABEL_RETRY}
+    MessageBox MB_RETRYCANCEL|MB_ICONEXCLAMATION "Cannot write $OUTDIR\${name}.$\r$\nClose every program that uses ${PRODUCT} and retry." /SD IDCANCEL IDRETRY ${LABEL_RETRY}
     Call RestoreRegistration
-    !insertmacro FAIL ${ERR_FILE} "Cannot write $INSTDIR\${name}."
+    !insertmacro FAIL ${ERR_FILE} "Cannot write $OUTDIR\${name}."
   ${EndIf}
   !undef LABEL_RETRY
 !macroend
@@ -388,6 +395,17 @@ Section "Install"
   ${If} ${Errors}
     !insertmacro FAIL ${ERR_REGISTRY} "Cannot write HKLM\${CLASS_KEY}\PluginPath."
   ${EndIf}
+
+  ; 8. The VST3 bundle, in the folder every VST3 host searches.
+!ifdef VST3
+  SetDetailsPrint none
+  SetOutPath "${VST3_MODULE_DIR}"
+  SetDetailsPrint lastused
+  !insertmacro INSTALL_FILE "${VST3}" "zvDelay.vst3"
+  SetDetailsPrint none
+  SetOutPath "$INSTDIR"
+  SetDetailsPrint lastused
+!endif
   DetailPrint "${PRODUCT} ${VERSION} is installed in $INSTDIR"
 SectionEnd
 
@@ -441,6 +459,16 @@ Section "Uninstall"
       DetailPrint "Keeping your presets: $INSTDIR\${PRESET_FILE}"
     ${EndIf}
   ${EndIf}
+
+  ; The VST3 bundle, and its folders once empty (never the shared VST3
+  ; folder). One short line in the list (the paths would not fit).
+  DetailPrint "Removing the VST3 plug-in zvDelay.vst3"
+  SetDetailsPrint none
+  Delete /REBOOTOK "${VST3_MODULE_DIR}\zvDelay.vst3"
+  RMDir "${VST3_MODULE_DIR}"
+  RMDir "${VST3_BUNDLE}\Contents"
+  RMDir "${VST3_BUNDLE}"
+  SetDetailsPrint lastused
 
   Delete "$INSTDIR\${UNINSTALLER}"
   RMDir "$INSTDIR"
