@@ -2,7 +2,8 @@
 // processes, a program change every buffer, while another thread saves the
 // state and reads the controller's values. Every save holds one program
 // whole (what processing published, merged in one piece), never half of
-// one. Run under ThreadSanitizer by the tsan build (tools/build tsan).
+// one. (The host sends the programs to processing only, as a host sends
+// what it automates.) Run under ThreadSanitizer by the tsan build (tools/build tsan).
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -22,18 +23,21 @@ TEST(Vst3Threads, SavesBesideProcessingHoldWholeBlocks) {
     ASSERT_TRUE(module.Loaded());
     v3_class_info_2 info{};
     ASSERT_TRUE(module.ClassInfo(0, &info));
-    vst3host::CInstance plugin(module, info.class_id);
-    ASSERT_TRUE(plugin.Start(48000, 64));
-    // Programs 3 and 7 of the factory bank, as the plug-in loads them.
+    // Programs 3 and 7 of the factory bank, as the plug-in loads them (on
+    // another instance), and the defaults the state holds before the first
+    // buffer.
     const int programs[2] = {3, 7};
-    std::vector<ParamBlock> expected;
+    std::vector<ParamBlock> expected = {kDefaultBlock};
     for (int p : programs) {
-        ASSERT_EQ(plugin.SetNormalized(zvvst3::kProgramParamId, p / 15.0), V3_OK);
+        vst3host::CInstance other(module, info.class_id);
+        ASSERT_EQ(other.SetNormalized(zvvst3::kProgramParamId, p / 15.0), V3_OK);
         ParamBlock b{};
-        const std::vector<uint8_t> state = plugin.State();
+        const std::vector<uint8_t> state = other.State();
         ASSERT_TRUE(ReadStateChunk(state.data(), state.size(), &b));
         expected.push_back(b);
     }
+    vst3host::CInstance plugin(module, info.class_id);
+    ASSERT_TRUE(plugin.Start(48000, 64));
 
     std::atomic<bool> done{false};
     std::thread audio([&] {
@@ -44,7 +48,7 @@ TEST(Vst3Threads, SavesBesideProcessingHoldWholeBlocks) {
         for (int k = 0; k < 20000; ++k) {
             changes.Clear();
             changes.Add(zvvst3::kProgramParamId, k % 64, programs[k % 2] / 15.0);
-            plugin.Process(inPlanes, 2, outPlanes, 64, &changes, 120.0);
+            plugin.Process(inPlanes, 2, outPlanes, 64, &changes);   // no host tempo: nothing but the programs moves the values
         }
         done = true;
     });
