@@ -79,11 +79,7 @@ void Vst3(benchmark::State& state, bool changes) {
     const int32_t block = static_cast<int32_t>(state.range(0));
     const int channels = static_cast<int>(state.range(1));
     static vst3host::CModule module(ZV_VST3_MODULE);
-    v3_class_info_2 info{};
-    for (int32_t i = 0; i < module.ClassCount(); ++i) {
-        if (module.ClassInfo(i, &info) && std::strcmp(info.name, channels == 1 ? zvvst3::kMonoName : zvvst3::kStereoName) == 0) break;
-    }
-    vst3host::CInstance plugin(module, info.class_id);
+    vst3host::CInstance plugin(module, channels == 1 ? zvvst3::kMonoName : zvvst3::kStereoName);
     if (!plugin.Valid() || plugin.SetState(WriteStateChunk(Settings())) != V3_OK || !plugin.Start(kRate, block)) {
         return state.SkipWithError("the plug-in did not start");
     }
@@ -95,7 +91,7 @@ void Vst3(benchmark::State& state, bool changes) {
     int k = 0;
     const double start = ThreadSeconds();
     for (auto _ : state) {
-        points.Clear();
+        points.count = 0;
         if (changes) {
             for (int p = 0; p < 4; ++p) points.Add(kParamMixL + 5 * (p % 2), block * p / 4 + 1, ((k + p) % 100) / 100.0);
             ++k;
@@ -105,7 +101,6 @@ void Vst3(benchmark::State& state, bool changes) {
         benchmark::ClobberMemory();
     }
     Report(state, block, ThreadSeconds() - start);
-    plugin.Stop();
 }
 void BM_Vst3(benchmark::State& state) { Vst3(state, false); }
 void BM_Vst3Changes(benchmark::State& state) { Vst3(state, true); }
