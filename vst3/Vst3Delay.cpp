@@ -380,8 +380,9 @@ v3_result CVst3Delay::Process(v3_process_data* data) {
     CHostedEffect& core = *m_core;
     TakeRestore(core);
     m_model.TakeRestoredBypass(&m_bypass);
-    core.SetBypassed(m_bypass);
     CVst3ParamEvents events(data->input_params, data->output_params, core, m_reported, m_programs.data(), m_bypass);
+    events.BypassAtStart(&m_bypass);
+    core.SetBypassed(m_bypass);   // the first buffer after activation starts where it stands
     // The host tempo, for TempoSync "Host", from the start of the block.
     if (const v3_process_context* context = data->ctx) {
         if ((context->state & V3_PROCESS_CTX_TEMPO_VALID) && context->bpm > 0.0 && context->bpm < 1.0e6) {

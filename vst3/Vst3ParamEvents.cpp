@@ -26,6 +26,25 @@ CVst3ParamEvents::CVst3ParamEvents(v3_param_changes** input, v3_param_changes** 
     }
 }
 
+bool CVst3ParamEvents::BypassAtStart(bool* bypassed) const {
+    for (int i = 0; i < m_queueCount; ++i) {
+        const Queue& q = m_queues[i];
+        if (q.id != zvvst3::kBypassParamId) continue;
+        v3_param_value_queue_cpp* t = TableOf<v3_param_value_queue_cpp>(q.queue);
+        bool found = false;
+        for (int32_t k = q.next; k < q.count; ++k) {
+            int32_t offset = 0;
+            double value = 0.0;
+            if (t->queue.get_point(q.queue, k, &offset, &value) != V3_OK) continue;
+            if (offset > 0) break;
+            *bypassed = value >= 0.5;
+            found = true;
+        }
+        return found;
+    }
+    return false;
+}
+
 void CVst3ParamEvents::Load(Queue& q) {
     v3_param_value_queue_cpp* t = TableOf<v3_param_value_queue_cpp>(q.queue);
     for (; q.next < q.count; ++q.next) {

@@ -31,6 +31,11 @@ public:
     CVst3ParamEvents(v3_param_changes** input, v3_param_changes** output, CHostedEffect& core,
                      ParamBlock& reported, const ParamBlock* programs, bool& bypass);
 
+    // Where the bypass switch stands at the block's first frame (its points
+    // at offset 0 or before), so that a first buffer after activation starts
+    // there without a fade. False when no such point came.
+    bool BypassAtStart(bool* bypassed) const;
+
     // For CHostedEffect::Run.
     bool Next(uint32_t* frame);
     void Apply(CHostControls& controls);

@@ -352,6 +352,10 @@ TEST(Vst3Process, BypassFadesToTheInputAndBack) {
         }
         EXPECT_TRUE(std::equal(out.begin() + 2 * 9480, out.end(), wet.begin() + 2 * 9480));
         EXPECT_TRUE(std::equal(out.begin(), out.begin() + 2000, wet.begin()));
+        // Off from the first frame after activation: dry at once, no fade.
+        CStarted off(channels, 48000, Busy());
+        const std::vector<float> dry = Render(off, channels, in, 256, {{0, kBypass, 1.0}});
+        for (size_t f = 0; f < 480; ++f) ASSERT_EQ(dry[2 * f + 1], in[f * channels + channels - 1]) << f;
     }
 }
 
