@@ -16,11 +16,14 @@ using zvvst3::TableOf;
 
 namespace {
 
-// A state of ours: the chunk every layer reads (204 bytes), or the filter's
-// saved state alone (196 bytes). A stream may go on with what follows it
-// (the host's next chunk): only these bytes are taken.
-constexpr size_t kChunkBytes = 204;
-constexpr size_t kFilterStateBytes = 196;
+// A state of ours: the chunk every layer reads (an 8-byte front, then the
+// filter's saved state), or the filter's saved state alone: a version text
+// of 24 bytes, a count and that many pairs of 8 bytes (21 from the filter;
+// a layer may add one). A stream may go on with what follows it (the host's
+// next chunk): only these bytes are taken.
+constexpr size_t kChunkFront = 8;
+constexpr size_t kVersionAndCount = 28;
+constexpr uint32_t kMostPairs = 64;
 // The controller's own state: a tag, its layout's version, the bypass
 // switch (32 bits each, little-endian).
 constexpr char kControllerStateTag[4] = {'z', 'v', 'V', 'C'};
@@ -324,12 +327,20 @@ void CVst3Delay::TakeRestore(CHostedEffect& core) {
 // Any thread but the audio thread. The state of every layer of ours
 // (StateChunk.h), or the filter's saved state alone.
 v3_result CVst3Delay::SetState(v3_bstream** stream) {
-    std::vector<uint8_t> bytes;
-    if (!zvvst3::ReadStream(stream, &bytes, kChunkBytes)) return V3_INVALID_ARG;
-    if (bytes.size() > kFilterStateBytes && std::memcmp(bytes.data(), kStateChunkTag, 4) != 0) {
-        zvvst3::UnreadStream(stream, bytes.size() - kFilterStateBytes);
-        bytes.resize(kFilterStateBytes);
+    std::vector<uint8_t> bytes, rest;
+    if (!zvvst3::ReadStream(stream, &bytes, kChunkFront + kVersionAndCount)) return V3_INVALID_ARG;
+    const size_t front = bytes.size() >= kChunkFront && std::memcmp(bytes.data(), kStateChunkTag, 4) == 0 ? kChunkFront : 0;
+    if (bytes.size() < front + kVersionAndCount) return V3_FALSE;
+    uint32_t pairs = 0;
+    for (int k = 3; k >= 0; --k) pairs = (pairs << 8) | bytes[front + kVersionAndCount - 4 + k];
+    const size_t size = front + kVersionAndCount + 8 * static_cast<size_t>(pairs < kMostPairs ? pairs : kMostPairs);
+    if (bytes.size() > size) {
+        zvvst3::UnreadStream(stream, bytes.size() - size);
+        bytes.resize(size);
+    } else if (!zvvst3::ReadStream(stream, &rest, size - bytes.size())) {
+        return V3_FALSE;
     }
+    bytes.insert(bytes.end(), rest.begin(), rest.end());
     ParamBlock block = kDefaultBlock;
     if (!ReadStateChunk(bytes.data(), bytes.size(), &block)) return V3_FALSE;
     std::lock_guard<std::mutex> hold(m_coreLock);

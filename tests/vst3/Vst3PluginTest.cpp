@@ -380,6 +380,14 @@ TEST(Vst3State, AcrossLayers) {
         EXPECT_TRUE(std::memcmp(saved.data(), "zvDS", 4) == 0 && std::equal(saved.begin() + 8, saved.end(), filter.begin()));
         ASSERT_EQ(other.SetState(WriteStateChunk(f.second)), V3_OK);
         EXPECT_EQ(other.State(), saved);
+        // A layer's chunk with one more pair (the CLAP layer's host bypass).
+        std::vector<uint8_t> longer = WriteStateChunk(kDefaultBlock);
+        longer[8 + 24] = 22;
+        longer.insert(longer.end(), {21, 0, 0, 0, 0, 0, 0x80, 0x3F});
+        ASSERT_EQ(other.SetState(longer), V3_OK);
+        EXPECT_TRUE(Same(Shown(other), kDefaultBlock));
+        ASSERT_EQ(other.SetState(saved), V3_OK);
+        EXPECT_EQ(other.State(), saved);
         EXPECT_NE(other.SetState({'n', 'o', 'p', 'e'}), V3_OK);
         EXPECT_EQ(other.State(), saved);
     }
