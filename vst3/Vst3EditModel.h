@@ -75,6 +75,7 @@ public:
     // Processing side: a restored bypass switch not taken yet (one
     // exchange), and the switch as processing last ran with it.
     bool TakeRestoredBypass(bool* bypassed) {
+        if (m_restoredBypass.load(std::memory_order_relaxed) < 0) return false;   // the usual case: no exchange
         const int value = m_restoredBypass.exchange(-1, std::memory_order_acquire);
         if (value >= 0) *bypassed = value != 0;
         return value >= 0;

@@ -204,10 +204,9 @@ int32_t CInstance::Process(const float* const* in, int inChannels, float* const*
     v3_process_context context{};
     context.state = V3_PROCESS_CTX_TEMPO_VALID;
     context.bpm = tempo;
-    CParamChanges none;
     output.count = 0;
     v3_process_data data{V3_REALTIME, V3_SAMPLE_32, frames, 1, 1, &input, &outputs,
-                         (changes ? changes : &none)->Changes(), output.Changes(), nullptr, nullptr,
+                         (changes ? changes : &noChanges)->Changes(), output.Changes(), nullptr, nullptr,
                          tempo > 0.0 ? &context : nullptr};
     return Proc()->proc.process(proc, &data);
 }

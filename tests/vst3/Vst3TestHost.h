@@ -88,6 +88,7 @@ public:
     v3_edit_controller_cpp* Ctrl() const { return TableOf<v3_edit_controller_cpp>(ctrl); }
     v3_unit_information_cpp* Units() const { return TableOf<v3_unit_information_cpp>(units); }
     CParamChanges output;
+    CParamChanges noChanges;   // for a call without changes (made once: the queues are large)
 };
 
 // Whether the 16 bytes of a class id are the GUID of text as a Windows host
