@@ -1,11 +1,13 @@
 ; The setup program of zvDelayDX: a 64-bit setup built with makensis.
 ;
-; makensis -DVERSION=1.2.3.4 -DDLL=... -DCHM=... -DINI=... -DCLAP=... -DOUTFILE=... zvDelayDX.nsi
+; makensis -DVERSION=1.2.3.4 -DDLL=... -DCHM=... -DINI=... -DCLAP=... [-DVST3=...] -DOUTFILE=... zvDelayDX.nsi
 ;   VERSION  the version of the DLL's version record (resources/Version.h)
 ;   DLL      the plug-in library, zvDelayDX.dll
 ;   CHM      the help file, TavrinzvDelay.chm
 ;   INI      the factory preset bank, zvDelayDX.ini
 ;   CLAP     the CLAP plug-ins for Windows hosts, zvDelay.clap
+;   VST3     the VST3 module, zvDelay.vst3 (optional: without it the setup
+;            installs no VST3 plug-in)
 ;   OUTFILE  the setup program to write
 ;
 ; What it does, in order (section "Install"):
@@ -21,7 +23,10 @@
 ;   5. the uninstaller and the uninstall entry are written;
 ;   6. the DLL is registered with the 64-bit regsvr32;
 ;   7. "PluginPath" (the folder) is written under the filter's class key,
-;      where the preset store looks for its file.
+;      where the preset store looks for its file;
+;   8. the VST3 bundle zvDelay.vst3 goes into the shared VST3 folder,
+;      %CommonProgramFiles%\VST3, where every VST3 host looks; the
+;      uninstaller removes it.
 ; A file that cannot be written (a host has the DLL loaded) ends the setup
 ; with the earlier DLL registered again. In silent mode a /D= folder the
 ; setup cannot use ends it before anything is done.
@@ -70,6 +75,8 @@ SetCompressor /SOLID lzma
 !define UNINSTALLER "uninstall.exe"
 !define CLAP_FOLDER "$COMMONFILES64\CLAP"
 !define CLAP_FILE "zvDelay.clap"
+!define VST3_BUNDLE "$COMMONFILES64\VST3\zvDelay.vst3"
+!define VST3_MODULE_DIR "${VST3_BUNDLE}\Contents\x86_64-win"
 
 !define ERR_FILE 3
 !define ERR_REGISTER 4
@@ -112,7 +119,7 @@ VIAddVersionKey /LANG=1033 "LegalCopyright" "${COMPANY}"
 ; The list of what was done stays until the user goes on.
 !define MUI_FINISHPAGE_NOAUTOCLOSE
 !insertmacro MUI_PAGE_INSTFILES
-!define MUI_FINISHPAGE_TEXT "${PRODUCT} is installed and registered. Your audio program lists it as $\"${FILTER_NAME}$\" among its DirectX audio effects."
+!define MUI_FINISHPAGE_TEXT "${PRODUCT} is installed and registered. Your audio program lists it as $\"${FILTER_NAME}$\" among its DirectX audio effects, or as zvDelay Stereo and zvDelay Mono among its CLAP and VST3 plug-ins."
 !insertmacro MUI_PAGE_FINISH
 
 !insertmacro MUI_UNPAGE_CONFIRM
@@ -406,6 +413,17 @@ Section "Install"
   ${If} ${Errors}
     !insertmacro FAIL ${ERR_REGISTRY} "Cannot write HKLM\${CLASS_KEY}\PluginPath."
   ${EndIf}
+
+  ; 8. The VST3 bundle, in the folder every VST3 host searches.
+!ifdef VST3
+  SetDetailsPrint none
+  SetOutPath "${VST3_MODULE_DIR}"
+  SetDetailsPrint lastused
+  !insertmacro INSTALL_FILE_AS "${VST3}" "zvDelay.vst3" "${VST3_MODULE_DIR}"
+  SetDetailsPrint none
+  SetOutPath "$INSTDIR"
+  SetDetailsPrint lastused
+!endif
   DetailPrint "${PRODUCT} ${VERSION} is installed in $INSTDIR"
 SectionEnd
 
@@ -466,6 +484,16 @@ Section "Uninstall"
       DetailPrint "Keeping your presets: $INSTDIR\${PRESET_FILE}"
     ${EndIf}
   ${EndIf}
+
+  ; The VST3 bundle, and its folders once empty (never the shared VST3
+  ; folder). One short line in the list (the paths would not fit).
+  DetailPrint "Removing the VST3 plug-in zvDelay.vst3"
+  SetDetailsPrint none
+  Delete /REBOOTOK "${VST3_MODULE_DIR}\zvDelay.vst3"
+  RMDir "${VST3_MODULE_DIR}"
+  RMDir "${VST3_BUNDLE}\Contents"
+  RMDir "${VST3_BUNDLE}"
+  SetDetailsPrint lastused
 
   Delete "$INSTDIR\${UNINSTALLER}"
   RMDir "$INSTDIR"

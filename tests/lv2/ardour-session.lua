@@ -7,7 +7,8 @@
 --   ZV_STEP=show         the session reopened: what the host shows
 -- Everything else comes from the environment too:
 --   ZV_DIR, ZV_NAME      session folder and name (the folder must not exist)
---   ZV_URI               the plug-in
+--   ZV_URI               the plug-in (LV2: its URI; VST3: its unique id)
+--   ZV_TYPE              "LV2" (default) or "VST3"
 --   ZV_INPUTS            one mono WAV per track channel, blank-separated, at
 --                        48 kHz, ZV_FRAMES frames each
 --   ZV_SET               "PORT=VALUE ..." (port indices) to set, in order
@@ -16,9 +17,16 @@
 --                        that the plug-in never runs with the new values
 --                        before the session is saved
 --   ZV_BYPASS            "1": switch the plug-in off with the host's bypass
+--   ZV_WAIT              milliseconds the engine runs after the values are
+--                        set, before the save (default 0)
+--   ZV_LABELS            preset labels, "|"-separated, to look up by label
+--                        (Ardour lists a VST3 plug-in's programs only
+--                        there); empty: the presets the plug-in's info lists
+--   ZV_SWITCH            the index of the host's bypass control (default
+--                        23: the LV2 plug-ins' enabled port)
 -- Prints "preset: LABEL" for every preset the host lists (plug-in), and
 -- "value: INDEX VALUE" for each control the host shows, "active: 0|1" and
--- "switch: 0|1" (the enabled port) (show).
+-- "switch: VALUE" (the bypass control) (show).
 --
 -- Ardour's Lua tool has no audio import, so the script writes what an
 -- import leaves: the files in the session's interchange folder, one
@@ -33,6 +41,7 @@ local frames = tonumber(env("ZV_FRAMES"))
 local inputs = {}
 for f in env("ZV_INPUTS"):gmatch("%S+") do inputs[#inputs + 1] = f end
 local rate = 48000
+local kind = env("ZV_TYPE") ~= "" and env("ZV_TYPE") or "LV2"
 
 local function fail(text)
   print("ardour-session: " .. text)
@@ -99,11 +108,17 @@ f:close()
 elseif step == "plug-in" then
 if not load_session(dir, name) then fail("cannot reopen the session after the import") end
 local track = Session:route_by_name("T")
-local plugin = ARDOUR.LuaAPI.new_plugin(Session, uri, ARDOUR.PluginType.LV2, "")
+local plugin = ARDOUR.LuaAPI.new_plugin(Session, uri, ARDOUR.PluginType[kind], "")
 if plugin:isnil() then fail("no plug-in " .. uri) end
 if track:add_processor_by_index(plugin, 0, nil, true) ~= 0 then fail("cannot add the plug-in") end
 local insert = plugin:to_insert():plugin(0)
-for preset in insert:get_info():get_presets(false):iter() do print("preset: " .. preset.label) end
+if env("ZV_LABELS") ~= "" then
+  for label in env("ZV_LABELS"):gmatch("[^|]+") do
+    if insert:preset_by_label(label) then print("preset: " .. label) end
+  end
+else
+  for preset in insert:get_info():get_presets(false):iter() do print("preset: " .. preset.label) end
+end
 if env("ZV_STOP_ENGINE") == "1" then AudioEngine:stop(false) end
 for port, value in env("ZV_SET"):gmatch("(%d+)=(%-?[%d.]+)") do
   if not ARDOUR.LuaAPI.set_processor_param(plugin, tonumber(port), tonumber(value)) then fail("cannot set " .. port) end
@@ -115,6 +130,7 @@ end
 -- The host's bypass: the insert's enable switch, which Ardour passes to a
 -- plug-in's lv2:enabled port (the processor stays active).
 if env("ZV_BYPASS") == "1" then plugin:to_insert():enable(false) end
+if env("ZV_WAIT") ~= "" then ARDOUR.LuaAPI.usleep(1000 * tonumber(env("ZV_WAIT"))) end
 save()
 close_session()
 
@@ -126,9 +142,10 @@ for i = 0, 20 do
   print(string.format("value: %d %g", i, ARDOUR.LuaAPI.get_processor_param(reopened, i)))
 end
 print("active: " .. (reopened:active() and 1 or 0))
--- Ardour numbers the controls alone: the 21 parameters, the two peaks, then
--- the enabled switch.
-print(string.format("switch: %g", ARDOUR.LuaAPI.get_processor_param(reopened, 23)))
+-- Ardour numbers the controls alone: LV2, the 21 parameters, the two peaks,
+-- then the enabled switch; VST3, the 21 parameters, then the bypass.
+local switch = env("ZV_SWITCH") ~= "" and tonumber(env("ZV_SWITCH")) or 23
+print(string.format("switch: %g", ARDOUR.LuaAPI.get_processor_param(reopened, switch)))
 close_session()
 else
   fail("unknown step " .. step)

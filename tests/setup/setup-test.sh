@@ -24,6 +24,9 @@
 #            each page there (tools/setup-screenshots).
 # ZV_SETUP_CLAP: the built zvDelay.clap, which an install puts into
 # C:\Program Files\Common Files\CLAP and an uninstall removes.
+# With ZV_VST3_MODULE set (the built zvDelay.vst3), every install must also
+# have put the VST3 bundle into %CommonProgramFiles%\VST3, and a complete
+# uninstall must have taken it away.
 # The prefix lives in PREFIX_ROOT/CASE and is deleted at the end.
 set -uo pipefail
 if [ $# -ne 8 ] && [ $# -ne 11 ]; then
@@ -120,6 +123,8 @@ instance_key="HKLM\\Software\\Classes\\CLSID\\{083863F1-70DE-11d0-BD40-00A0C911C
 uninstall_key='HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\zvDelayDX'
 default_folder='C:\Program Files\Brasquin Tavrin\zvDelayDX'
 clap_file='C:\Program Files\Common Files\CLAP\zvDelay.clap'
+vst3_module=${ZV_VST3_MODULE:-}
+vst3_bundle='C:\Program Files\Common Files\VST3\zvDelay.vst3'
 
 # The fingerprint the setup records for a preset file: "size:FNV-1a hash".
 fingerprint() {
@@ -178,6 +183,11 @@ check_installed() {
   size=$(value_of "$dump" EstimatedSize)
   if [ -n "$size" ] && [ $((size)) -ge 1000 ]; then ok; else fail "EstimatedSize is \"$size\" (KB)"; fi
 
+  if [ -n "$vst3_module" ]; then
+    check "the VST3 bundle in Common Files holds the built module" \
+      same_file "$(unix_path "$vst3_bundle")/Contents/x86_64-win/zvDelay.vst3" "$vst3_module"
+  fi
+
   local probe_out
   timeout 120 wine "$probe_exe" "$folder" "$version" >"$out_file" 2>&1
   probe_out=$(tr -d '\r' <"$out_file")
@@ -200,6 +210,14 @@ check_removed() {
     check "$folder\\$f removed" absent "$dir/$f"
   done
   check "$clap_file removed, and its folder with nothing else in it" absent "$(dirname "$(unix_path "$clap_file")")"
+}
+
+# The VST3 bundle gone with a complete uninstall (the shared VST3 folder
+# stays).
+check_vst3_removed() {
+  [ -n "$vst3_module" ] || return 0
+  check "the VST3 bundle removed" absent "$(unix_path "$vst3_bundle")"
+  check "the shared VST3 folder kept" test -d "$(dirname "$(unix_path "$vst3_bundle")")"
 }
 
 # Removed from FOLDER, but for the user's preset file, kept byte for byte as
@@ -244,6 +262,7 @@ default)
   run_uninstaller "$default_folder"
   check "uninstaller exit code 0" test $? -eq 0
   check_removed "$default_folder"
+  check_vst3_removed
   check "the untouched factory preset file removed" absent "$dir/zvDelayDX.ini"
   check "the install folder removed" absent "$dir"
   check "the maker's folder removed" absent "$(dirname "$dir")"
@@ -323,6 +342,7 @@ upgrade)
   run_uninstaller "$folder"
   check "uninstaller exit code 0" test $? -eq 0
   check_removed_but_presets "$folder" "$user_copy"
+  check_vst3_removed
 
   say "install and uninstall again beside the user's presets"
   # shellcheck disable=SC2086

@@ -1,0 +1,63 @@
+# Writes the VST3 program list from the factory bank, at build time:
+#   cmake -DBANK=presets/factory/zvDelayDX.ini -DOUT=Vst3FactoryPrograms.cpp -P FactoryPrograms.cmake
+# The [PresetN] sections in file order; each program is labelled
+# "Bank / Name" (the name alone for a preset without a bank) and keeps its
+# Data string, which the plug-in reads with the preset store's reader.
+file(STRINGS "${BANK}" lines)
+set(entries "")
+set(count 0)
+set(in_preset FALSE)
+macro(flush_preset)
+  if(in_preset)
+    if(bank STREQUAL "")
+      set(label "${name}")
+    else()
+      set(label "${bank} / ${name}")
+    endif()
+    foreach(var label data)
+      string(REPLACE "\\" "\\\\" ${var} "${${var}}")
+      string(REPLACE "\"" "\\\"" ${var} "${${var}}")
+    endforeach()
+    string(APPEND entries "    {\"${label}\", \"${data}\"},\n")
+    math(EXPR count "${count} + 1")
+  endif()
+endmacro()
+foreach(line IN LISTS lines)
+  string(STRIP "${line}" line)
+  if(line MATCHES "^;" OR line STREQUAL "")
+    continue()
+  endif()
+  if(line MATCHES "^\\[(.*)\\]$")
+    flush_preset()
+    set(in_preset FALSE)
+    if(CMAKE_MATCH_1 MATCHES "^Preset[0-9]+$")
+      set(in_preset TRUE)
+      set(name "")
+      set(bank "")
+      set(data "")
+    endif()
+  elseif(in_preset AND line MATCHES "^([^=]*)=(.*)$")
+    string(STRIP "${CMAKE_MATCH_1}" key)
+    string(STRIP "${CMAKE_MATCH_2}" value)
+    if(key STREQUAL "Name")
+      set(name "${value}")
+    elseif(key STREQUAL "Bank")
+      set(bank "${value}")
+    elseif(key STREQUAL "Data")
+      set(data "${value}")
+    endif()
+  endif()
+endforeach()
+flush_preset()
+if(count EQUAL 0)
+  message(FATAL_ERROR "no presets in ${BANK}")
+endif()
+file(WRITE "${OUT}.new"
+"// Written by vst3/FactoryPrograms.cmake from the factory bank; do not edit.\n"
+"#include \"vst3/Vst3Programs.h\"\n\n"
+"namespace zvvst3 {\n\n"
+"const FactoryProgram kFactoryPrograms[] = {\n${entries}};\n"
+"const int32_t kFactoryProgramCount = ${count};\n\n"
+"}  // namespace zvvst3\n")
+file(COPY_FILE "${OUT}.new" "${OUT}" ONLY_IF_DIFFERENT)
+file(REMOVE "${OUT}.new")
