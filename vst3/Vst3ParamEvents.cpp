@@ -65,8 +65,9 @@ bool CVst3ParamEvents::Next(uint32_t* frame) {
     return true;
 }
 
-void CVst3ParamEvents::Apply(CHostControls& controls) {
+void CVst3ParamEvents::Apply(CHostedEffect& core) {
     if (m_current < 0) return;
+    CHostControls& controls = core.Controls();
     Queue& q = m_queues[m_current];
     if (q.id < static_cast<uint32_t>(kParamCount)) {
         const int index = static_cast<int>(q.id);
@@ -83,6 +84,7 @@ void CVst3ParamEvents::Apply(CHostControls& controls) {
     ++q.next;
     Load(q);
     Report(offset);
+    core.HandControlsOn();
 }
 
 void CVst3ParamEvents::Report(int32_t offset) {

@@ -38,7 +38,7 @@ public:
 
     // For CHostedEffect::Run.
     bool Next(uint32_t* frame);
-    void Apply(CHostControls& controls);
+    void Apply(CHostedEffect& core);
 
     // Reports what differs from what the host knows, at offset.
     void Report(int32_t offset);
