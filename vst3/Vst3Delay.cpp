@@ -5,6 +5,9 @@
 #include <new>
 
 #include "effect/StateChunk.h"
+#ifdef _WIN32
+#include "vst3/Vst3Editor.h"
+#endif
 #include "vst3/Vst3Ids.h"
 #include "vst3/Vst3ParamEvents.h"
 #include "vst3/Vst3Params.h"
@@ -136,8 +139,7 @@ v3_result V3_API SetParameterNormalized(void* self, v3_param_id id, double norma
 v3_result V3_API SetComponentHandler(void* self, v3_component_handler** handler) {
     return Self(self)->SetComponentHandler(handler);
 }
-// No editor view yet: hosts show their own controls.
-v3_plugin_view** V3_API CreateView(void*, const char*) { return nullptr; }
+v3_plugin_view** V3_API CreateView(void* self, const char* name) { return Self(self)->CreateView(name); }
 
 const v3_edit_controller_cpp kControllerTable = {
     {QueryInterface, AddRef, Release},
@@ -459,6 +461,48 @@ v3_result CVst3Delay::SetControllerState(v3_bstream** stream) {
     if (bytes.size() < 12 || std::memcmp(bytes.data(), kControllerStateTag, 4) != 0) return V3_FALSE;
     m_model.RestoreBypass(bytes[8] != 0);   // any later layout starts the same way
     return V3_OK;
+}
+
+// Windows: the editor page. Elsewhere no view yet: hosts show their own
+// controls.
+v3_plugin_view** CVst3Delay::CreateView(const char* name) {
+#ifdef _WIN32
+    if (!name || std::strcmp(name, "editor") != 0) return nullptr;
+    return CVst3Editor::Create(*this);
+#else
+    (void)name;
+    return nullptr;
+#endif
+}
+
+ParamBlock CVst3Delay::ControllerBlock() {
+    std::lock_guard<std::mutex> hold(m_coreLock);
+    return m_model.Block(m_core.get());
+}
+
+COfflineEffect& CVst3Delay::ProcessingEffect() {
+    std::lock_guard<std::mutex> hold(m_coreLock);
+    return m_core->Effect();
+}
+
+void CVst3Delay::EditFromEditor(EHostNotice notice, int index, int32_t value) {
+    const v3_param_id id = static_cast<v3_param_id>(index);
+    const double normalized = zvvst3::NormalizedFromInternal(index, value);
+    if (notice == EHostNotice::kValueChanged) SetNormalized(id, normalized);
+    v3_component_handler** handler;
+    {
+        std::lock_guard<std::mutex> hold(m_handlerLock);
+        handler = m_handler;
+        if (handler) TableOf<v3_funknown>(handler)->ref(handler);
+    }
+    if (!handler) return;
+    auto* h = TableOf<zvvst3::v3_component_handler_cpp>(handler);
+    switch (notice) {
+    case EHostNotice::kBeginCapture: h->handler.begin_edit(handler, id); break;
+    case EHostNotice::kValueChanged: h->handler.perform_edit(handler, id, normalized); break;
+    case EHostNotice::kEndCapture: h->handler.end_edit(handler, id); break;
+    }
+    TableOf<v3_funknown>(handler)->unref(handler);
 }
 
 v3_result CVst3Delay::SetComponentHandler(v3_component_handler** handler) {

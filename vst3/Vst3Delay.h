@@ -21,8 +21,9 @@
 // - UI thread: initialize, terminate, the bus calls, setupProcessing,
 //   setActive, setState/getState (a state save may also come from another
 //   thread that is not the audio thread), and every controller and unit
-//   call. The plug-in never calls the host from inside a call of the
-//   host's; the component handler is kept for the editor's edits.
+//   call, and the editor view's (Vst3Editor.h, Windows). The plug-in never
+//   calls the host from inside a call of the host's; the component handler
+//   is called for the editor's edits, from the view's timer.
 // - Audio thread: process; setProcessing (which does nothing here).
 // Locks: m_coreLock (the pointer to the processing side, swapped only by
 // setActive while nothing processes; taken by the controller calls that
@@ -86,6 +87,20 @@ public:
     // The controller's own state: the host's bypass switch (CVst3EditModel).
     v3_result GetControllerState(v3_bstream** stream);
     v3_result SetControllerState(v3_bstream** stream);
+    // IEditController::createView: our editor page (Windows, "editor"
+    // views only; CVst3Editor), or null.
+    v3_plugin_view** CreateView(const char* name);
+
+    // For the editor view, on the UI thread. The controller's 21 values
+    // (what processing changed merged in). An edit of the page's: begin,
+    // the value (the controller's value, then the host's perform edit) or
+    // end, to the component handler, no lock of ours held while it is
+    // called. Processing's effect, for what only it knows (meters, clip
+    // lights, its own bypass button): setActive replaces it, on this thread
+    // too.
+    ParamBlock ControllerBlock();
+    void EditFromEditor(EHostNotice notice, int index, int32_t value);
+    COfflineEffect& ProcessingEffect();
 
 private:
     explicit CVst3Delay(int inputChannels);

@@ -17,6 +17,10 @@
 #include "vst3/Vst3Delay.h"
 #include "vst3/Vst3Ids.h"
 #include "vst3/Vst3Text.h"
+#ifdef _WIN32
+#include "editor/SkinDrawing.h"
+#include "editor/Toolkit.h"
+#endif
 
 #if defined(_WIN32)
 #define ZV_VST3_EXPORT extern "C"   // exported by zvDelay.def
@@ -160,8 +164,12 @@ ZV_VST3_EXPORT bool V3_API InitDll() {
     ++g_moduleEntries;
     return true;
 }
+// The host is done with the module, which may now be unloaded while the
+// host lives on: the editor's window classes go with it.
 ZV_VST3_EXPORT bool V3_API ExitDll() {
-    return g_moduleEntries.fetch_sub(1) > 0;
+    const int before = g_moduleEntries.fetch_sub(1);
+    if (before == 1) UnregisterToolkitClasses(EditorModule());
+    return before > 0;
 }
 #else
 ZV_VST3_EXPORT bool ModuleEntry(void*) {

@@ -3,7 +3,7 @@
 // reaching the host as gestures and values and the host's changes reaching
 // the editor, and states across the filter's own object and CLAP.
 // ZV_SCREENSHOT_HOLD_MS=N holds the first window up for N ms after printing
-// its size (tools/clap-screenshot).
+// its size (tools/plugin-editor-screenshot clap).
 #include <windows.h>
 #include <gtest/gtest.h>
 
