@@ -91,25 +91,6 @@ ParamBlock Settings(ESettings s) {
     return b;
 }
 
-template <typename T>
-std::vector<T> Noise(size_t count) {
-    std::vector<T> v(count);
-    uint32_t seed = 12345;
-    for (T& x : v) {
-        seed = seed * 1664525u + 1013904223u;
-        x = static_cast<T>(static_cast<int32_t>(seed) / 2147483648.0 * 0.5);
-    }
-    return v;
-}
-
-// Processor time of this thread: the machine is shared, and wall time would
-// count whatever else runs on the core.
-double ThreadSeconds() {
-    timespec t{};
-    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
-    return static_cast<double>(t.tv_sec) + 1e-9 * static_cast<double>(t.tv_nsec);
-}
-
 // Plain numbers (no rate suffixes): nanoseconds of processor time per frame,
 // and seconds of 48 kHz audio per second of processor time.
 void Report(benchmark::State& state, int64_t framesPerIteration, double seconds) {

@@ -35,22 +35,6 @@ ParamBlock Settings() {
     return b;
 }
 
-std::vector<float> Noise(size_t count) {
-    std::vector<float> v(count);
-    uint32_t seed = 12345;
-    for (float& x : v) {
-        seed = seed * 1664525u + 1013904223u;
-        x = static_cast<float>(static_cast<int32_t>(seed) / 2147483648.0 * 0.5);
-    }
-    return v;
-}
-
-double ThreadSeconds() {
-    timespec t{};
-    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
-    return static_cast<double>(t.tv_sec) + 1e-9 * static_cast<double>(t.tv_nsec);
-}
-
 void Report(benchmark::State& state, int64_t frames, double seconds) {
     state.counters["ns_per_frame"] = seconds * 1e9 / (static_cast<double>(state.iterations()) * frames);
 }
@@ -63,7 +47,7 @@ void BM_Entry(benchmark::State& state) {
     fx.SetAllParams(Settings().v);
     fx.SetStreaming(1);
     if (FAILED(fx.PrepareStreaming(&in, &out))) return state.SkipWithError("PrepareStreaming failed");
-    const std::vector<float> input = Noise(static_cast<size_t>(block) * channels);
+    const std::vector<float> input = Noise<float>(static_cast<size_t>(block) * channels);
     std::vector<float> output(2 * static_cast<size_t>(block));
     const double start = ThreadSeconds();
     for (auto _ : state) {
@@ -83,7 +67,7 @@ void Vst3(benchmark::State& state, bool changes) {
     if (!plugin.Valid() || plugin.SetState(WriteStateChunk(Settings())) != V3_OK || !plugin.Start(kRate, block)) {
         return state.SkipWithError("the plug-in did not start");
     }
-    const std::vector<float> input = Noise(static_cast<size_t>(block) * channels);
+    const std::vector<float> input = Noise<float>(static_cast<size_t>(block) * channels);
     std::vector<float> left(block), right(block);
     const float* in[2] = {input.data(), input.data() + (channels == 2 ? block : 0)};
     float* out[2] = {left.data(), right.data()};
