@@ -68,7 +68,7 @@ CVst3Editor::CVst3Editor(CVst3Delay& owner) : m_owner(owner), m_effect(owner) {
     m_owner.AddRef();
     m_effect.AttachAutomation(&m_link);
     m_effect.LoadParams(m_owner.ControllerBlock());
-    m_editor = CEmbeddedEditor::Create(static_cast<ITzPlugInProp*>(&m_effect));
+    EnsureEditor();
 }
 
 CVst3Editor::~CVst3Editor() {
@@ -100,9 +100,7 @@ uint32_t CVst3Editor::Release() {
 
 v3_result CVst3Editor::Attached(void* parent, const char* platformType) {
     if (!parent || !platformType || std::strcmp(platformType, V3_VIEW_PLATFORM_TYPE_HWND) != 0) return V3_FALSE;
-    if (!m_editor) m_editor = CEmbeddedEditor::Create(static_cast<ITzPlugInProp*>(&m_effect));
-    if (!m_editor || (m_scale > 0.0 && !m_editor->SetScale(m_scale))) return V3_FALSE;
-    if (!m_editor->Open(static_cast<HWND>(parent))) return V3_FALSE;
+    if (!EnsureEditor() || !m_editor->Open(static_cast<HWND>(parent))) return V3_FALSE;
     Exchange();
     SetTimer(m_editor->Window(), reinterpret_cast<UINT_PTR>(this), kExchangeMs, OnTimer);
     return V3_OK;
@@ -119,12 +117,18 @@ v3_result CVst3Editor::Removed() {
 
 v3_result CVst3Editor::GetSize(v3_view_rect* rect) {
     if (!rect) return V3_INVALID_ARG;
-    if (!m_editor) m_editor = CEmbeddedEditor::Create(static_cast<ITzPlugInProp*>(&m_effect));
-    if (!m_editor) return V3_FALSE;
-    if (m_scale > 0.0) m_editor->SetScale(m_scale);
+    if (!EnsureEditor()) return V3_FALSE;
     const SIZE size = m_editor->Size();
     *rect = v3_view_rect{0, 0, static_cast<int32_t>(size.cx), static_cast<int32_t>(size.cy)};
     return V3_OK;
+}
+
+// The page (a new one after Removed), at the host's scale when it gave one.
+bool CVst3Editor::EnsureEditor() {
+    if (m_editor) return true;
+    m_editor = CEmbeddedEditor::Create(static_cast<ITzPlugInProp*>(&m_effect));
+    if (m_editor && m_scale > 0.0) m_editor->SetScale(m_scale);
+    return m_editor != nullptr;
 }
 
 v3_result CVst3Editor::SetFrame(v3_plugin_frame** frame) {

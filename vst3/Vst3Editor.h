@@ -87,6 +87,7 @@ private:
 
     explicit CVst3Editor(CVst3Delay& owner);
     ~CVst3Editor();
+    bool EnsureEditor();
     static void CALLBACK OnTimer(HWND window, UINT message, UINT_PTR id, DWORD time);
 
     zvvst3::CFace<CVst3Editor> m_viewFace;
